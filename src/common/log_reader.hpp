@@ -1,0 +1,46 @@
+// Strictly forward reading of the receiver log. The file is read in large
+// blocks; the framing's and the decoding's small reads (1, 2, 3, 8, 11 bytes)
+// are served from memory. The log is never sought in nor re-read, and the
+// buffer has a fixed size whatever the log's size.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace kapolex {
+
+constexpr std::size_t logBlockSize = std::size_t{1} << 20;
+
+struct LogReader {
+  int fd = -1;       // -1 when the whole log is already in memory
+  std::string path;  // full path name, for diagnostics
+  std::unique_ptr<std::uint8_t[]> storage;
+  std::size_t capacity = 0;
+  const std::uint8_t* next = nullptr;  // first unread byte
+  const std::uint8_t* end = nullptr;   // one past the last byte read so far
+  bool drained = false;                // the file has nothing more to give
+};
+
+// A reader over an open file descriptor; it does not own the descriptor.
+LogReader logFromFile(int fd, std::string path);
+
+// A reader over bytes in memory, which must outlive the reader.
+LogReader logFromMemory(std::span<const std::uint8_t> bytes, std::string path);
+
+// Makes up to n (at most logBlockSize) bytes contiguous at next; returns how
+// many are there, fewer than n only at the end of the log. A read failure
+// other than the end of the file stops the run.
+std::size_t ensureLogBytes(LogReader& log, std::size_t n);
+
+// Takes the next n bytes and returns them, or returns nullptr when fewer than
+// n remain; those last bytes are then consumed and ignored.
+const std::uint8_t* takeLogBytes(LogReader& log, std::size_t n);
+
+// Copies the next n bytes into out; false (and the log consumed) when fewer
+// than n remain.
+bool readLogBytes(LogReader& log, std::span<std::uint8_t> out);
+
+}  // namespace kapolex

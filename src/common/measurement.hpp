@@ -1,0 +1,28 @@
+// One decoded measurement message and its per-satellite values: exactly what
+// one epoch block of the observation file prints.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace kapolex {
+
+struct ChannelMeasurement {
+  std::int32_t prn = 0;         // 1 to 32 once the rollover repair accepted it
+  double carrierPhase = 0.0;    // L1 cycles, rollover repaired
+  double pseudorange = 0.0;     // C1 metres
+  std::int32_t lossOfLock = 4;  // 5 when a tracking flag is set
+  std::int32_t signalFlag = 1;  // 1 to 9
+};
+
+// The channel count is one byte, so a message can carry up to 255 channels;
+// all of them are kept and written.
+constexpr int maxChannels = 255;
+
+struct MeasurementEpoch {
+  double receiveTime = 0.0;
+  std::int32_t channelCount = 0;
+  std::array<ChannelMeasurement, maxChannels> channels{};
+};
+
+}  // namespace kapolex
