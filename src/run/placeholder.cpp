@@ -1,0 +1,1 @@
+// Removed once the subsystem's first source lands.

@@ -1,0 +1,1 @@
+// Replaced by the log builder and the end-to-end runner.
