@@ -12,7 +12,9 @@ constexpr std::int32_t logicalFalse = 0;
 constexpr std::int32_t logicalTrue = -1;
 
 // A logical is tested on its lowest bit only.
-constexpr bool isTrue(std::int32_t logical) { return (logical & 1) != 0; }
+constexpr bool isTrue(std::int32_t logical) {
+  return (logical & 1) != 0;
+}
 
 constexpr int prnCount = 32;
 constexpr int messageIdCount = 256;

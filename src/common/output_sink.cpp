@@ -22,8 +22,7 @@ OutputSink sinkForFile(int fd, int unit, std::string path, std::size_t bufferSiz
   return sink;
 }
 
-OutputSink sinkForMemory(std::string& memory, int unit, std::string path,
-                         std::size_t bufferSize) {
+OutputSink sinkForMemory(std::string& memory, int unit, std::string path, std::size_t bufferSize) {
   OutputSink sink;
   sink.memory = &memory;
   sink.unit = unit;

@@ -14,10 +14,10 @@ constexpr std::size_t fileOutputBufferSize = std::size_t{1} << 20;
 constexpr std::size_t consoleOutputBufferSize = std::size_t{1} << 12;
 
 struct OutputSink {
-  int fd = -1;                     // -1 when the output is kept in memory
-  std::string* memory = nullptr;   // where a memory sink's bytes go
-  int unit = 0;                    // stream number, for diagnostics
-  std::string path;                // full path name or console name
+  int fd = -1;                    // -1 when the output is kept in memory
+  std::string* memory = nullptr;  // where a memory sink's bytes go
+  int unit = 0;                   // stream number, for diagnostics
+  std::string path;               // full path name or console name
   std::unique_ptr<char[]> buffer;
   std::size_t capacity = 0;
   std::size_t used = 0;
@@ -31,13 +31,14 @@ OutputSink sinkForFile(int fd, int unit, std::string path, std::size_t bufferSiz
                        bool cutAtFirstWrite);
 
 // A sink collecting its bytes in a string that must outlive it.
-OutputSink sinkForMemory(std::string& memory, int unit, std::string path,
-                         std::size_t bufferSize);
+OutputSink sinkForMemory(std::string& memory, int unit, std::string path, std::size_t bufferSize);
 
 // Room for n bytes at the end of the buffer (flushing first if needed); the
 // caller fills them and then calls commitOutput with the number written.
 char* reserveOutput(OutputSink& sink, std::size_t n);
-inline void commitOutput(OutputSink& sink, std::size_t n) { sink.used += n; }
+inline void commitOutput(OutputSink& sink, std::size_t n) {
+  sink.used += n;
+}
 
 // Appends text of any length.
 void writeOutput(OutputSink& sink, std::string_view text);

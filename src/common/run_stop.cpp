@@ -36,7 +36,9 @@ void stopRun(Diagnostic diagnostic, int unit, std::string_view file) {
   throw RunStop{false, diagnostic, unit, file};
 }
 
-void stopOnPrnOutOfRange() { throw RunStop{true, Diagnostic::openFailure, 0, {}}; }
+void stopOnPrnOutOfRange() {
+  throw RunStop{true, Diagnostic::openFailure, 0, {}};
+}
 
 std::string stopLine(const RunStop& stop) {
   if (stop.prnOutOfRange) return std::to_string(prnStopCode);

@@ -35,8 +35,8 @@ TEST(Numeric, NearestIntegerRoundsHalvesAwayFromZero) {
     std::int32_t expected;
   };
   const Case cases[] = {
-      {0.0, 0},   {4.5, 5},       {5.4999, 5},  {5.5, 6},     {-4.5, -5},
-      {-5.4, -5}, {9.6, 10},      {0.4999, 0},  {-0.5, -1},   {0.49999999999999994, 1},
+      {0.0, 0},   {4.5, 5},  {5.4999, 5}, {5.5, 6},   {-4.5, -5},
+      {-5.4, -5}, {9.6, 10}, {0.4999, 0}, {-0.5, -1}, {0.49999999999999994, 1},
   };
   // 0.49999999999999994 + 0.5 rounds to 1.0 in double: the sum is rounded first.
   for (const Case& c : cases) EXPECT_EQ(nearestInteger(c.x), c.expected) << c.x;
@@ -44,8 +44,7 @@ TEST(Numeric, NearestIntegerRoundsHalvesAwayFromZero) {
 
 TEST(Numeric, MybyteTakesEveryByteUnsigned) {
   for (int raw = 0; raw < 256; ++raw) {
-    EXPECT_EQ(MYBYTE(static_cast<std::uint8_t>(static_cast<std::int8_t>(raw - 128) + 128)),
-              raw);
+    EXPECT_EQ(MYBYTE(static_cast<std::uint8_t>(static_cast<std::int8_t>(raw - 128) + 128)), raw);
   }
 }
 

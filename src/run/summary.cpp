@@ -1,0 +1,48 @@
+#include "run/summary.hpp"
+
+#include <charconv>
+#include <cstring>
+
+#include "common/message_header.hpp"
+#include "run/fixed_names.hpp"
+
+namespace kapolex {
+
+namespace {
+
+constexpr int summaryFieldWidth = 12;
+constexpr std::string_view lineEnd = "\r\n";
+
+// Right-aligns a count in its 12 columns; a count too long for them widens
+// the field rather than losing digits.
+void writeCountField(OutputSink& console, std::int64_t value) {
+  char digits[24];
+  const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  const auto length = static_cast<int>(end - digits);
+  for (int pad = length; pad < summaryFieldWidth; ++pad) writeOutput(console, " ");
+  writeOutput(console, std::string_view(digits, static_cast<std::size_t>(length)));
+}
+
+}  // namespace
+
+void writeSummary(OutputSink& console,
+                  const std::array<std::int64_t, messageIdCount>& messageCounts) {
+  for (int id = 0; id < messageIdCount; ++id) {
+    const std::int64_t count = messageCounts[static_cast<std::size_t>(id)];
+    if (count <= 0) continue;
+    writeOutput(console, " ");
+    writeOutput(console, summaryIdLabel);
+    writeCountField(console, id);
+    writeOutput(console, " ");
+    writeOutput(console, summaryCountLabel);
+    writeCountField(console, count);
+    writeOutput(console, lineEnd);
+  }
+  if (messageCounts[measurementMessageId] == 0) {
+    writeOutput(console, " ");
+    writeOutput(console, noMeasurementRemark);
+    writeOutput(console, lineEnd);
+  }
+}
+
+}  // namespace kapolex

@@ -1,1 +1,0 @@
-// Replaced by the log builder and the end-to-end runner.

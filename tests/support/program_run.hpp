@@ -1,0 +1,49 @@
+// Runs a real program of the project in a fresh temporary folder with a
+// given z.log and standard input, and collects everything it left behind.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kapolex::testing {
+
+struct ProgramResult {
+  int exitStatus = -1;  // the low 8 bits the system reports; -1 if killed by a signal
+  int signal = 0;
+  std::string out;
+  std::string err;
+  std::optional<std::string> observations;  // z.obs, if the run left one
+};
+
+// A temporary folder removed with its content at the end of the scope.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  void write(const std::string& name, const std::string& content) const;
+  std::optional<std::string> read(const std::string& name) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Runs the program in the folder with the given standard input text (or
+// with standard input closed) and waits for it.
+ProgramResult runIn(const ScratchFolder& folder, const std::string& program,
+                    const std::vector<std::string>& arguments,
+                    const std::optional<std::string>& standardInput);
+
+// Runs kapolex in a new folder holding z.log (absent if nullopt).
+ProgramResult runKapolex(const std::optional<std::string>& log, const std::string& standardInput,
+                         const std::optional<std::string>& existingObservations = std::nullopt);
+
+// The lines of a text split after each CR LF; a tail without CR LF is the
+// last element.
+std::vector<std::string> splitCrLfLines(const std::string& text);
+
+}  // namespace kapolex::testing
