@@ -1,0 +1,25 @@
+// The observation file header, written in two halves: the fixed lines when
+// the run starts, TIME OF FIRST OBS and END OF HEADER at the first kept
+// epoch, whose time is not known before.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "common/output_sink.hpp"
+#include "rinex/local_clock.hpp"
+
+namespace kapolex {
+
+// Writes header lines 1 to 15 with the run's local date and time (date read
+// first, then the time of day) and the 6-character version text, then sets
+// headerPending to logical true.
+void RINHDR(OutputSink& obs, std::string_view version, std::int32_t& headerPending,
+            const LocalClock& clock);
+
+// Writes TIME OF FIRST OBS with the given GPS date and time (full year) and
+// END OF HEADER, then sets headerPending to logical false.
+void RINHD2(OutputSink& obs, std::int32_t year, std::int32_t month, std::int32_t day,
+            std::int32_t hour, std::int32_t minute, double second, std::int32_t& headerPending);
+
+}  // namespace kapolex

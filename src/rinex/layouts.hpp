@@ -1,0 +1,33 @@
+// Every line layout of the system, next to each other so that they can be
+// compared with the RINEX 2.10 record descriptions. Each is parsed while
+// compiling; a mistyped layout does not build.
+#pragma once
+
+#include "rinex/layout.hpp"
+
+namespace kapolex {
+
+// The week prompt; the answer is typed on the same row.
+inline constexpr Layout promptLayout = layoutOf("(A,$)");
+
+// Epoch line: yy mm dd hh mm ss.sssssss, epoch flag, satellite count and up
+// to twelve satellites.
+inline constexpr Layout epochLayout = layoutOf("(5I3,F11.7,I3,I3,12('G',I2))");
+
+// Further satellites of an epoch with more than twelve, twelve per line,
+// under the first line's list; the text value is 32 blanks.
+inline constexpr Layout epochContinuationLayout = layoutOf("(A,12('G',I2))");
+
+// Observation line: L1 phase, loss-of-lock and signal digits, C1 range.
+inline constexpr Layout observationLayout = layoutOf("(F14.3,2I1,F14.3)");
+
+// Header line PGM / RUN BY / DATE.
+inline constexpr Layout runDateLayout = layoutOf("(A,A,A,I4,2I2.2,I3.2,A,I2.2,A,I2.2,A,A)");
+
+// Header line TIME OF FIRST OBS.
+inline constexpr Layout firstObservationLayout = layoutOf("(5I6.2,F13.7,A,A)");
+
+// Every other header line: the 60-column content, then the label.
+inline constexpr Layout headerLineLayout = layoutOf("(A,A)");
+
+}  // namespace kapolex

@@ -1,0 +1,19 @@
+// Runs a writer against a memory sink and hands back every byte it wrote.
+#pragma once
+
+#include <string>
+
+#include "common/output_sink.hpp"
+
+namespace kapolex::testing {
+
+template <typename Writer>
+std::string capture(Writer&& write) {
+  std::string bytes;
+  OutputSink sink = sinkForMemory(bytes, 2, "z.obs", 4096);
+  write(sink);
+  flushOutput(sink);
+  return bytes;
+}
+
+}  // namespace kapolex::testing
