@@ -1,0 +1,70 @@
+#include "measure/calendar.hpp"
+
+#include <cmath>
+
+#include "common/numeric.hpp"
+
+namespace kapolex {
+
+namespace {
+
+// Results outside 32 bits come only from a date millions of years away; the
+// modular narrowing keeps such garbage defined.
+std::int32_t narrow(std::int64_t value) {
+  return static_cast<std::int32_t>(value);
+}
+
+double toDouble(std::int64_t value) {
+  return static_cast<double>(value);
+}
+
+}  // namespace
+
+double dayFraction(double seconds) {
+  return std::fmod(seconds, secondsPerDay) * perSecondOfDay;
+}
+
+TimeOfDay timeOfDay(double fraction) {
+  TimeOfDay time;
+  const double hours = fraction * 24.0;
+  time.hour = integerPart(hours);
+  const double minutes = (hours - time.hour) * 60.0;
+  time.minute = integerPart(minutes);
+  time.second = (minutes - time.minute) * 60.0;
+  return time;
+}
+
+EpochTime SOWCIV(std::int32_t week, double secondsOfWeek) {
+  // 7 * week in 64 bits: the operator's week has no upper bound.
+  const double weekStartDays = toDouble(std::int64_t{7} * week);
+  const std::int32_t mjd =
+      integerPart((secondsOfWeek * perSecondOfDay + weekStartDays) + double{gpsEpochMjd});
+  return MJDCIV(mjd, dayFraction(secondsOfWeek));
+}
+
+EpochTime MJDCIV(std::int32_t mjd, double fraction) {
+  // Julian day number, then a March-based year so that the leap day closes
+  // the year and the month lengths follow 30.6001 days per month. Counting
+  // 365.25 days a year, this is the civil calendar from 1900-03-01 up to
+  // 2100-02-28; 2100, not a leap year, would get a February 29. The
+  // intermediates are 64-bit so that no MJD can overflow them; for any real
+  // date they hold the same values as 32-bit arithmetic would.
+  const std::int64_t julianDay = integerPart((mjd + fraction) + 2400001.0);
+  const std::int64_t b = julianDay + 1537;
+  const std::int64_t q = integerPart(toDouble(b) * perDayOfYear - yearStartOffset);
+  const std::int64_t d = integerPart(toDouble(q) * 365.25);
+  const std::int64_t e = integerPart(toDouble(b - d) * perDayOfMonth);
+  const std::int64_t monthStart = integerPart(toDouble(e) * 30.6001);
+
+  EpochTime time;
+  time.day = integerPart(toDouble(b - d - monthStart) + fraction);
+  time.month = narrow(e - 1 - 12 * std::int64_t{integerPart(toDouble(e) * perFourteen)});
+  time.year = narrow(q - integerPart(toDouble(std::int64_t{time.month} + 7) * perTen) - 4715);
+  const TimeOfDay clock = timeOfDay(fraction);
+  time.hour = clock.hour;
+  time.minute = clock.minute;
+  time.second = clock.second;
+  return time;
+}
+
+}  // namespace kapolex

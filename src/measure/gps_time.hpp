@@ -1,0 +1,58 @@
+// The time steps of a measurement message: screening of unusable receive
+// times, the 5-second decimation, the week rollover and the dating of a kept
+// epoch. The receiver sends only seconds of the week, so the week is followed
+// here from the operator's starting answer.
+#pragma once
+
+#include <cstdint>
+
+#include "common/conversion_state.hpp"
+#include "common/epoch_time.hpp"
+
+namespace kapolex {
+
+constexpr double secondsPerWeek = 604800.0;
+constexpr std::int32_t decimationSeconds = 5;
+// A time a few hundredths of a microsecond short of a whole minute would
+// print as second 60.0000000; it is lifted just past the minute instead.
+constexpr double minuteGuardThreshold = 59.9999999501;
+constexpr double minuteGuardLift = 4.99e-8;
+// Beyond this the receive time's nearest integer leaves 32 bits.
+constexpr double receiveTimeLimit = 2147483648.0;
+
+struct GpsTime {
+  std::int32_t week = 0;
+  double secondsOfWeek = 0.0;
+};
+
+// False for a receive time the message cannot be used with: negative, not a
+// number, or so large that t + 0.5 reaches 2^31 (only damaged logs do that).
+bool isUsableReceiveTime(double receiveTime);
+
+// Whether the epoch of a usable receive time is written: its nearest whole
+// second is a multiple of 5.
+bool keepEpoch(double receiveTime);
+
+// The week after week, held at the largest 32-bit week.
+std::int32_t nextWeek(std::int32_t week);
+
+// Advances the week when the receive time runs backwards, by however little,
+// and makes it the previous receive time.
+void followWeekRollover(ConversionState& state, double receiveTime);
+
+// The seconds within the minute of a receive time, from its day fraction.
+double minuteTestValue(double receiveTime);
+
+// The receive time, lifted by 4.99e-8 s when its seconds within the minute
+// (from minuteTestValue) lie just short of the next minute.
+double minuteGuard(double receiveTime, double secondsOfMinute);
+
+// A time at or past the week's end moved once into the following week; the
+// run's week is not changed by this.
+GpsTime weekEndWrap(std::int32_t week, double secondsOfWeek);
+
+// The calendar time of a kept epoch: minute guard, week-end wrap, then the
+// GPS-to-calendar conversion.
+EpochTime epochTimeOf(std::int32_t week, double receiveTime, double secondsOfMinute);
+
+}  // namespace kapolex

@@ -1,1 +1,0 @@
-// Removed once the subsystem's first source lands.
