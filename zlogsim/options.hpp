@@ -1,0 +1,32 @@
+// The zlogsim command line.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "zlogsim/log_writer.hpp"
+
+namespace zlogsim {
+
+struct CommandLine {
+  LogSettings log;
+  std::string output = "z.log";  // "-": standard output
+  std::string truthPath;         // empty: no truth file
+  bool stats = false;
+  bool help = false;
+};
+
+struct ParseResult {
+  bool ok = false;
+  std::string error;  // set when !ok
+  CommandLine options;
+};
+
+// Parses the arguments after the program name. Values may follow their
+// option as the next argument or after '='.
+ParseResult parseCommandLine(std::span<const char* const> args);
+
+// The text printed by --help.
+std::string helpText();
+
+}  // namespace zlogsim
