@@ -66,9 +66,14 @@ class Writer {
     const double more = settings_.otherPerEpoch / (1.0 + settings_.otherPerEpoch);
     std::uint8_t body[255];
     for (int i = 0; i < maxOtherPerEpoch && rng.uniform() < more; ++i) {
-      std::uint32_t id = rng.below(254);  // every id but the two measurement ids
-      if (id >= measurementId) ++id;
-      if (id >= measurementIdHigh) ++id;
+      std::uint32_t id = 0;
+      if (settings_.otherIds.empty()) {
+        id = rng.below(254);  // every id but the two measurement ids
+        if (id >= measurementId) ++id;
+        if (id >= measurementIdHigh) ++id;
+      } else {
+        id = settings_.otherIds[rng.below(static_cast<std::uint32_t>(settings_.otherIds.size()))];
+      }
       // Now and then an empty body, which readers must step over uncounted.
       const std::uint32_t length = rng.below(32) == 0 ? 0 : 1 + rng.below(255);
       for (std::uint32_t b = 0; b < length; ++b) body[b] = rng.byte();

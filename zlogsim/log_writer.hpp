@@ -8,6 +8,7 @@
 #include <functional>
 #include <limits>
 #include <span>
+#include <vector>
 
 #include "zlogsim/simulator.hpp"
 
@@ -23,6 +24,9 @@ struct LogSettings {
   // Mean number of other (non-measurement) messages written before each
   // measurement message; at most maxOtherPerEpoch per epoch.
   double otherPerEpoch = 0.0;
+  // IDs the other messages are drawn from, uniformly; empty: any ID but 23
+  // and 151. A real receiver repeats a few fixed message types.
+  std::vector<std::uint8_t> otherIds;
   // Chance, per message, of random bytes inserted in front of it.
   double garbageProbability = 0.0;
   // Chance, per message, of one damaged header byte (sync, complement or length).

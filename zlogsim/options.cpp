@@ -5,6 +5,8 @@
 #include <cmath>
 #include <optional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace zlogsim {
 namespace {
@@ -54,6 +56,19 @@ std::optional<std::uint64_t> toSize(std::string_view text) {
   return *v * scale;
 }
 
+// Comma-separated message IDs 0 to 255, none of them a measurement ID.
+std::optional<std::vector<std::uint8_t>> toIdList(std::string_view text) {
+  std::vector<std::uint8_t> ids;
+  while (true) {
+    const std::size_t comma = text.find(',');
+    const auto v = toUnsigned(text.substr(0, comma));
+    if (!v || *v > 255 || *v == measurementId || *v == measurementIdHigh) return std::nullopt;
+    ids.push_back(static_cast<std::uint8_t>(*v));
+    if (comma == std::string_view::npos) return ids;
+    text.remove_prefix(comma + 1);
+  }
+}
+
 }  // namespace
 
 std::string helpText() {
@@ -75,7 +90,10 @@ satellites of a nominal constellation, one measurement message per epoch.
   -s, --seed N          seed of every random choice (default 1)
       --id N            measurement message ID, 23 or 151 (default 23)
       --other MEAN      mean number of other messages before each
-                        measurement message (default 0, at most 8 per epoch)
+                        measurement message (default 0, or 1 with
+                        --other-ids; at most 8 per epoch)
+      --other-ids LIST  comma-separated IDs the other messages are drawn from
+                        (for example 8,19,50; default any ID but 23 and 151)
       --garbage P       chance per message of 1-32 random bytes in front of it
       --corrupt P       chance per message of one damaged header byte
       --truncate        cut the last message short
@@ -94,6 +112,7 @@ ParseResult parseCommandLine(std::span<const char* const> args) {
   std::optional<double> duration;
   bool crossWeekEnd = false;
   bool sowGiven = false;
+  bool otherGiven = false;
   auto fail = [&result](std::string message) {
     result.ok = false;
     result.error = std::move(message);
@@ -167,6 +186,12 @@ ParseResult parseCommandLine(std::span<const char* const> args) {
       const auto v = number(0, 100);
       if (!v) return fail(bad);
       o.log.otherPerEpoch = *v;
+      otherGiven = true;
+    } else if (name == "--other-ids") {
+      const auto text = value();
+      auto ids = text ? toIdList(*text) : std::nullopt;
+      if (!ids) return fail(bad);
+      o.log.otherIds = std::move(*ids);
     } else if (name == "--garbage") {
       const auto v = number(0, 1);
       if (!v) return fail(bad);
@@ -204,6 +229,7 @@ ParseResult parseCommandLine(std::span<const char* const> args) {
     if (sowGiven) return fail("--cross-week-end and --sow exclude each other");
     o.log.simulation.start.seconds = secondsPerWeek - weekEndLead;
   }
+  if (!o.log.otherIds.empty() && !otherGiven) o.log.otherPerEpoch = 1.0;
   const bool sizeGiven = o.log.sizeLimit != std::numeric_limits<std::uint64_t>::max();
   if (duration || !sizeGiven) {
     // Epochs at start, start + 1/rate, ... strictly before start + duration;

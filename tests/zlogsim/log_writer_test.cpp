@@ -134,6 +134,28 @@ TEST(LogWriter, InterleavedMessagesLeaveTheMeasurementsUntouched) {
   EXPECT_EQ(counted[151], 0U);
 }
 
+TEST(LogWriter, OtherMessagesTakeOnlyTheListedIdsAndLeaveTheMeasurementsAlone) {
+  LogSettings s = shortLog();
+  const std::vector<Message> clean = frames(run(s).log);
+  s.otherPerEpoch = 2.0;
+  s.otherIds = {8, 19, 50};
+  const Written w = run(s);
+  const std::vector<Message> all = frames(w.log);
+  const std::vector<Message> kept = measurements(all);
+  ASSERT_EQ(kept.size(), clean.size());
+  for (std::size_t k = 0; k < kept.size(); ++k) EXPECT_EQ(kept[k].body, clean[k].body) << k;
+  std::array<std::uint64_t, 256> seen{};
+  for (const Message& m : all) ++seen[m.id];
+  for (std::size_t id = 0; id < seen.size(); ++id) {
+    const bool listed = id == 8 || id == 19 || id == 50;
+    if (listed) {
+      EXPECT_GT(seen[id], 100U) << "id " << id;
+    } else if (id != 23) {
+      EXPECT_EQ(seen[id], 0U) << "id " << id;
+    }
+  }
+}
+
 TEST(LogWriter, GarbageIsOnlyInsertedAndRemovingItRestoresTheCleanLog) {
   LogSettings s = shortLog();
   s.otherPerEpoch = 0.5;

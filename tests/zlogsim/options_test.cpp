@@ -45,6 +45,28 @@ TEST(Options, WeekEndStartAndSizeSuffixes) {
   EXPECT_EQ(parse({"--size", "2G"}).options.log.sizeLimit, std::uint64_t{2} << 30);
 }
 
+TEST(Options, OtherIdsListTheInterleavedMessageTypes) {
+  struct Case {
+    std::vector<const char*> args;
+    std::vector<std::uint8_t> ids;
+    double perEpoch;
+  };
+  const Case cases[] = {
+      {{}, {}, 0.0},
+      {{"--other", "2"}, {}, 2.0},
+      {{"--other-ids", "8,19,50"}, {8, 19, 50}, 1.0},
+      {{"--other-ids=0,255,22,24,150,152"}, {0, 255, 22, 24, 150, 152}, 1.0},
+      {{"--other-ids", "7", "--other", "0.5"}, {7}, 0.5},
+      {{"--other", "3", "--other-ids", "9,9"}, {9, 9}, 3.0},
+  };
+  for (const Case& c : cases) {
+    const ParseResult r = parse(c.args);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.options.log.otherIds, c.ids) << (c.args.empty() ? "" : c.args[0]);
+    EXPECT_EQ(r.options.log.otherPerEpoch, c.perEpoch) << (c.args.empty() ? "" : c.args[0]);
+  }
+}
+
 TEST(Options, RejectsBadValues) {
   const std::vector<std::vector<const char*>> cases = {
       {"--id", "24"},
@@ -58,6 +80,15 @@ TEST(Options, RejectsBadValues) {
       {"--duration"},
       {"--bogus"},
       {"--sow", "5", "--cross-week-end"},
+      {"--other-ids", "23"},
+      {"--other-ids", "8,151"},
+      {"--other-ids", "256"},
+      {"--other-ids", ""},
+      {"--other-ids", "8,,9"},
+      {"--other-ids", "8,"},
+      {"--other-ids", "8;9"},
+      {"--other-ids", "-1"},
+      {"--other-ids"},
   };
   for (const auto& args : cases) {
     const ParseResult r = parse(args);
