@@ -55,21 +55,11 @@ void refill(LogReader& log, std::size_t n) {
 
 }  // namespace
 
-std::size_t ensureLogBytes(LogReader& log, std::size_t n) {
+std::size_t refillLogBytes(LogReader& log, std::size_t n) {
   assert(n <= logBlockSize);
   if (static_cast<std::size_t>(log.end - log.next) < n && !log.drained) refill(log, n);
   const auto held = static_cast<std::size_t>(log.end - log.next);
   return held < n ? held : n;
-}
-
-const std::uint8_t* takeLogBytes(LogReader& log, std::size_t n) {
-  if (ensureLogBytes(log, n) < n) {
-    log.next = log.end;
-    return nullptr;
-  }
-  const std::uint8_t* taken = log.next;
-  log.next += n;
-  return taken;
 }
 
 bool readLogBytes(LogReader& log, std::span<std::uint8_t> out) {

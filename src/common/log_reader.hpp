@@ -30,14 +30,30 @@ LogReader logFromFile(int fd, std::string path);
 // A reader over bytes in memory, which must outlive the reader.
 LogReader logFromMemory(std::span<const std::uint8_t> bytes, std::string path);
 
+// Reads more of the file so that up to n bytes are contiguous at next;
+// returns how many are there. The slow half of ensureLogBytes.
+std::size_t refillLogBytes(LogReader& log, std::size_t n);
+
 // Makes up to n (at most logBlockSize) bytes contiguous at next; returns how
 // many are there, fewer than n only at the end of the log. A read failure
-// other than the end of the file stops the run.
-std::size_t ensureLogBytes(LogReader& log, std::size_t n);
+// other than the end of the file stops the run. Inline, because nearly every
+// call finds its bytes already in memory.
+inline std::size_t ensureLogBytes(LogReader& log, std::size_t n) {
+  if (static_cast<std::size_t>(log.end - log.next) >= n) return n;
+  return refillLogBytes(log, n);
+}
 
 // Takes the next n bytes and returns them, or returns nullptr when fewer than
 // n remain; those last bytes are then consumed and ignored.
-const std::uint8_t* takeLogBytes(LogReader& log, std::size_t n);
+inline const std::uint8_t* takeLogBytes(LogReader& log, std::size_t n) {
+  if (ensureLogBytes(log, n) < n) {
+    log.next = log.end;
+    return nullptr;
+  }
+  const std::uint8_t* taken = log.next;
+  log.next += n;
+  return taken;
+}
 
 // Copies the next n bytes into out; false (and the log consumed) when fewer
 // than n remain.

@@ -68,12 +68,6 @@ void flushOutput(OutputSink& sink) {
   if (!flushOutputQuietly(sink)) stopRun(Diagnostic::writeError, sink.unit, sink.path);
 }
 
-char* reserveOutput(OutputSink& sink, std::size_t n) {
-  assert(n <= sink.capacity);
-  if (sink.capacity - sink.used < n) flushOutput(sink);
-  return sink.buffer.get() + sink.used;
-}
-
 void writeOutput(OutputSink& sink, std::string_view text) {
   while (!text.empty()) {
     if (sink.used == sink.capacity) flushOutput(sink);

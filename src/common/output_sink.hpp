@@ -3,6 +3,7 @@
 // the system refuses stops the run with the stream's own diagnostic.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -33,18 +34,23 @@ OutputSink sinkForFile(int fd, int unit, std::string path, std::size_t bufferSiz
 // A sink collecting its bytes in a string that must outlive it.
 OutputSink sinkForMemory(std::string& memory, int unit, std::string path, std::size_t bufferSize);
 
+// Writes the buffered bytes out; a refused write stops the run.
+void flushOutput(OutputSink& sink);
+
 // Room for n bytes at the end of the buffer (flushing first if needed); the
 // caller fills them and then calls commitOutput with the number written.
-char* reserveOutput(OutputSink& sink, std::size_t n);
+// Inline: it runs for every line.
+inline char* reserveOutput(OutputSink& sink, std::size_t n) {
+  assert(n <= sink.capacity);
+  if (sink.capacity - sink.used < n) flushOutput(sink);
+  return sink.buffer.get() + sink.used;
+}
 inline void commitOutput(OutputSink& sink, std::size_t n) {
   sink.used += n;
 }
 
 // Appends text of any length.
 void writeOutput(OutputSink& sink, std::string_view text);
-
-// Writes the buffered bytes out; a refused write stops the run.
-void flushOutput(OutputSink& sink);
 
 // Writes the buffered bytes out; false if the system refused them. For the
 // stop path, which must not stop twice.

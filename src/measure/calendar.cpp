@@ -1,6 +1,7 @@
 #include "measure/calendar.hpp"
 
 #include <cmath>
+#include <cstdint>
 
 #include "common/numeric.hpp"
 
@@ -18,10 +19,30 @@ double toDouble(std::int64_t value) {
   return static_cast<double>(value);
 }
 
+// The exact remainder of seconds after truncated division by a day.
+double secondsOfDay(double seconds) {
+  // The remainder is exact, and so is s less a whole number of days for
+  // 0 <= s < 2^52: both are multiples of the last place of s, and so is
+  // their difference, which is smaller than two days and thus representable.
+  // The quotient may be one off and is corrected; the library's remainder
+  // costs several times as much.
+  if (seconds >= 0.0 && seconds < 0x1p52) {
+    const double days = static_cast<double>(static_cast<std::int64_t>(seconds / secondsPerDay));
+    double remainder = seconds - days * secondsPerDay;
+    if (remainder < 0.0) {
+      remainder = remainder + secondsPerDay;
+    } else if (remainder >= secondsPerDay) {
+      remainder = remainder - secondsPerDay;
+    }
+    return remainder;
+  }
+  return std::fmod(seconds, secondsPerDay);
+}
+
 }  // namespace
 
 double dayFraction(double seconds) {
-  return std::fmod(seconds, secondsPerDay) * perSecondOfDay;
+  return secondsOfDay(seconds) * perSecondOfDay;
 }
 
 TimeOfDay timeOfDay(double fraction) {

@@ -19,6 +19,43 @@ const std::uint8_t* takeBodyBytes(LogReader& log, std::size_t count) {
   return bytes;
 }
 
+// The channels of the epoch being written. The run has one thread and an
+// epoch lives for one call, so one is kept for all calls: setting up all 255
+// entries of a fresh one per message cost more than decoding its channels.
+MeasurementEpoch decodedEpoch;
+
+// Repairs every channel, kept epoch or not, so that each satellite's phase
+// history follows the receiver epoch by epoch, and writes a kept epoch. Of a
+// dropped epoch nothing else is ever seen, so only its PRNs and phases are
+// decoded.
+template <class NextRecord>
+void decodeChannels(OutputSink& obs, ConversionState& state, const BodyHead& head, bool kept,
+                    NextRecord nextRecord) {
+  const auto count = static_cast<std::size_t>(head.channelCount);
+  if (!kept) {
+    for (std::size_t k = 0; k < count; ++k) {
+      const ChannelRecord channel = nextRecord();
+      double phase = rawCarrierPhase(channel.carrierWord);
+      CROFIX(state, channelPrn(channel.prnByte), phase);
+    }
+    return;
+  }
+
+  const double receiveTime = head.receiveTime;
+  const double secondsOfMinute = minuteTestValue(receiveTime);
+  const double fraction = secondFraction(receiveTime);
+  MeasurementEpoch& epoch = decodedEpoch;
+  epoch.receiveTime = receiveTime;
+  epoch.channelCount = head.channelCount;
+  for (std::size_t k = 0; k < count; ++k) {
+    ChannelMeasurement& channel = epoch.channels[k];
+    channel = decodeChannel(nextRecord(), fraction);
+    CROFIX(state, channel.prn, channel.carrierPhase);
+  }
+  writeEpoch(obs, epochTimeOf(state.week, receiveTime, secondsOfMinute), epoch,
+             state.headerPending);
+}
+
 }  // namespace
 
 void DO23(LogReader& log, OutputSink& obs, ConversionState& state) {
@@ -30,23 +67,22 @@ void DO23(LogReader& log, OutputSink& obs, ConversionState& state) {
 
   const bool kept = keepEpoch(receiveTime);
   followWeekRollover(state, receiveTime);
-  const double secondsOfMinute = minuteTestValue(receiveTime);
 
-  // Every channel is decoded and repaired, kept epoch or not, so that each
-  // satellite's phase history follows the receiver epoch by epoch.
-  const double fraction = secondFraction(receiveTime);
-  MeasurementEpoch epoch;
-  epoch.receiveTime = receiveTime;
-  epoch.channelCount = head.channelCount;
-  for (std::int32_t k = 0; k < head.channelCount; ++k) {
-    ChannelMeasurement& channel = epoch.channels[static_cast<std::size_t>(k)];
-    channel = decodeChannel(readChannelRecord(takeBodyBytes(log, channelRecordSize)), fraction);
-    CROFIX(state, channel.prn, channel.carrierPhase);
+  const auto count = static_cast<std::size_t>(head.channelCount);
+  // The body's records one by one from the log. When the log holds them
+  // all, the end-of-log test is made once for the message; a body cut short
+  // is read record by record, so that a bad PRN before the cut still stops
+  // the run before the end of the log does.
+  if (ensureLogBytes(log, count * channelRecordSize) == count * channelRecordSize) {
+    decodeChannels(obs, state, head, kept, [&log] {
+      const std::uint8_t* bytes = log.next;
+      log.next += channelRecordSize;
+      return readChannelRecord(bytes);
+    });
+  } else {
+    decodeChannels(obs, state, head, kept,
+                   [&log] { return readChannelRecord(takeBodyBytes(log, channelRecordSize)); });
   }
-  if (!kept) return;
-
-  writeEpoch(obs, epochTimeOf(state.week, receiveTime, secondsOfMinute), epoch,
-             state.headerPending);
 }
 
 }  // namespace kapolex

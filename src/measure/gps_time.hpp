@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 #include "common/conversion_state.hpp"
 #include "common/epoch_time.hpp"
+#include "common/numeric.hpp"
 
 namespace kapolex {
 
@@ -25,20 +27,32 @@ struct GpsTime {
   double secondsOfWeek = 0.0;
 };
 
+// The three steps below run for every measurement message; inline.
+
 // False for a receive time the message cannot be used with: negative, not a
 // number, or so large that t + 0.5 reaches 2^31 (only damaged logs do that).
-bool isUsableReceiveTime(double receiveTime);
+inline bool isUsableReceiveTime(double receiveTime) {
+  // Written so that a NaN fails: every comparison with it is false.
+  return receiveTime >= 0.0 && receiveTime + 0.5 < receiveTimeLimit;
+}
 
 // Whether the epoch of a usable receive time is written: its nearest whole
 // second is a multiple of 5.
-bool keepEpoch(double receiveTime);
+inline bool keepEpoch(double receiveTime) {
+  return nearestInteger(receiveTime) % decimationSeconds == 0;
+}
 
 // The week after week, held at the largest 32-bit week.
-std::int32_t nextWeek(std::int32_t week);
+constexpr std::int32_t nextWeek(std::int32_t week) {
+  return week == std::numeric_limits<std::int32_t>::max() ? week : week + 1;
+}
 
 // Advances the week when the receive time runs backwards, by however little,
 // and makes it the previous receive time.
-void followWeekRollover(ConversionState& state, double receiveTime);
+inline void followWeekRollover(ConversionState& state, double receiveTime) {
+  if (receiveTime < state.previousReceiveTime) state.week = nextWeek(state.week);
+  state.previousReceiveTime = receiveTime;
+}
 
 // The seconds within the minute of a receive time, from its day fraction.
 double minuteTestValue(double receiveTime);

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <string_view>
+#include <utility>
 
 #include "common/conversion_state.hpp"
 #include "rinex/header.hpp"
@@ -23,6 +24,25 @@ constexpr std::int32_t epochFlagOk = 0;
 // Blanks under the first line's date, flag and count.
 constexpr std::string_view continuationIndent = "                                ";
 static_assert(continuationIndent.size() == 32);
+
+// The epoch line for 0 to 12 satellites and the observation line, walked
+// once while compiling.
+constexpr std::array<LinePlan, satellitesPerLine + 1> epochLinePlans = [] {
+  std::array<LinePlan, satellitesPerLine + 1> plans{};
+  for (std::size_t n = 0; n <= satellitesPerLine; ++n) {
+    plans[n] = planLine(epochLayout, epochLeadingFields + n);
+  }
+  return plans;
+}();
+constexpr LinePlan observationLinePlan = planLine(observationLayout, 4);
+
+using PlannedLineWriter = void (*)(OutputSink&, std::span<const FieldValue>);
+
+// The epoch line's writer for each satellite count of one line.
+constexpr auto epochLineWriters = []<std::size_t... n>(std::index_sequence<n...>) {
+  return std::array<PlannedLineWriter, sizeof...(n)>{&writePlannedLine<epochLinePlans[n]>...};
+}
+(std::make_index_sequence<satellitesPerLine + 1>{});
 
 }  // namespace
 
@@ -46,25 +66,26 @@ void writeEpoch(OutputSink& obs, const EpochTime& time, const MeasurementEpoch& 
       integerValue(epoch.channelCount)};
   // The epoch line goes out even without satellites; continuation lines only
   // while satellites are left.
-  std::size_t first = 0;
-  std::size_t used = epochLeadingFields;
-  const Layout* layout = &epochLayout;
-  do {
+  std::size_t first = std::min(satellitesPerLine, count);
+  for (std::size_t k = 0; k < first; ++k)
+    line[epochLeadingFields + k] = integerValue(epoch.channels[k].prn);
+  epochLineWriters[first](obs,
+                          std::span<const FieldValue>(line.data(), epochLeadingFields + first));
+  while (first < count) {
     const std::size_t last = std::min(first + satellitesPerLine, count);
+    std::size_t used = 0;
+    line[used++] = textValue(continuationIndent);
     for (std::size_t k = first; k < last; ++k) line[used++] = integerValue(epoch.channels[k].prn);
-    writeRecord(obs, *layout, std::span<const FieldValue>(line.data(), used));
+    writeRecord(obs, epochContinuationLayout, std::span<const FieldValue>(line.data(), used));
     first = last;
-    line[0] = textValue(continuationIndent);
-    used = 1;
-    layout = &epochContinuationLayout;
-  } while (first < count);
+  }
 
   for (std::size_t k = 0; k < count; ++k) {
     const ChannelMeasurement& channel = epoch.channels[k];
     const std::array<FieldValue, 4> observation{
         realValue(channel.carrierPhase), integerValue(channel.lossOfLock),
         integerValue(channel.signalFlag), realValue(channel.pseudorange)};
-    writeRecord(obs, observationLayout, observation);
+    writePlannedLine<observationLinePlan>(obs, observation);
   }
 }
 

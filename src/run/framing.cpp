@@ -8,6 +8,13 @@
 namespace kapolex {
 
 bool findNextHeader(LogReader& log, MessageHeader& header) {
+  // In a sound log the next header starts right here.
+  if (ensureLogBytes(log, messageHeaderSize) == messageHeaderSize &&
+      isValidHeader(log.next[0], log.next[1], log.next[2])) {
+    header = {log.next[0], log.next[1], log.next[2], log.next[3]};
+    log.next += messageHeaderSize;
+    return true;
+  }
   // Each candidate window needs its length byte too: a log that ends three
   // bytes after a candidate sync byte ends the walk.
   while (ensureLogBytes(log, messageHeaderSize) == messageHeaderSize) {

@@ -123,7 +123,7 @@ int openObservations(const std::string& path, bool& isRegularFile) {
 int runProgram() {
   reserveStandardDescriptors();
   // A console that went away must give a diagnostic, not a silent signal.
-  ::signal(SIGPIPE, SIG_IGN);
+  (void)::signal(SIGPIPE, SIG_IGN);
   OutputSink consoleOut =
       sinkForFile(STDOUT_FILENO, consoleOutputUnit, std::string(consoleOutputName),
                   consoleOutputBufferSize, false);

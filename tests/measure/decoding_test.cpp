@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
 #include <cstdio>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -131,6 +134,43 @@ TEST(Rollover, PrnOutsideTableStopsWithoutTouchingIt) {
     }
     EXPECT_EQ(state.previousRawPhase, before.previousRawPhase);
     EXPECT_EQ(state.wrapCount, before.wrapCount);
+  }
+}
+
+// The decoding takes shortcuts that must give the very doubles of the
+// formulas they replace: one conversion for the carrier phase, a looked-up
+// signal digit, and the second's fraction without the library's remainder.
+TEST(ChannelDecoding, ShortcutsGiveTheFormulasDoubles) {
+  std::mt19937_64 random(151);
+  for (int trial = 0; trial < 200000; ++trial) {
+    const auto word = static_cast<std::uint32_t>(random());
+    const double twoTerms =
+        static_cast<double>(word >> 12) + static_cast<double>((word >> 2) & 0x3FFu) * 0.0009765625;
+    ASSERT_EQ(rawCarrierPhase(word), twoTerms) << word;
+  }
+  for (int raw = 0; raw < 256; ++raw) {
+    EXPECT_EQ(decodeChannel(ChannelRecord{0, static_cast<std::uint8_t>(raw), 0, 0}, 0.0).signalFlag,
+              MAPSNR(raw))
+        << raw;
+  }
+  std::uniform_real_distribution<double> seconds(0.0, 604800.0);
+  std::vector<double> times{0.0,
+                            -0.0,
+                            0.5,
+                            1.0,
+                            59.99999998,
+                            604799.99999998,
+                            0x1p52 - 0.5,
+                            0x1p52,
+                            0x1p60,
+                            std::nextafter(1.0, 0.0),
+                            std::nextafter(1.0, 2.0)};
+  for (int trial = 0; trial < 200000; ++trial) times.push_back(seconds(random));
+  for (const double t : times) {
+    const double fraction = secondFraction(t);
+    const double expected = std::fmod(t, 1.0);
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(fraction), std::bit_cast<std::uint64_t>(expected))
+        << std::hexfloat << t;
   }
 }
 

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <random>
+#include <vector>
 
 #include "common/conversion_state.hpp"
 #include "measure/calendar.hpp"
@@ -132,6 +134,34 @@ TEST(Calendar, ExtremeDaysStayDefinedAndKeepTheTimeOfDay) {
                                 MJDCIV(std::numeric_limits<std::int32_t>::min(), 0.5)}) {
     EXPECT_EQ(time.hour * 60 + time.minute, 12 * 60);
     EXPECT_NEAR(time.second, 0.0, 1e-6);
+  }
+}
+
+// The day fraction takes the exact remainder of a day without the library's
+// remainder; it must be the same double for any seconds of the week, and for
+// times beyond the week that the week-end wrap and the minute guard produce.
+TEST(Calendar, DayFractionIsTheExactRemainderOfADay) {
+  std::mt19937_64 random(86400);
+  std::uniform_real_distribution<double> seconds(0.0, 2.0 * 604800.0);
+  std::vector<double> times{0.0,
+                            -0.0,
+                            86400.0,
+                            std::nextafter(86400.0, 0.0),
+                            std::nextafter(86400.0, 1e9),
+                            604800.0,
+                            604799.99999998,
+                            172800.00000001,
+                            0x1p52,
+                            0x1p53 + 2.0,
+                            -3600.5};
+  for (int day = 0; day <= 14; ++day) {
+    for (const double offset : {-1e-9, 0.0, 1e-9}) times.push_back(day * 86400.0 + offset);
+  }
+  for (int trial = 0; trial < 200000; ++trial) times.push_back(seconds(random));
+  for (const double t : times) {
+    const double expected = std::fmod(t, 86400.0) * 1.1574074074074073e-05;
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(dayFraction(t)), std::bit_cast<std::uint64_t>(expected))
+        << std::hexfloat << t;
   }
 }
 

@@ -7,9 +7,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace kapolex {
 namespace {
@@ -168,6 +170,132 @@ TEST(FieldEditing, FixedAgreesWithCorrectlyRoundedPrintf) {
       }
     }
   }
+  EXPECT_EQ(mismatches, 0);
+}
+
+// The editors made for a width known while compiling must write exactly what
+// the general editors write, on their inline paths and at their edges.
+template <std::size_t width, int decimals>
+void expectCompiledFixedAgrees(double value, int& mismatches) {
+  char compiled[width];
+  char general[width];
+  std::memset(compiled, '?', width);
+  editFixedField<width, decimals>(compiled, value);
+  editFixed({general, width}, decimals, value);
+  if (std::memcmp(compiled, general, width) != 0 && ++mismatches <= 10) {
+    ADD_FAILURE() << "F" << width << "." << decimals << " of " << std::hexfloat << value << ": \""
+                  << std::string(compiled, width) << "\" != \"" << std::string(general, width)
+                  << "\"";
+  }
+}
+
+template <std::size_t width, int decimals>
+void checkCompiledFixed(std::mt19937_64& random, int& mismatches) {
+  std::uniform_int_distribution<std::uint64_t> bits;
+  std::uniform_real_distribution<double> logMagnitude(-14.0, 11.0);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const double scale = std::pow(10.0, decimals);
+  const double edges[] = {0.0,
+                          0x1p-11,
+                          std::nextafter(0x1p-11, 0.0),
+                          0x1p52,
+                          std::nextafter(0x1p52, 0.0),
+                          99999999.0,
+                          100000000.0,
+                          std::nextafter(100000000.0, 0.0),
+                          (99999999.0 * scale + 0.5) / scale,
+                          0.5 / scale,
+                          1.5 / scale,
+                          0.0625,
+                          0.1875,
+                          12345678.123,
+                          123456789.0625,
+                          999999999.999,
+                          999999999.9995,
+                          1000000000.0,
+                          9999999999.999,
+                          9999999999.9996,
+                          10000000000.0,
+                          1234567.5,
+                          0.0004,
+                          5e-324,
+                          1e300,
+                          std::numeric_limits<double>::infinity(),
+                          std::numeric_limits<double>::quiet_NaN()};
+  for (const double edge : edges) {
+    expectCompiledFixedAgrees<width, decimals>(edge, mismatches);
+    expectCompiledFixedAgrees<width, decimals>(-edge, mismatches);
+  }
+  for (int trial = 0; trial < 100000; ++trial) {
+    double x = 0.0;
+    switch (trial % 4) {
+      case 0:
+        x = std::bit_cast<double>(bits(random));
+        break;
+      case 1:  // every magnitude around the inline path's range
+        x = std::pow(10.0, logMagnitude(random));
+        break;
+      case 2:  // exact ties and near ties of the last decimal
+        x = std::ldexp(std::floor(unit(random) * 0x1p40), -(decimals + 1) - 10);
+        x = std::nextafter(x, trial % 8 == 2 ? 0.0 : 1e300);
+        break;
+      case 3:  // observation-like values with all their binary digits, and
+               // carrier phases grown over weeks of tracking
+        x = (unit(random) - 0.3) * (trial % 8 == 3 ? 3.0e7 : 1.2e10);
+        break;
+    }
+    if (bits(random) & 1) x = -x;
+    expectCompiledFixedAgrees<width, decimals>(x, mismatches);
+  }
+}
+
+TEST(FieldEditing, CompiledFixedFieldsAgreeWithEditFixed) {
+  std::mt19937_64 random(1380);
+  int mismatches = 0;
+  checkCompiledFixed<14, 3>(random, mismatches);  // the observation line's fields
+  checkCompiledFixed<13, 3>(random, mismatches);  // the narrowest field of the inline path
+  checkCompiledFixed<15, 3>(random, mismatches);  // room for a sign before ten digits
+  checkCompiledFixed<17, 2>(random, mismatches);
+  checkCompiledFixed<12, 2>(random, mismatches);
+  checkCompiledFixed<10, 0>(random, mismatches);
+  checkCompiledFixed<11, 7>(random, mismatches);  // always the general path
+  EXPECT_EQ(mismatches, 0);
+}
+
+template <std::size_t width, int minDigits>
+void checkCompiledInteger(int& mismatches) {
+  std::vector<std::int64_t> values;
+  for (std::int64_t v = -150; v <= 150; ++v) values.push_back(v);
+  for (const std::int64_t v : {std::int64_t{999}, std::int64_t{1000}, std::int64_t{123456},
+                               std::numeric_limits<std::int64_t>::max()}) {
+    values.push_back(v);
+    values.push_back(-v);
+  }
+  values.push_back(std::numeric_limits<std::int64_t>::min());
+  for (const std::int64_t value : values) {
+    char compiled[width];
+    char general[width];
+    std::memset(compiled, '?', width);
+    editIntegerField<width, minDigits>(compiled, value);
+    editInteger({general, width}, minDigits, value);
+    if (std::memcmp(compiled, general, width) != 0 && ++mismatches <= 10) {
+      ADD_FAILURE() << "I" << width << "." << minDigits << " of " << value << ": \""
+                    << std::string(compiled, width) << "\" != \"" << std::string(general, width)
+                    << "\"";
+    }
+  }
+}
+
+TEST(FieldEditing, CompiledIntegerFieldsAgreeWithEditInteger) {
+  int mismatches = 0;
+  checkCompiledInteger<1, 1>(mismatches);
+  checkCompiledInteger<2, 1>(mismatches);
+  checkCompiledInteger<2, 2>(mismatches);
+  checkCompiledInteger<3, 1>(mismatches);
+  checkCompiledInteger<3, 2>(mismatches);
+  checkCompiledInteger<4, 1>(mismatches);
+  checkCompiledInteger<6, 2>(mismatches);
+  checkCompiledInteger<6, 3>(mismatches);
   EXPECT_EQ(mismatches, 0);
 }
 

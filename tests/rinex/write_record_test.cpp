@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "capture.hpp"
 #include "rinex/layout.hpp"
+#include "rinex/layouts.hpp"
 
 namespace kapolex {
 namespace {
@@ -110,6 +113,64 @@ TEST(WriteRecord, LayoutWalk) {
        "4\r\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(record(c.layout, c.values), c.expected) << c.layout;
+}
+
+// A line written by plan must be the line that the layout walk writes, for
+// every count of satellites the epoch line is planned for, with values that
+// take the inline editors, the general ones and the asterisks.
+template <LinePlan plan>
+void expectPlanMatchesWalk(const Layout& layout, std::mt19937_64& random, int& mismatches) {
+  std::uniform_int_distribution<int> small(-5, 120);
+  std::uniform_real_distribution<double> real(-2.0e8, 2.0e10);
+  std::uniform_int_distribution<int> pick(0, 9);
+  for (int trial = 0; trial < 300; ++trial) {
+    std::vector<FieldValue> values;
+    for (std::size_t i = 0; i < plan.fieldCount; ++i) {
+      const bool wrongKind = pick(random) == 0;
+      const bool fixed = plan.fields[i].kind == DescriptorKind::fixed;
+      if (fixed != wrongKind) {
+        values.push_back(realValue(pick(random) < 3 ? real(random) * 1e-9 : real(random)));
+      } else {
+        values.push_back(integerValue(small(random)));
+      }
+    }
+    const std::string walked =
+        testing::capture([&](OutputSink& sink) { writeRecord(sink, layout, values); });
+    const std::string planned =
+        testing::capture([&](OutputSink& sink) { writePlannedLine<plan>(sink, values); });
+    if (planned != walked && ++mismatches <= 10) {
+      ADD_FAILURE() << plan.fieldCount << " values: \"" << planned << "\" != \"" << walked << "\"";
+    }
+  }
+}
+
+template <std::size_t... satellites>
+void expectEpochPlansMatchWalk(std::index_sequence<satellites...>, std::mt19937_64& random,
+                               int& mismatches) {
+  (expectPlanMatchesWalk<planLine(epochLayout, 8 + satellites)>(epochLayout, random, mismatches),
+   ...);
+}
+
+TEST(WriteRecord, PlannedLinesMatchTheLayoutWalk) {
+  std::mt19937_64 random(2006);
+  int mismatches = 0;
+  expectEpochPlansMatchWalk(std::make_index_sequence<13>{}, random, mismatches);
+  expectPlanMatchesWalk<planLine(observationLayout, 4)>(observationLayout, random, mismatches);
+  EXPECT_EQ(mismatches, 0);
+}
+
+TEST(WriteRecord, PlannedLineKeepsTheLayoutsLiteralsAndLineEnd) {
+  constexpr LinePlan epochPlan = planLine(epochLayout, 8 + 2);
+  EXPECT_EQ(std::string(epochPlan.text.data(), epochPlan.length),
+            std::string(32, ' ') + "G  G  \r\n");
+  EXPECT_EQ(epochPlan.fieldCount, 10);
+  EXPECT_EQ(epochPlan.fields[5].column, 15);
+  EXPECT_EQ(epochPlan.fields[9].column, 36);
+  // A $ on the way takes effect, one behind a literal does not.
+  constexpr LinePlan openPlan = planLine(parseLayout("(I2,$,'x')").value(), 1);
+  EXPECT_EQ(std::string(openPlan.text.data(), openPlan.length), "  ");
+  constexpr LinePlan closedPlan = planLine(parseLayout("(I2,'x',$)").value(), 1);
+  EXPECT_EQ(std::string(closedPlan.text.data(), closedPlan.length), "  \r\n");
 }
 
 }  // namespace

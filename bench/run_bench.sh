@@ -1,0 +1,166 @@
+#!/usr/bin/env bash
+# Whole-program benchmark: kapolex against the I/O floor of the same bytes.
+#
+# Synthesises two deterministic logs with zlogsim, twelve channels in every
+# message: 1 Hz, of which one epoch in five is kept, and 0.2 Hz, of which
+# every epoch is kept. Then, for each log, it times in turn, interleaved,
+# kapolex and the I/O floor: reading the log (cat log > /dev/null) plus
+# writing as many bytes as z.obs has (dd from /dev/zero in 1 MiB blocks).
+# Two ways, each run for every log:
+#   cached  the log is read from the page cache (after a warm-up read) and
+#           the writes end in the page cache: the floor is memory speed.
+#   disk    the log is dropped from the page cache before every run, and the
+#           written bytes are forced to the disk before the clock stops
+#           (kapolex, then sync -d z.obs; dd with conv=fdatasync).
+# Reports medians of the runs: log MB/s (10^6 bytes per second), the ratio
+# kapolex / floor, peak resident memory (GNU time), and the machine's load.
+#
+# Usage: bench/run_bench.sh [--build DIR] [--size SIZE] [--kept-size SIZE]
+#                           [--runs N] [--mode cached|disk|both]
+#                           [--work DIR] [--keep]
+#   --build DIR       build folder with src/kapolex and zlogsim/zlogsim
+#                     (default: build-bench, as made by the bench preset)
+#   --size SIZE       size of the 1 Hz log, zlogsim suffixes K, M, G (default 1G)
+#   --kept-size SIZE  size of the 0.2 Hz log (default 1G)
+#   --runs N          runs of each measurement (default 5)
+#   --mode MODE       cached, disk or both (default both)
+#   --work DIR        scratch folder (default: a new one under /tmp, removed
+#                     at the end unless --keep); needs about the size of the
+#                     larger log plus twice its z.obs (8 GB with the defaults)
+# Nothing is asserted about the figures: the exit status says only whether
+# every run converted its log.
+set -euo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=build-bench
+size=1G
+keptSize=1G
+runs=5
+mode=both
+work=
+keep=false
+while [ $# -gt 0 ]; do
+  case $1 in
+    --build) build=$2; shift 2 ;;
+    --size) size=$2; shift 2 ;;
+    --kept-size) keptSize=$2; shift 2 ;;
+    --runs) runs=$2; shift 2 ;;
+    --mode) mode=$2; shift 2 ;;
+    --work) work=$2; shift 2 ;;
+    --keep) keep=true; shift ;;
+    -h|--help) sed -n '2,32p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "run_bench.sh: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+case $mode in
+  cached) modes=(cached) ;;
+  disk) modes=(disk) ;;
+  both) modes=(cached disk) ;;
+  *) echo "run_bench.sh: --mode is cached, disk or both" >&2; exit 2 ;;
+esac
+case $build in /*) ;; *) build=$repo/$build ;; esac
+kapolex=$build/src/kapolex
+zlogsim=$build/zlogsim/zlogsim
+for program in "$kapolex" "$zlogsim"; do
+  if [ ! -x "$program" ]; then
+    echo "run_bench.sh: $program is missing; build it first:" >&2
+    echo "  cmake --preset bench && cmake --build --preset bench" >&2
+    exit 2
+  fi
+done
+if [ ! -x /usr/bin/time ]; then
+  echo "run_bench.sh: /usr/bin/time (GNU time) is needed for the peak memory" >&2
+  exit 2
+fi
+if [ -z "$work" ]; then
+  work=$(mktemp -d /tmp/kapolex-bench.XXXXXX)
+else
+  mkdir -p "$work"
+fi
+cleanup() { if [ "$keep" = false ]; then rm -rf "$work"; fi; }
+trap cleanup EXIT
+
+elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", b - a }'; }
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
+  if (NR % 2) printf "%.4f", v[(NR + 1) / 2]; else printf "%.4f", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+loadAverage() { cut -d' ' -f1-3 /proc/loadavg; }
+# Drops the file's pages from the page cache (it must not be dirty).
+evict() { dd if="$1" iflag=nocache count=0 status=none; }
+
+echo "kapolex benchmark: $(nproc) cores, load average $(loadAverage) at the start"
+echo "programs: $kapolex, $zlogsim"
+echo "scratch: $work; $runs runs of each; medians"
+echo
+
+# name | zlogsim rate | size
+cases=("1Hz-1in5-kept|1|$size" "0.2Hz-all-kept|0.2|$keptSize")
+results=()
+status=0
+for entry in "${cases[@]}"; do
+  IFS='|' read -r name rate caseSize <<< "$entry"
+  dir=$work/$name
+  mkdir -p "$dir"
+  # A fixed seed, week and start; with the elevation mask below the horizon
+  # every message carries twelve channels.
+  "$zlogsim" -o "$dir/z.log" --rate "$rate" --size "$caseSize" --mask -10 --seed 1 --week 1356
+  sync -d "$dir/z.log"
+  echo 1356 > "$dir/week.txt"
+  logBytes=$(stat -c %s "$dir/z.log")
+
+  for how in "${modes[@]}"; do
+    walls=() floors=() reads=() rss=()
+    obsBytes=0
+    [ "$how" = cached ] && cat "$dir/z.log" > /dev/null
+    for ((run = 1; run <= runs; run++)); do
+      rm -f "$dir/z.obs" "$dir/floor.out"
+      [ "$how" = disk ] && evict "$dir/z.log"
+      start=$EPOCHREALTIME
+      if ! (cd "$dir" && /usr/bin/time -v -o time.txt "$kapolex" < week.txt > console.txt); then
+        echo "run_bench.sh: kapolex failed on $name:" >&2
+        cat "$dir/time.txt" >&2
+        status=1
+        continue
+      fi
+      [ "$how" = disk ] && sync -d "$dir/z.obs"
+      end=$EPOCHREALTIME
+      walls+=("$(elapsed "$start" "$end")")
+      rss+=("$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$dir/time.txt")")
+      obsBytes=$(stat -c %s "$dir/z.obs")
+
+      [ "$how" = disk ] && evict "$dir/z.log"
+      durable=()
+      [ "$how" = disk ] && durable=(conv=fdatasync)
+      start=$EPOCHREALTIME
+      cat "$dir/z.log" > /dev/null
+      middle=$EPOCHREALTIME
+      dd if=/dev/zero of="$dir/floor.out" bs=1M count="$obsBytes" iflag=count_bytes \
+        "${durable[@]}" status=none
+      end=$EPOCHREALTIME
+      floors+=("$(elapsed "$start" "$end")")
+      reads+=("$(elapsed "$start" "$middle")")
+    done
+    [ ${#walls[@]} -gt 0 ] || continue
+
+    # What the output holds: epoch lines (epoch flag 0 in columns 27-29)
+    # against the measurement messages that the summary counted.
+    messages=$(awk '/id= *23 / { print $NF }' "$dir/console.txt")
+    epochs=$(awk 'NR > 17 && substr($0, 27, 3) == "  0"' "$dir/z.obs" | wc -l)
+    wall=$(median "${walls[@]}")
+    floor=$(median "${floors[@]}")
+    peak=$(median "${rss[@]}")
+    results+=("$(awk -v n="$name" -v h="$how" -v lb="$logBytes" -v ob="$obsBytes" -v w="$wall" \
+        -v f="$floor" -v r="$peak" -v m="${messages:-0}" -v e="$epochs" 'BEGIN {
+      printf "%-15s %-6s %8.1f %8.1f %8d/%-8d %9.3f %8.3f %8.1f %6.2f %8.1f",
+        n, h, lb / 1e6, ob / 1e6, e, m, w, f, lb / 1e6 / w, w / f, r / 1024 }')")
+    echo "$name, $how: kapolex ${walls[*]} s; floor ${floors[*]} s, of which reading ${reads[*]} s"
+  done
+  rm -f "$dir/z.obs" "$dir/floor.out" "$dir/z.log"
+done
+
+echo
+printf '%-15s %-6s %8s %8s %17s %9s %8s %8s %6s %8s\n' case floor "log MB" "obs MB" \
+  "epochs/messages" "kapolex s" "floor s" "log MB/s" ratio "RSS MiB"
+printf '%s\n' "${results[@]}"
+echo
+echo "load average $(loadAverage) at the end"
+exit "$status"
