@@ -1,0 +1,435 @@
+// The real program when its files and console fail it: a refused or full
+// observation file in the middle of a long run, unreadable inputs, missing
+// console streams, and stops after the output buffer has already been
+// written out once. Every stop must report exactly its diagnostic and leave
+// every line produced before it in z.obs.
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/output_sink.hpp"
+#include "robust_support.hpp"
+#include "support/log_builder.hpp"
+
+namespace kapolex {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::carrierWord;
+using testing::ChannelRecord;
+using testing::convertInMemory;
+using testing::diagnosticLine;
+using testing::launchKapolex;
+using testing::LaunchOptions;
+using testing::LogBuilder;
+using testing::ProgramResult;
+using testing::runIn;
+using testing::ScratchFolder;
+using testing::Stream;
+
+const std::string prompt = " GPS week = ";
+const std::string answer = "1356\n";
+
+// Twelve satellites at every fifth second: each epoch is kept and writes
+// about 450 bytes, so a few thousand of them pass the 1 MiB output buffer.
+LogBuilder keptEpochs(int count) {
+  LogBuilder log;
+  std::vector<ChannelRecord> channels(12);
+  for (int k = 0; k < count; ++k) {
+    for (int c = 0; c < 12; ++c) {
+      const auto cycles = static_cast<std::uint32_t>(1000 * k + 7919 * c);
+      channels[static_cast<std::size_t>(c)] = {static_cast<std::uint8_t>(c * 2), 180,
+                                               100000 * c - 3 * k, carrierWord(cycles, 17 * c), 0};
+    }
+    log.measurement(5.0 * k, channels);
+  }
+  return log;
+}
+
+std::string folderFile(const ScratchFolder& folder, const char* name) {
+  return (folder.path() / name).string();
+}
+
+bool canOpen(const char* path, int flags) {
+  const int fd = ::open(path, flags);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+std::size_t outputSizeOf(const LogBuilder& log) {
+  return convertInMemory(log.bytes(), answer).observations.size();
+}
+
+TEST(Faults, ObservationWriteRefusedInTheMiddleOfTheRun) {
+  if (!canOpen("/dev/full", O_WRONLY)) GTEST_SKIP() << "no /dev/full here";
+  const LogBuilder log = keptEpochs(3000);
+  ASSERT_GT(outputSizeOf(log), fileOutputBufferSize) << "the refusal must come mid-run";
+  ScratchFolder folder;
+  folder.write("z.log", log.text());
+  fs::create_symlink("/dev/full", folder.path() / "z.obs");
+  const ProgramResult result = launchKapolex(folder, {answer}).result;
+  EXPECT_EQ(result.signal, 0);
+  EXPECT_EQ(result.exitStatus, 38);
+  EXPECT_EQ(result.err, diagnosticLine(38, "error during write", 2, folderFile(folder, "z.obs")));
+  EXPECT_EQ(result.out, prompt) << "no summary after a failed write";
+}
+
+// A run with z.obs on a file system of a few blocks, in a private mount
+// namespace so that nothing of it is seen outside the test.
+struct FullRun {
+  ProgramResult result;
+  std::string kept;  // z.obs as the run left it
+  std::uintmax_t capacity = 0;
+  std::string folder;  // where the run saw its files
+};
+
+constexpr int cannotMount = 77;
+
+bool enterPrivateMountNamespace() {
+  if (::unshare(CLONE_NEWNS) != 0) {
+    // Without the right to mount here, a user namespace may still grant it.
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return false;
+    std::ofstream("/proc/self/setgroups") << "deny";
+    std::ofstream("/proc/self/uid_map") << "0 " << uid << " 1";
+    std::ofstream("/proc/self/gid_map") << "0 " << gid << " 1";
+  }
+  // Keep the mount from propagating back to the machine's namespace.
+  return ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
+
+// False when this machine does not allow the mount.
+bool runOnSmallFileSystem(const LogBuilder& log, std::size_t limitedBytes, FullRun& run) {
+  ScratchFolder folder;
+  const fs::path base = folder.path().parent_path();
+  std::ofstream(base / "z.log", std::ios::binary) << log.text();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    // The mount lives only as long as this child's namespace, so the child
+    // runs the program and leaves the results beside the mount point.
+    const std::string size = "size=" + std::to_string(limitedBytes);
+    if (!enterPrivateMountNamespace() ||
+        ::mount("tmpfs", folder.path().c_str(), "tmpfs", 0, size.c_str()) != 0) {
+      ::_exit(cannotMount);
+    }
+    fs::create_symlink(base / "z.log", folder.path() / "z.log");
+    struct statvfs space {};
+    ::statvfs(folder.path().c_str(), &space);
+    const ProgramResult result = runIn(folder, KAPOLEX_BINARY, {}, answer);
+    std::ofstream(base / "capacity") << space.f_blocks * space.f_frsize;
+    std::ofstream(base / "status") << result.exitStatus << ' ' << result.signal;
+    std::ofstream(base / "kept", std::ios::binary) << folder.read("z.obs").value_or("");
+    ::_exit(0);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == cannotMount) return false;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  std::ifstream(base / "capacity") >> run.capacity;
+  std::ifstream(base / "status") >> run.result.exitStatus >> run.result.signal;
+  run.kept = testing::fileContent(base / "kept");
+  run.result.out = testing::fileContent(base / "stdout");
+  run.result.err = testing::fileContent(base / "stderr");
+  run.folder = folder.path().string();
+  return true;
+}
+
+TEST(Faults, FullFileSystemKeepsEveryByteItCouldHold) {
+  const LogBuilder log = keptEpochs(4000);
+  const std::string reference = convertInMemory(log.bytes(), answer).observations;
+  const std::size_t limit = 1536 * 1024;
+  ASSERT_GT(reference.size(), limit);
+  FullRun run;
+  if (!runOnSmallFileSystem(log, limit, run)) GTEST_SKIP() << "no right to mount a tmpfs here";
+  EXPECT_EQ(run.result.signal, 0);
+  EXPECT_EQ(run.result.exitStatus, 38);
+  EXPECT_EQ(run.result.err, diagnosticLine(38, "error during write", 2, run.folder + "/z.obs"));
+  EXPECT_EQ(run.result.out, prompt);
+  // The first buffer went out whole; the second filled the file system to
+  // its last byte, with the run's own bytes.
+  ASSERT_GT(run.kept.size(), fileOutputBufferSize);
+  EXPECT_EQ(run.kept.size(), run.capacity);
+  const auto keptLines = testing::linesWithoutRunDate(run.kept);
+  const auto referenceLines = testing::linesWithoutRunDate(reference.substr(0, run.kept.size()));
+  EXPECT_TRUE(keptLines == referenceLines) << "z.obs is not the start of the full run's file";
+}
+
+// A stop after the output buffer has gone out at least once: z.obs must
+// equal the file of the same log cut right before the failing message.
+TEST(Faults, StopsAfterALargeOutputKeepEveryLine) {
+  const LogBuilder before = keptEpochs(2500);
+  ASSERT_GT(outputSizeOf(before), fileOutputBufferSize);
+  ScratchFolder referenceFolder;
+  referenceFolder.write("z.log", before.text());
+  const ProgramResult reference = launchKapolex(referenceFolder, {answer}).result;
+  ASSERT_EQ(reference.exitStatus, 0);
+
+  std::vector<ChannelRecord> many(20, ChannelRecord{4, 99, 1234, carrierWord(55, 0), 0});
+  std::vector<ChannelRecord> badPrn(5, ChannelRecord{4, 99, 1234, carrierWord(55, 0), 0});
+  badPrn[3].prnByte = 0x27;  // PRN 40
+  struct Case {
+    const char* name;
+    std::function<std::string()> failingTail;
+    int exitStatus;
+    std::function<std::string(const ScratchFolder&)> diagnostic;
+  };
+  const Case cases[] = {
+      {"end of the log inside a channel record",
+       [&] {
+         const std::string message = LogBuilder().measurement(12505.0, many).text();
+         return message.substr(0, 4 + 11 + 11 * 17 + 6);
+       },
+       24,
+       [](const ScratchFolder& folder) {
+         return diagnosticLine(24, "end-of-file during read", 1, folderFile(folder, "z.log"));
+       }},
+      {"end of the log inside the body's head",
+       [&] { return LogBuilder().measurement(12505.0, many).text().substr(0, 4 + 7); }, 24,
+       [](const ScratchFolder& folder) {
+         return diagnosticLine(24, "end-of-file during read", 1, folderFile(folder, "z.log"));
+       }},
+      {"PRN outside 1 to 32 in the fourth channel",
+       [&] { return LogBuilder().measurement(12505.0, badPrn).other(7, 9).text(); }, 98463 & 0xFF,
+       [](const ScratchFolder&) { return std::string("98463\n"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchFolder folder;
+    folder.write("z.log", before.text() + c.failingTail());
+    const ProgramResult stopped = launchKapolex(folder, {answer}).result;
+    EXPECT_EQ(stopped.signal, 0);
+    EXPECT_EQ(stopped.exitStatus, c.exitStatus);
+    EXPECT_EQ(stopped.err, c.diagnostic(folder));
+    EXPECT_EQ(stopped.out, prompt) << "no summary after a stop";
+    ASSERT_TRUE(stopped.observations.has_value());
+    EXPECT_TRUE(testing::linesWithoutRunDate(*stopped.observations) ==
+                testing::linesWithoutRunDate(*reference.observations))
+        << "lines lost or added at the stop";
+    EXPECT_TRUE(stopped.observations->ends_with("\r\n"));
+  }
+}
+
+// A stop whose own diagnostic is followed by a failure to write out the
+// lines still buffered for z.obs: both are reported, the second one's status
+// is returned.
+TEST(Faults, StopThatCannotWriteOutItsLinesReportsBoth) {
+  if (!canOpen("/dev/full", O_WRONLY)) GTEST_SKIP() << "no /dev/full here";
+  std::vector<ChannelRecord> badPrn(2, ChannelRecord{4, 99, 1234, carrierWord(55, 0), 0});
+  badPrn[1].prnByte = 0x3F;  // PRN 64
+  const LogBuilder before = keptEpochs(20);
+  const std::string tails[] = {
+      LogBuilder().measurement(105.0, badPrn).text(),
+      LogBuilder().measurement(105.0, badPrn).text().substr(0, 4 + 11 + 5),
+  };
+  const char* const firstLines[] = {"98463\n", nullptr};
+  for (int i = 0; i < 2; ++i) {
+    ScratchFolder folder;
+    folder.write("z.log", before.text() + tails[i]);
+    fs::create_symlink("/dev/full", folder.path() / "z.obs");
+    const ProgramResult result = launchKapolex(folder, {answer}).result;
+    const std::string first =
+        firstLines[i] != nullptr
+            ? std::string(firstLines[i])
+            : diagnosticLine(24, "end-of-file during read", 1, folderFile(folder, "z.log"));
+    EXPECT_EQ(result.signal, 0);
+    EXPECT_EQ(result.exitStatus, 38) << i;
+    EXPECT_EQ(result.err,
+              first + diagnosticLine(38, "error during write", 2, folderFile(folder, "z.obs")));
+    EXPECT_EQ(result.out, prompt);
+  }
+}
+
+// Closed standard streams must not become the files the program opens:
+// the output lost to a closed console may not end up in z.obs.
+TEST(Faults, ClosedConsoleStreamsLeaveTheObservationFileAlone) {
+  const LogBuilder log = keptEpochs(20);
+  const std::string expected = convertInMemory(log.bytes(), answer).observations;
+  for (const Stream closed : {Stream::file, Stream::closed}) {
+    LaunchOptions options{answer};
+    options.outputKind = closed;
+    options.errorKind = closed;
+    ScratchFolder folder;
+    folder.write("z.log", log.text());
+    const ProgramResult result = launchKapolex(folder, options).result;
+    EXPECT_EQ(result.signal, 0);
+    EXPECT_EQ(result.exitStatus, 0);
+    ASSERT_TRUE(result.observations.has_value());
+    EXPECT_TRUE(testing::linesWithoutRunDate(*result.observations) ==
+                testing::linesWithoutRunDate(expected));
+  }
+  // A stop with standard error closed: its line goes nowhere, not into z.obs.
+  std::vector<ChannelRecord> badPrn(1, ChannelRecord{0x20, 99, 1234, 0, 0});
+  ScratchFolder folder;
+  folder.write("z.log", LogBuilder(log).measurement(105.0, badPrn).text());
+  LaunchOptions options{answer};
+  options.errorKind = Stream::closed;
+  const ProgramResult result = launchKapolex(folder, options).result;
+  EXPECT_EQ(result.exitStatus, 98463 & 0xFF);
+  ASSERT_TRUE(result.observations.has_value());
+  EXPECT_TRUE(testing::linesWithoutRunDate(*result.observations) ==
+              testing::linesWithoutRunDate(expected));
+}
+
+enum class Leftover { none, empty, unchanged, fixedHeader };
+
+// Whether a child of this process may give up root for "nobody"; a
+// container may withhold that right from its root.
+bool canRunUnprivileged() {
+  if (::geteuid() != 0) return true;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const bool dropped =
+        ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
+    ::_exit(dropped ? 0 : 1);
+  }
+  int status = 1;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(Faults, UnusableStreamsStopWithTheirDiagnostic) {
+  struct Case {
+    const char* name;
+    // Sets up the folder; false when this machine cannot make the case.
+    std::function<bool(const ScratchFolder&)> prepare;
+    LaunchOptions launch;
+    int number;
+    const char* text;
+    int unit;
+    const char* file;  // a name in the folder, or the console's name
+    const char* out;
+    Leftover leftover;
+  };
+  const std::string someLog = keptEpochs(3).text();
+  auto withLog = [&](const ScratchFolder& folder) {
+    folder.write("z.log", someLog);
+    return true;
+  };
+  const bool unprivileged = canRunUnprivileged();
+  const Case cases[] = {
+      {"z.log not readable",
+       [&](const ScratchFolder& folder) {
+         withLog(folder);
+         fs::permissions(folder.path() / "z.log", fs::perms::none);
+         return unprivileged;
+       },
+       {.standardInput = answer, .asUnprivileged = true},
+       9,
+       "permission to access file denied",
+       1,
+       "z.log",
+       "",
+       Leftover::none},
+      {"z.obs not writable",
+       [&](const ScratchFolder& folder) {
+         withLog(folder);
+         folder.write("z.obs", "old\r\n");
+         fs::permissions(folder.path() / "z.obs",
+                         fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+         return unprivileged;
+       },
+       {.standardInput = answer, .asUnprivileged = true},
+       9,
+       "permission to access file denied",
+       2,
+       "z.obs",
+       "",
+       Leftover::unchanged},
+      {"z.log a link to itself",
+       [](const ScratchFolder& folder) {
+         fs::create_symlink("z.log", folder.path() / "z.log");
+         return true;
+       },
+       {answer},
+       30,
+       "open failure",
+       1,
+       "z.log",
+       "",
+       Leftover::none},
+      {"z.log failing at its first read",
+       [](const ScratchFolder& folder) {
+         // Reading a process's own memory at address 0 fails with EIO.
+         fs::create_symlink("/proc/self/mem", folder.path() / "z.log");
+         return canOpen("/proc/self/mem", O_RDONLY);
+       },
+       {answer},
+       39,
+       "error during read",
+       1,
+       "z.log",
+       " GPS week = ",
+       Leftover::fixedHeader},
+      {"standard input a directory",
+       withLog,
+       {.standardInput = std::nullopt, .inputKind = Stream::directory},
+       39,
+       "error during read",
+       -4,
+       "CONIN$",
+       " GPS week = ",
+       Leftover::empty},
+      {"standard output refusing the prompt",
+       [&](const ScratchFolder& folder) {
+         return withLog(folder) && canOpen("/dev/full", O_WRONLY);
+       },
+       {.standardInput = answer, .outputKind = Stream::full},
+       38,
+       "error during write",
+       -1,
+       "CONOUT$",
+       "",
+       Leftover::empty},
+  };
+  const std::string fixedHeader = convertInMemory({}, answer).observations;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchFolder folder;
+    if (!c.prepare(folder)) {
+      std::printf("skipped here: %s\n", c.name);
+      continue;
+    }
+    const ProgramResult result = launchKapolex(folder, c.launch).result;
+    const std::string file = c.unit > 0 ? folderFile(folder, c.file) : std::string(c.file);
+    EXPECT_EQ(result.signal, 0);
+    EXPECT_EQ(result.exitStatus, c.number);
+    EXPECT_EQ(result.err, diagnosticLine(c.number, c.text, c.unit, file));
+    if (c.launch.outputKind == Stream::file) {
+      EXPECT_EQ(result.out, c.out);
+    }
+    switch (c.leftover) {
+      case Leftover::none:
+        EXPECT_FALSE(fs::exists(folder.path() / "z.obs"));
+        break;
+      case Leftover::empty:
+        EXPECT_EQ(result.observations, std::string());
+        break;
+      case Leftover::unchanged:
+        EXPECT_EQ(result.observations, std::string("old\r\n"));
+        break;
+      case Leftover::fixedHeader:
+        ASSERT_TRUE(result.observations.has_value());
+        EXPECT_EQ(testing::linesWithoutRunDate(*result.observations),
+                  testing::linesWithoutRunDate(fixedHeader));
+        break;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kapolex

@@ -1,0 +1,186 @@
+#include "robust_support.hpp"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+
+#include "common/log_reader.hpp"
+#include "common/output_sink.hpp"
+#include "rinex/local_clock.hpp"
+#include "run/console_input.hpp"
+#include "run/run_driver.hpp"
+
+namespace kapolex::testing {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+LocalDate pinnedDate() {
+  return {2006, 1, 20};
+}
+LocalTimeOfDay pinnedTime() {
+  return {9, 5, 7};
+}
+const LocalClock pinnedClock{pinnedDate, pinnedTime};
+
+constexpr auto launchTimeLimit = std::chrono::minutes(5);
+constexpr uid_t nobody = 65534;
+
+void redirect(int target, const fs::path& file, int flags, Stream kind) {
+  switch (kind) {
+    case Stream::closed:
+      ::close(target);
+      return;
+    case Stream::directory:
+      redirect(target, "/", O_RDONLY | O_DIRECTORY, Stream::file);
+      return;
+    case Stream::full:
+      redirect(target, "/dev/full", O_WRONLY, Stream::file);
+      return;
+    case Stream::file:
+      break;
+  }
+  const int fd = ::open(file.c_str(), flags, 0644);
+  if (fd < 0) ::_exit(125);
+  ::dup2(fd, target);
+  ::close(fd);
+}
+
+[[noreturn]] void execKapolex(const ScratchFolder& folder, const LaunchOptions& options) {
+  const fs::path base = folder.path().parent_path();
+  const Stream input = options.standardInput               ? Stream::file
+                       : options.inputKind == Stream::file ? Stream::closed
+                                                           : options.inputKind;
+  redirect(0, base / "stdin", O_RDONLY, input);
+  redirect(1, base / "stdout", O_WRONLY | O_CREAT | O_TRUNC, options.outputKind);
+  redirect(2, base / "stderr", O_WRONLY | O_CREAT | O_TRUNC, options.errorKind);
+  if (options.asUnprivileged && ::geteuid() == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0) {
+      ::_exit(124);
+    }
+  }
+  if (::chdir(folder.path().c_str()) != 0) ::_exit(126);
+  const char* argv[] = {KAPOLEX_BINARY, nullptr};
+  ::execv(KAPOLEX_BINARY, const_cast<char* const*>(argv));
+  ::_exit(127);
+}
+
+// The peak resident set of the running program's own memory, in KiB; 0
+// before its exec and once it has exited.
+long highWaterMark(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  bool isProgram = false;  // before its exec the child is a copy of this process
+  while (std::getline(status, line)) {
+    if (line.starts_with("Name:")) isProgram = line.ends_with("kapolex");
+    if (isProgram && line.starts_with("VmHWM:")) return std::stol(line.substr(6));
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::string fileContent(const fs::path& path) {
+  std::string text;
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) return text;
+  char chunk[65536];
+  ssize_t got = 0;
+  while ((got = ::read(fd, chunk, sizeof chunk)) > 0)
+    text.append(chunk, static_cast<std::size_t>(got));
+  ::close(fd);
+  return text;
+}
+
+MemoryRun convertInMemory(const std::vector<std::uint8_t>& log, const std::string& answer,
+                          std::size_t readerCapacity) {
+  MemoryRun run;
+  LogReader reader = logFromMemory(log, "/robust/z.log");
+  const int fd = readerCapacity == 0 ? -1 : ::memfd_create("z.log", MFD_CLOEXEC);
+  if (readerCapacity != 0) {
+    if (fd < 0 || ::write(fd, log.data(), log.size()) != static_cast<ssize_t>(log.size()) ||
+        ::lseek(fd, 0, SEEK_SET) != 0) {
+      throw std::runtime_error("cannot make a memory file");
+    }
+    reader = logFromFile(fd, "/robust/z.log");
+    constexpr std::size_t longestRead = 255 * 11;
+    reader.capacity = std::clamp(readerCapacity, longestRead, reader.capacity);
+  }
+  OutputSink observations = sinkForMemory(run.observations, 2, "/robust/z.obs", 65536);
+  OutputSink console = sinkForMemory(run.console, -1, "CONOUT$", 4096);
+  OutputSink errors = sinkForMemory(run.errors, 0, "", 4096);
+  ConsoleInput input = consoleFromText(answer);
+  RunStreams streams{reader, observations, input, console, errors, pinnedClock};
+  run.status = runConversion(streams);
+  if (fd >= 0) ::close(fd);
+  return run;
+}
+
+std::vector<std::uint8_t> synthesizedLog(const std::vector<std::string>& options) {
+  ScratchFolder folder;
+  const ProgramResult made = runIn(folder, ZLOGSIM_BINARY, options, std::nullopt);
+  const std::optional<std::string> log = folder.read("z.log");
+  if (made.exitStatus != 0 || !log) throw std::runtime_error("zlogsim failed: " + made.err);
+  return {log->begin(), log->end()};
+}
+
+LaunchResult launchKapolex(const ScratchFolder& folder, const LaunchOptions& options) {
+  const fs::path base = folder.path().parent_path();
+  if (options.standardInput) {
+    std::ofstream(base / "stdin", std::ios::binary) << *options.standardInput;
+  }
+  if (options.asUnprivileged && ::geteuid() == 0) {
+    // The unprivileged child must reach its folder and write its streams.
+    fs::permissions(base, fs::perms::all, fs::perm_options::add);
+    fs::permissions(folder.path(), fs::perms::all, fs::perm_options::add);
+  }
+  const pid_t child = ::fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) execKapolex(folder, options);
+
+  LaunchResult launched;
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + launchTimeLimit;
+  pid_t waited = 0;
+  while ((waited = ::waitpid(child, &status, WNOHANG)) == 0) {
+    launched.peakKilobytes = std::max(launched.peakKilobytes, highWaterMark(child));
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(child, SIGKILL);
+      waited = ::waitpid(child, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  if (waited != child) throw std::runtime_error("waitpid failed");
+  ProgramResult& result = launched.result;
+  if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  result.out = fileContent(base / "stdout");
+  result.err = fileContent(base / "stderr");
+  result.observations = folder.read("z.obs");
+  return launched;
+}
+
+std::vector<std::string> linesWithoutRunDate(const std::string& observations) {
+  std::vector<std::string> lines = splitCrLfLines(observations);
+  if (lines.size() >= 2) lines[1].clear();
+  return lines;
+}
+
+std::string diagnosticLine(int number, const std::string& text, int unit, const std::string& file) {
+  return "kapolex: severe (" + std::to_string(number) + "): " + text + ", unit " +
+         std::to_string(unit) + ", file " + file + "\n";
+}
+
+}  // namespace kapolex::testing

@@ -1,0 +1,68 @@
+// Helpers of the robustness tests: conversions in memory with a pinned clock,
+// logs from the synthesiser, and a program launcher that can take away
+// privileges and standard streams and reports the child's peak memory.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/program_run.hpp"
+
+namespace kapolex::testing {
+
+struct MemoryRun {
+  int status = 0;
+  std::string observations;
+  std::string console;
+  std::string errors;
+};
+
+// The whole conversion of log in memory, with the week answer given and
+// the run's date pinned. With a readerCapacity (at least 2805 bytes, the
+// longest single read: 255 channel records at once) the log is read
+// from a memory file through a buffer of that size instead of being served
+// in one piece, so that the reads meet buffer refills at other offsets.
+MemoryRun convertInMemory(const std::vector<std::uint8_t>& log, const std::string& answer,
+                          std::size_t readerCapacity = 0);
+
+// A log written by the synthesiser with the given options.
+std::vector<std::uint8_t> synthesizedLog(const std::vector<std::string>& options);
+
+// How a launched program's standard streams are set up.
+enum class Stream { file, closed, directory, full };
+
+struct LaunchOptions {
+  // The text on standard input; without it, inputKind says what standard
+  // input is instead (closed unless it names another kind).
+  std::optional<std::string> standardInput;
+  Stream inputKind = Stream::file;
+  Stream outputKind = Stream::file;
+  Stream errorKind = Stream::file;
+  bool asUnprivileged = false;  // run as "nobody" when started by root
+};
+
+struct LaunchResult {
+  ProgramResult result;
+  // The program's peak resident set in KiB (VmHWM), sampled every
+  // millisecond while it runs. The rusage figure of wait4 would also count
+  // the test process's memory that the child was forked with.
+  long peakKilobytes = 0;
+};
+
+// Runs kapolex in the folder and waits for it.
+LaunchResult launchKapolex(const ScratchFolder& folder, const LaunchOptions& options);
+
+// The whole content of a file; empty if it cannot be read.
+std::string fileContent(const std::filesystem::path& path);
+
+// The lines of a z.obs with the run's date and time (line 2) blanked, so that
+// runs in different seconds compare equal.
+std::vector<std::string> linesWithoutRunDate(const std::string& observations);
+
+// The diagnostic line for a stop with its stream number and file.
+std::string diagnosticLine(int number, const std::string& text, int unit, const std::string& file);
+
+}  // namespace kapolex::testing
