@@ -178,9 +178,4 @@ std::vector<std::string> linesWithoutRunDate(const std::string& observations) {
   return lines;
 }
 
-std::string diagnosticLine(int number, const std::string& text, int unit, const std::string& file) {
-  return "kapolex: severe (" + std::to_string(number) + "): " + text + ", unit " +
-         std::to_string(unit) + ", file " + file + "\n";
-}
-
 }  // namespace kapolex::testing

@@ -62,7 +62,4 @@ std::string fileContent(const std::filesystem::path& path);
 // runs in different seconds compare equal.
 std::vector<std::string> linesWithoutRunDate(const std::string& observations);
 
-// The diagnostic line for a stop with its stream number and file.
-std::string diagnosticLine(int number, const std::string& text, int unit, const std::string& file);
-
 }  // namespace kapolex::testing

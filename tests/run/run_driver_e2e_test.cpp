@@ -13,6 +13,7 @@
 namespace kapolex {
 namespace {
 
+using testing::diagnosticLine;
 using testing::LogBuilder;
 using testing::ProgramResult;
 using testing::runIn;
@@ -27,11 +28,6 @@ std::string summaryLine(int id, long long count) {
   char line[64];
   std::snprintf(line, sizeof line, " id=%12d   count=%12lld\r\n", id, count);
   return line;
-}
-
-std::string diagnostic(int number, const std::string& text, int unit, const std::string& file) {
-  return "kapolex: severe (" + std::to_string(number) + "): " + text + ", unit " +
-         std::to_string(unit) + ", file " + file + "\n";
 }
 
 TEST(RunDriver, EmptyLogGivesTheFixedHeaderAndTheRemark) {
@@ -65,12 +61,13 @@ TEST(RunDriver, MissingLogStopsBeforeAnythingElse) {
   const ProgramResult result = runIn(folder, KAPOLEX_BINARY, {}, "1380\n");
   EXPECT_EQ(result.exitStatus, 29);
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, diagnostic(29, "file not found", 1, (folder.path() / "z.log").string()));
+  EXPECT_EQ(result.err,
+            diagnosticLine(29, "file not found", 1, (folder.path() / "z.log").string()));
   EXPECT_FALSE(std::filesystem::exists(folder.path() / "z.obs"));
 }
 
 TEST(RunDriver, EndOfInputAtThePromptLeavesObservationsUntouched) {
-  const std::string stop = diagnostic(24, "end-of-file during read", -4, "CONIN$");
+  const std::string stop = diagnosticLine(24, "end-of-file during read", -4, "CONIN$");
   const ProgramResult fresh = runKapolex(std::string(), "");
   EXPECT_EQ(fresh.exitStatus, 24);
   EXPECT_EQ(fresh.out, prompt);
@@ -105,7 +102,8 @@ TEST(RunDriver, UnusableFilesStopWithTheirDiagnostic) {
     std::filesystem::create_directory(folder.path() / "z.log");
     const ProgramResult result = runIn(folder, KAPOLEX_BINARY, {}, "1380\n");
     EXPECT_EQ(result.exitStatus, 30);
-    EXPECT_EQ(result.err, diagnostic(30, "open failure", 1, (folder.path() / "z.log").string()));
+    EXPECT_EQ(result.err,
+              diagnosticLine(30, "open failure", 1, (folder.path() / "z.log").string()));
     EXPECT_EQ(result.out, "");
   }
   if (::access("/dev/full", W_OK) == 0) {
@@ -115,7 +113,7 @@ TEST(RunDriver, UnusableFilesStopWithTheirDiagnostic) {
     const ProgramResult result = runIn(folder, KAPOLEX_BINARY, {}, "1380\n");
     EXPECT_EQ(result.exitStatus, 38);
     EXPECT_EQ(result.err,
-              diagnostic(38, "error during write", 2, (folder.path() / "z.obs").string()));
+              diagnosticLine(38, "error during write", 2, (folder.path() / "z.obs").string()));
     EXPECT_EQ(result.out, prompt) << "no summary after a failed write";
   }
   {
@@ -124,7 +122,8 @@ TEST(RunDriver, UnusableFilesStopWithTheirDiagnostic) {
     std::filesystem::create_directory(folder.path() / "z.obs");
     const ProgramResult result = runIn(folder, KAPOLEX_BINARY, {}, "1380\n");
     EXPECT_EQ(result.exitStatus, 30);
-    EXPECT_EQ(result.err, diagnostic(30, "open failure", 2, (folder.path() / "z.obs").string()));
+    EXPECT_EQ(result.err,
+              diagnosticLine(30, "open failure", 2, (folder.path() / "z.obs").string()));
   }
 }
 

@@ -118,6 +118,11 @@ ProgramResult runKapolex(const std::optional<std::string>& log, const std::strin
   return runIn(folder, KAPOLEX_BINARY, {}, standardInput);
 }
 
+std::string diagnosticLine(int number, const std::string& text, int unit, const std::string& file) {
+  return "kapolex: severe (" + std::to_string(number) + "): " + text + ", unit " +
+         std::to_string(unit) + ", file " + file + "\n";
+}
+
 std::vector<std::string> splitCrLfLines(const std::string& text) {
   std::vector<std::string> lines;
   std::size_t start = 0;

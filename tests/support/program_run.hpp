@@ -42,6 +42,9 @@ ProgramResult runIn(const ScratchFolder& folder, const std::string& program,
 ProgramResult runKapolex(const std::optional<std::string>& log, const std::string& standardInput,
                          const std::optional<std::string>& existingObservations = std::nullopt);
 
+// A stop's diagnostic line on standard error, line end included.
+std::string diagnosticLine(int number, const std::string& text, int unit, const std::string& file);
+
 // The lines of a text split after each CR LF; a tail without CR LF is the
 // last element.
 std::vector<std::string> splitCrLfLines(const std::string& text);
