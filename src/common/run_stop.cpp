@@ -1,7 +1,6 @@
 #include "common/run_stop.hpp"
 
 #include <cstdint>
-#include <cstdio>
 
 namespace kapolex {
 
@@ -32,31 +31,36 @@ std::string_view diagnosticText(Diagnostic diagnostic) {
 
 }  // namespace
 
+RunStop::RunStop(Diagnostic diagnostic, int unit, std::string_view file)
+    : kind_(Kind::diagnostic), diagnostic_(diagnostic), unit_(unit), file_(file) {
+  line_ = severityTag;
+  line_ += " (";
+  line_ += std::to_string(static_cast<int>(diagnostic));
+  line_ += "): ";
+  line_ += diagnosticText(diagnostic);
+  line_ += ", unit ";
+  line_ += std::to_string(unit);
+  line_ += ", file ";
+  line_ += file_;
+}
+
+RunStop RunStop::prnOutOfRange() {
+  RunStop stop;
+  stop.line_ = std::to_string(prnStopCode);
+  return stop;
+}
+
+int RunStop::exitStatus() const {
+  if (kind_ == Kind::prnOutOfRange) return prnStopCode;
+  return static_cast<int>(stopStatusBase | static_cast<std::uint32_t>(diagnostic_));
+}
+
 void stopRun(Diagnostic diagnostic, int unit, std::string_view file) {
-  throw RunStop{false, diagnostic, unit, file};
+  throw RunStop(diagnostic, unit, file);
 }
 
 void stopOnPrnOutOfRange() {
-  throw RunStop{true, Diagnostic::openFailure, 0, {}};
-}
-
-std::string stopLine(const RunStop& stop) {
-  if (stop.prnOutOfRange) return std::to_string(prnStopCode);
-  std::string line(severityTag);
-  line += " (";
-  line += std::to_string(static_cast<int>(stop.diagnostic));
-  line += "): ";
-  line += diagnosticText(stop.diagnostic);
-  line += ", unit ";
-  line += std::to_string(stop.unit);
-  line += ", file ";
-  line += stop.file;
-  return line;
-}
-
-int stopExitStatus(const RunStop& stop) {
-  if (stop.prnOutOfRange) return prnStopCode;
-  return static_cast<int>(stopStatusBase | static_cast<std::uint32_t>(stop.diagnostic));
+  throw RunStop::prnOutOfRange();
 }
 
 }  // namespace kapolex

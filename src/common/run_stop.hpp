@@ -5,6 +5,7 @@
 // answer) never come here.
 #pragma once
 
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -32,11 +33,40 @@ constexpr std::string_view consoleOutputName = "CONOUT$";
 // its exit status.
 constexpr int prnStopCode = 98463;
 
-struct RunStop {
-  bool prnOutOfRange = false;
-  Diagnostic diagnostic = Diagnostic::openFailure;
-  int unit = 0;
-  std::string_view file;  // owned by the stream's record, which outlives the stop
+// A stopped run: either a diagnostic for a stream, or the PRN stop, which has
+// neither a diagnostic nor a stream. It owns its texts, so it may outlive the
+// stream it names.
+class RunStop : public std::exception {
+ public:
+  enum class Kind { diagnostic, prnOutOfRange };
+
+  // A diagnostic for stream unit, whose file (full path or console name) is file.
+  RunStop(Diagnostic diagnostic, int unit, std::string_view file);
+  // The stop for a channel that named a PRN outside 1 to 32.
+  static RunStop prnOutOfRange();
+
+  Kind kind() const { return kind_; }
+  // Meaningful for Kind::diagnostic only.
+  Diagnostic diagnostic() const { return diagnostic_; }
+  int unit() const { return unit_; }
+  const std::string& file() const { return file_; }
+
+  // The stop's line for standard error, without its line end.
+  const std::string& line() const { return line_; }
+  const char* what() const noexcept override { return line_.c_str(); }
+
+  // The process exit status: the diagnostic number in the low 16 bits of the
+  // status word, or the PRN stop code.
+  int exitStatus() const;
+
+ private:
+  RunStop() = default;
+
+  Kind kind_ = Kind::prnOutOfRange;
+  Diagnostic diagnostic_ = Diagnostic::openFailure;
+  int unit_ = 0;
+  std::string file_;
+  std::string line_;
 };
 
 // Ends the run with a diagnostic for a stream.
@@ -44,12 +74,5 @@ struct RunStop {
 
 // Ends the run because a channel named a PRN outside 1 to 32.
 [[noreturn]] void stopOnPrnOutOfRange();
-
-// The stop's line for standard error, without its line end.
-std::string stopLine(const RunStop& stop);
-
-// The process exit status of a stop: the diagnostic number in the low 16
-// bits of the status word, or the PRN stop code.
-int stopExitStatus(const RunStop& stop);
 
 }  // namespace kapolex

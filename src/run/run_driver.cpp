@@ -29,14 +29,14 @@ namespace {
 int reportStop(const RunStop& stop, OutputSink* observations, OutputSink& consoleOut,
                OutputSink& errorOut) {
   flushOutputQuietly(consoleOut);
-  writeOutput(errorOut, stopLine(stop));
+  writeOutput(errorOut, stop.line());
   writeOutput(errorOut, "\n");
-  int status = stopExitStatus(stop);
+  int status = stop.exitStatus();
   if (observations != nullptr && !flushOutputQuietly(*observations)) {
-    const RunStop lost{false, Diagnostic::writeError, observations->unit, observations->path};
-    writeOutput(errorOut, stopLine(lost));
+    const RunStop lost(Diagnostic::writeError, observations->unit, observations->path);
+    writeOutput(errorOut, lost.line());
     writeOutput(errorOut, "\n");
-    status = stopExitStatus(lost);
+    status = lost.exitStatus();
   }
   flushOutputQuietly(errorOut);
   return status;
@@ -148,8 +148,8 @@ int runProgram() {
   int status = runConversion(streams);
   ::close(logFd);
   if (::close(observationFd) != 0 && status == 0) {
-    status = reportStop(RunStop{false, Diagnostic::writeError, observationUnit, observationPath},
-                        nullptr, consoleOut, errorOut);
+    status = reportStop(RunStop(Diagnostic::writeError, observationUnit, observationPath), nullptr,
+                        consoleOut, errorOut);
   }
   return status;
 }

@@ -130,7 +130,7 @@ TEST(Rollover, PrnOutsideTableStopsWithoutTouchingIt) {
       CROFIX(state, prn, phase);
       ADD_FAILURE() << "PRN " << prn << " accepted";
     } catch (const RunStop& stop) {
-      EXPECT_TRUE(stop.prnOutOfRange);
+      EXPECT_EQ(stop.kind(), RunStop::Kind::prnOutOfRange);
     }
     EXPECT_EQ(state.previousRawPhase, before.previousRawPhase);
     EXPECT_EQ(state.wrapCount, before.wrapCount);

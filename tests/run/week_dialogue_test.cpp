@@ -82,9 +82,9 @@ TEST(WeekDialogue, AnswersAreReadInFreeForm) {
     EXPECT_EQ(outcome.console, prompts(c.prompts));
     if (!c.week) {
       ASSERT_TRUE(outcome.stop.has_value());
-      EXPECT_EQ(stopLine(*outcome.stop),
+      EXPECT_EQ(outcome.stop->line(),
                 "kapolex: severe (24): end-of-file during read, unit -4, file CONIN$");
-      EXPECT_EQ(stopExitStatus(*outcome.stop) & 0xFF, 24);
+      EXPECT_EQ(outcome.stop->exitStatus() & 0xFF, 24);
     }
   }
 }
