@@ -102,12 +102,8 @@ BENCHMARK(BM_EditInteger_I3);
 // A sink whose flushes go to the null device, so that only the assembly of
 // lines is measured.
 struct NullSink {
-  int fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  OutputSink sink = sinkForFile(fd, 2, "/dev/null", fileOutputBufferSize, false);
-  ~NullSink() {
-    flushOutputQuietly(sink);
-    ::close(fd);
-  }
+  OutputSink sink{FileDescriptor(::open("/dev/null", O_WRONLY | O_CLOEXEC)), 2, "/dev/null",
+                  fileOutputBufferSize, false};
 };
 
 // The observation line by the general layout walk.
@@ -216,7 +212,7 @@ void frameLog(benchmark::State& state, const std::vector<std::uint8_t>& bytes,
               std::size_t messages) {
   NullSink null;
   for (auto _ : state) {
-    LogReader log = logFromMemory(bytes, "z.log");
+    LogReader log(bytes, "z.log");
     ConversionState conversion;
     conversion.week = 1356;
     conversion.headerPending = logicalFalse;

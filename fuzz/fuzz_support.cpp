@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 #include "common/log_reader.hpp"
 #include "common/output_sink.hpp"
@@ -30,8 +31,9 @@ const LocalClock pinnedClock{pinnedDate, pinnedTime};
 // measurement body at once.
 constexpr std::size_t smallestReaderCapacity = 255 * 11;
 
-int logFileOf(std::span<const std::uint8_t> log) {
-  const int fd = ::memfd_create("z.log", MFD_CLOEXEC);
+FileDescriptor logFileOf(std::span<const std::uint8_t> log) {
+  FileDescriptor file(::memfd_create("z.log", MFD_CLOEXEC));
+  const int fd = file.get();
   require(fd >= 0, "memfd_create failed");
   std::size_t done = 0;
   while (done < log.size()) {
@@ -40,7 +42,7 @@ int logFileOf(std::span<const std::uint8_t> log) {
     done += static_cast<std::size_t>(wrote);
   }
   require(::lseek(fd, 0, SEEK_SET) == 0, "rewinding the memory file failed");
-  return fd;
+  return file;
 }
 
 }  // namespace
@@ -60,28 +62,19 @@ bool isSpecifiedStatus(int status) {
 MemoryRun convertInMemory(std::span<const std::uint8_t> log, std::string_view answer,
                           std::size_t readerCapacity) {
   MemoryRun run;
-  int fd = -1;
-  LogReader reader;
+  std::optional<LogReader> reader;
   if (readerCapacity == 0) {
-    reader = logFromMemory(log, "/fuzz/z.log");
+    reader.emplace(log, "/fuzz/z.log");
   } else {
-    // The reader's own block would be zeroed for every input, which costs
-    // far more than the conversion; a small block also moves the refills.
-    fd = logFileOf(log);
-    reader.fd = fd;
-    reader.path = "/fuzz/z.log";
-    reader.capacity = std::max(readerCapacity, smallestReaderCapacity);
-    reader.storage = std::make_unique_for_overwrite<std::uint8_t[]>(reader.capacity);
-    reader.next = reader.storage.get();
-    reader.end = reader.next;
+    // A small block moves the refills to other offsets.
+    reader.emplace(logFileOf(log), "/fuzz/z.log", std::max(readerCapacity, smallestReaderCapacity));
   }
-  OutputSink observations = sinkForMemory(run.observations, 2, "/fuzz/z.obs", 4096);
-  OutputSink console = sinkForMemory(run.console, -1, "CONOUT$", 256);
-  OutputSink errors = sinkForMemory(run.errors, 0, "", 256);
-  ConsoleInput input = consoleFromText(answer);
-  RunStreams streams{reader, observations, input, console, errors, pinnedClock};
+  OutputSink observations(run.observations, 2, "/fuzz/z.obs", 4096);
+  OutputSink console(run.console, -1, "CONOUT$", 256);
+  OutputSink errors(run.errors, 0, "", 256);
+  ConsoleInput input = ConsoleInput::fromText(answer);
+  RunStreams streams{*reader, observations, input, console, errors, pinnedClock};
   run.status = runConversion(streams);
-  if (fd >= 0) ::close(fd);
   return run;
 }
 

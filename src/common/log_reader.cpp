@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <cassert>
 #include <cerrno>
 #include <cstring>
 
@@ -10,63 +9,45 @@
 
 namespace kapolex {
 
-LogReader logFromFile(int fd, std::string path) {
-  LogReader log;
-  log.fd = fd;
-  log.path = std::move(path);
-  log.capacity = logBlockSize;
-  log.storage = std::make_unique<std::uint8_t[]>(log.capacity);
-  log.next = log.storage.get();
-  log.end = log.next;
-  return log;
-}
+LogReader::LogReader(FileDescriptor file, std::string path, std::size_t blockSize)
+    : file_(std::move(file)),
+      path_(std::move(path)),
+      // Every byte of the block is written by a read before it is looked at.
+      storage_(std::make_unique_for_overwrite<std::uint8_t[]>(blockSize)),
+      blockSize_(blockSize),
+      base_(storage_.get()),
+      next_(base_),
+      end_(base_) {}
 
-LogReader logFromMemory(std::span<const std::uint8_t> bytes, std::string path) {
-  LogReader log;
-  log.path = std::move(path);
-  log.next = bytes.data();
-  log.end = bytes.data() + bytes.size();
-  log.drained = true;
-  return log;
-}
+LogReader::LogReader(std::span<const std::uint8_t> bytes, std::string path)
+    : path_(std::move(path)),
+      blockSize_(bytes.size()),
+      base_(bytes.data()),
+      next_(bytes.data()),
+      end_(bytes.data() + bytes.size()),
+      drained_(true) {}
 
-namespace {
-
-// Moves the unread bytes to the start of the storage and reads from the file
-// until at least n bytes are buffered or the file ends.
-void refill(LogReader& log, std::size_t n) {
-  std::uint8_t* base = log.storage.get();
-  const auto held = static_cast<std::size_t>(log.end - log.next);
-  if (held > 0 && log.next != base) std::memmove(base, log.next, held);
-  log.next = base;
-  log.end = base + held;
-  while (!log.drained && static_cast<std::size_t>(log.end - log.next) < n) {
-    const auto filled = static_cast<std::size_t>(log.end - base);
-    const ssize_t got = ::read(log.fd, base + filled, log.capacity - filled);
+void LogReader::refill(std::size_t n) {
+  assert(n <= blockSize_ || drained_);
+  if (drained_) return;
+  std::uint8_t* const block = storage_.get();
+  const auto held = static_cast<std::size_t>(end_ - next_);
+  baseOffset_ += static_cast<std::uint64_t>(next_ - base_);
+  if (held > 0 && next_ != block) std::memmove(block, next_, held);
+  base_ = block;
+  next_ = block;
+  end_ = block + held;
+  while (!drained_ && static_cast<std::size_t>(end_ - next_) < n) {
+    const auto filled = static_cast<std::size_t>(end_ - block);
+    const ssize_t got = ::read(file_.get(), block + filled, blockSize_ - filled);
     if (got > 0) {
-      log.end += got;
+      end_ += got;
     } else if (got == 0) {
-      log.drained = true;
+      drained_ = true;
     } else if (errno != EINTR) {
-      stopRun(Diagnostic::readError, logUnit, log.path);
+      stopRun(Diagnostic::readError, logUnit, path_);
     }
   }
-}
-
-}  // namespace
-
-std::size_t refillLogBytes(LogReader& log, std::size_t n) {
-  assert(n <= logBlockSize);
-  if (static_cast<std::size_t>(log.end - log.next) < n && !log.drained) refill(log, n);
-  const auto held = static_cast<std::size_t>(log.end - log.next);
-  return held < n ? held : n;
-}
-
-bool readLogBytes(LogReader& log, std::span<std::uint8_t> out) {
-  const std::uint8_t* taken = takeLogBytes(log, out.size());
-  if (taken == nullptr) return false;
-  std::memcpy(out.data(), taken, out.size());
-  return true;
 }
 
 }  // namespace kapolex

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <cassert>
 #include <cerrno>
 #include <cstring>
 
@@ -10,27 +9,28 @@
 
 namespace kapolex {
 
-OutputSink sinkForFile(int fd, int unit, std::string path, std::size_t bufferSize,
-                       bool cutAtFirstWrite) {
-  OutputSink sink;
-  sink.fd = fd;
-  sink.unit = unit;
-  sink.path = std::move(path);
-  sink.capacity = bufferSize;
-  sink.buffer = std::make_unique<char[]>(bufferSize);
-  sink.cutPending = cutAtFirstWrite;
-  return sink;
+OutputSink::OutputSink(int fd, std::string* memory, int unit, std::string path,
+                       std::size_t bufferSize)
+    : fd_(fd),
+      memory_(memory),
+      unit_(unit),
+      path_(std::move(path)),
+      buffer_(std::make_unique_for_overwrite<char[]>(bufferSize)),
+      capacity_(bufferSize) {}
+
+OutputSink::OutputSink(FileDescriptor file, int unit, std::string path, std::size_t bufferSize,
+                       bool cutAtFirstWrite)
+    : OutputSink(file.get(), nullptr, unit, std::move(path), bufferSize) {
+  owned_ = std::move(file);
+  cutPending_ = cutAtFirstWrite;
 }
 
-OutputSink sinkForMemory(std::string& memory, int unit, std::string path, std::size_t bufferSize) {
-  OutputSink sink;
-  sink.memory = &memory;
-  sink.unit = unit;
-  sink.path = std::move(path);
-  sink.capacity = bufferSize;
-  sink.buffer = std::make_unique<char[]>(bufferSize);
-  return sink;
+OutputSink OutputSink::borrowing(int fd, int unit, std::string path, std::size_t bufferSize) {
+  return OutputSink(fd, nullptr, unit, std::move(path), bufferSize);
 }
+
+OutputSink::OutputSink(std::string& memory, int unit, std::string path, std::size_t bufferSize)
+    : OutputSink(-1, &memory, unit, std::move(path), bufferSize) {}
 
 namespace {
 
@@ -49,32 +49,39 @@ bool writeAll(int fd, const char* bytes, std::size_t count) {
 
 }  // namespace
 
-bool flushOutputQuietly(OutputSink& sink) {
-  if (sink.used == 0) return true;
-  const std::size_t count = sink.used;
-  sink.used = 0;
-  if (sink.memory != nullptr) {
-    sink.memory->append(sink.buffer.get(), count);
+bool OutputSink::flushQuietly() {
+  if (used_ == 0) return true;
+  const std::size_t count = used_;
+  used_ = 0;
+  if (memory_ != nullptr) {
+    memory_->append(buffer_.get(), count);
     return true;
   }
-  if (sink.cutPending) {
-    sink.cutPending = false;
-    if (::ftruncate(sink.fd, 0) != 0) return false;
+  if (cutPending_) {
+    cutPending_ = false;
+    if (::ftruncate(fd_, 0) != 0) return false;
   }
-  return writeAll(sink.fd, sink.buffer.get(), count);
+  return writeAll(fd_, buffer_.get(), count);
 }
 
-void flushOutput(OutputSink& sink) {
-  if (!flushOutputQuietly(sink)) stopRun(Diagnostic::writeError, sink.unit, sink.path);
+void OutputSink::flush() {
+  if (!flushQuietly()) stopRun(Diagnostic::writeError, unit_, path_);
 }
 
-void writeOutput(OutputSink& sink, std::string_view text) {
+bool OutputSink::close() {
+  const bool flushed = flushQuietly();
+  const bool closed = owned_.close();
+  fd_ = -1;
+  return flushed && closed;
+}
+
+void OutputSink::write(std::string_view text) {
   while (!text.empty()) {
-    if (sink.used == sink.capacity) flushOutput(sink);
-    const std::size_t room = sink.capacity - sink.used;
+    if (used_ == capacity_) flush();
+    const std::size_t room = capacity_ - used_;
     const std::size_t part = text.size() < room ? text.size() : room;
-    std::memcpy(sink.buffer.get() + sink.used, text.data(), part);
-    sink.used += part;
+    std::memcpy(buffer_.get() + used_, text.data(), part);
+    used_ += part;
     text.remove_prefix(part);
   }
 }

@@ -9,51 +9,72 @@
 #include <string>
 #include <string_view>
 
+#include "common/file_descriptor.hpp"
+
 namespace kapolex {
 
 constexpr std::size_t fileOutputBufferSize = std::size_t{1} << 20;
 constexpr std::size_t consoleOutputBufferSize = std::size_t{1} << 12;
 
-struct OutputSink {
-  int fd = -1;                    // -1 when the output is kept in memory
-  std::string* memory = nullptr;  // where a memory sink's bytes go
-  int unit = 0;                   // stream number, for diagnostics
-  std::string path;               // full path name or console name
-  std::unique_ptr<char[]> buffer;
-  std::size_t capacity = 0;
-  std::size_t used = 0;
-  bool cutPending = false;  // an existing file is cut at the first write
+class OutputSink {
+ public:
+  // Writes to a file that the sink owns and closes. With cutAtFirstWrite
+  // the file is emptied right before the first bytes reach it, so a run that
+  // never writes leaves an existing file as it was. unit and path name the
+  // stream in diagnostics.
+  OutputSink(FileDescriptor file, int unit, std::string path, std::size_t bufferSize,
+             bool cutAtFirstWrite);
+  // Writes to a descriptor that stays open, such as a console stream.
+  static OutputSink borrowing(int fd, int unit, std::string path, std::size_t bufferSize);
+  // Collects the bytes in memory, which must outlive the sink.
+  OutputSink(std::string& memory, int unit, std::string path, std::size_t bufferSize);
+
+  OutputSink(OutputSink&&) noexcept = default;
+  OutputSink& operator=(OutputSink&&) noexcept = default;
+
+  int unit() const { return unit_; }
+  const std::string& path() const { return path_; }
+  std::size_t capacity() const { return capacity_; }
+
+  // Room for n (at most capacity) bytes at the end of the buffer, flushing
+  // first if needed; the caller fills them and then commits the number it
+  // wrote. Inline: it runs for every line.
+  char* reserve(std::size_t n) {
+    assert(n <= capacity_);
+    if (capacity_ - used_ < n) flush();
+    return buffer_.get() + used_;
+  }
+  void commit(std::size_t n) {
+    assert(n <= capacity_ - used_);
+    used_ += n;
+  }
+
+  // Appends text of any length.
+  void write(std::string_view text);
+
+  // Writes the buffered bytes out; a refused write stops the run.
+  void flush();
+
+  // Writes the buffered bytes out; false if the system refused them. For the
+  // stop path, which must not stop twice.
+  bool flushQuietly();
+
+  // Writes out what is buffered and closes an owned file; false if either
+  // failed. Nothing more may be written afterwards.
+  bool close();
+
+ private:
+  OutputSink(int fd, std::string* memory, int unit, std::string path, std::size_t bufferSize);
+
+  FileDescriptor owned_;
+  int fd_ = -1;                    // -1 when the output is kept in memory
+  std::string* memory_ = nullptr;  // where a memory sink's bytes go
+  int unit_ = 0;
+  std::string path_;  // full path name or console name
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
+  std::size_t used_ = 0;
+  bool cutPending_ = false;
 };
-
-// A sink writing to an open descriptor, which it does not own. With
-// cutAtFirstWrite the file is emptied right before the first bytes reach it,
-// so a run that never writes leaves an existing file as it was.
-OutputSink sinkForFile(int fd, int unit, std::string path, std::size_t bufferSize,
-                       bool cutAtFirstWrite);
-
-// A sink collecting its bytes in a string that must outlive it.
-OutputSink sinkForMemory(std::string& memory, int unit, std::string path, std::size_t bufferSize);
-
-// Writes the buffered bytes out; a refused write stops the run.
-void flushOutput(OutputSink& sink);
-
-// Room for n bytes at the end of the buffer (flushing first if needed); the
-// caller fills them and then calls commitOutput with the number written.
-// Inline: it runs for every line.
-inline char* reserveOutput(OutputSink& sink, std::size_t n) {
-  assert(n <= sink.capacity);
-  if (sink.capacity - sink.used < n) flushOutput(sink);
-  return sink.buffer.get() + sink.used;
-}
-inline void commitOutput(OutputSink& sink, std::size_t n) {
-  sink.used += n;
-}
-
-// Appends text of any length.
-void writeOutput(OutputSink& sink, std::string_view text);
-
-// Writes the buffered bytes out; false if the system refused them. For the
-// stop path, which must not stop twice.
-bool flushOutputQuietly(OutputSink& sink);
 
 }  // namespace kapolex

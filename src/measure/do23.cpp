@@ -14,8 +14,8 @@ namespace {
 
 // A measurement body cut short by the end of the log is damaged beyond use.
 const std::uint8_t* takeBodyBytes(LogReader& log, std::size_t count) {
-  const std::uint8_t* bytes = takeLogBytes(log, count);
-  if (bytes == nullptr) stopRun(Diagnostic::endOfFile, logUnit, log.path);
+  const std::uint8_t* bytes = log.take(count);
+  if (bytes == nullptr) stopRun(Diagnostic::endOfFile, logUnit, log.path());
   return bytes;
 }
 
@@ -68,16 +68,18 @@ void DO23(LogReader& log, OutputSink& obs, ConversionState& state) {
   const bool kept = keepEpoch(receiveTime);
   followWeekRollover(state, receiveTime);
 
-  const auto count = static_cast<std::size_t>(head.channelCount);
   // The body's records one by one from the log. When the log holds them
   // all, the end-of-log test is made once for the message; a body cut short
   // is read record by record, so that a bad PRN before the cut still stops
   // the run before the end of the log does.
-  if (ensureLogBytes(log, count * channelRecordSize) == count * channelRecordSize) {
-    decodeChannels(obs, state, head, kept, [&log] {
-      const std::uint8_t* bytes = log.next;
-      log.next += channelRecordSize;
-      return readChannelRecord(bytes);
+  const std::size_t recordBytes = static_cast<std::size_t>(head.channelCount) * channelRecordSize;
+  const std::span<const std::uint8_t> body = log.peek(recordBytes);
+  if (body.size() == recordBytes) {
+    decodeChannels(obs, state, head, kept, [&log, record = body.data()]() mutable {
+      const ChannelRecord channel = readChannelRecord(record);
+      record += channelRecordSize;
+      log.skipPeeked(channelRecordSize);
+      return channel;
     });
   } else {
     decodeChannels(obs, state, head, kept,

@@ -16,11 +16,11 @@ namespace {
 
 void writeField(OutputSink& sink, const Descriptor& descriptor, const FieldValue& value) {
   if (descriptor.kind == DescriptorKind::text) {
-    if (value.kind == ValueKind::text) writeOutput(sink, value.text);
+    if (value.kind == ValueKind::text) sink.write(value.text);
     return;
   }
   const std::size_t width = descriptor.width;
-  char* const field = reserveOutput(sink, width);
+  char* const field = sink.reserve(width);
   if (descriptor.kind == DescriptorKind::integer && value.kind == ValueKind::integer) {
     editInteger({field, width}, descriptor.digits, value.integer);
   } else if (descriptor.kind == DescriptorKind::fixed && value.kind == ValueKind::real) {
@@ -28,22 +28,22 @@ void writeField(OutputSink& sink, const Descriptor& descriptor, const FieldValue
   } else {
     std::memset(field, '*', width);
   }
-  commitOutput(sink, width);
+  sink.commit(width);
 }
 
 void writeLineEnd(OutputSink& sink, bool lineEnd) {
   if (!lineEnd) return;
-  char* const end = reserveOutput(sink, 2);
+  char* const end = sink.reserve(2);
   end[0] = '\r';
   end[1] = '\n';
-  commitOutput(sink, 2);
+  sink.commit(2);
 }
 
 struct SinkWriter {
   OutputSink& sink;
   std::span<const FieldValue> values;
 
-  void literal(std::string_view text) { writeOutput(sink, text); }
+  void literal(std::string_view text) { sink.write(text); }
   void field(const Descriptor& descriptor, std::size_t index) {
     writeField(sink, descriptor, values[index]);
   }

@@ -221,17 +221,17 @@ void writePlannedLine(OutputSink& sink, std::span<const FieldValue> values) {
   constexpr std::size_t copied = (plan.length + 15) / 16 * 16;
   static_assert(copied <= linePlanCapacity);
   char local[copied];
-  const bool direct = sink.capacity >= copied;
-  char* const line = direct ? reserveOutput(sink, copied) : local;
+  const bool direct = sink.capacity() >= copied;
+  char* const line = direct ? sink.reserve(copied) : local;
   std::memcpy(line, plan.text.data(), copied);
   [&]<std::size_t... field>(std::index_sequence<field...>) {
     (line_planning::editPlannedField<plan.fields[field]>(line, values[field]), ...);
   }
   (std::make_index_sequence<plan.fieldCount>{});
   if (direct) {
-    commitOutput(sink, plan.length);
+    sink.commit(plan.length);
   } else {
-    writeOutput(sink, std::string_view(line, plan.length));
+    sink.write(std::string_view(line, plan.length));
   }
 }
 

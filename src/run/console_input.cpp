@@ -9,51 +9,38 @@
 
 namespace kapolex {
 
-ConsoleInput consoleFromFd(int fd) {
+ConsoleInput ConsoleInput::fromDescriptor(int fd) {
   ConsoleInput input;
-  input.fd = fd;
+  input.fd_ = fd;
   return input;
 }
 
-ConsoleInput consoleFromText(std::string_view text) {
+ConsoleInput ConsoleInput::fromText(std::string_view text) {
   ConsoleInput input;
-  input.memory = text;
+  input.memory_ = text;
   return input;
 }
 
-namespace {
-
-void refill(ConsoleInput& input) {
-  input.position = 0;
-  input.filled = 0;
-  if (input.fd < 0) {
-    const std::size_t part = std::min(input.memory.size(), input.buffer.size());
-    input.memory.copy(input.buffer.data(), part);
-    input.memory.remove_prefix(part);
-    input.filled = part;
-    input.ended = part == 0;
+void ConsoleInput::refill() {
+  position_ = 0;
+  filled_ = 0;
+  if (fd_ < 0) {
+    const std::size_t part = std::min(memory_.size(), buffer_.size());
+    memory_.copy(buffer_.data(), part);
+    memory_.remove_prefix(part);
+    filled_ = part;
+    ended_ = part == 0;
     return;
   }
   for (;;) {
-    const ssize_t got = ::read(input.fd, input.buffer.data(), input.buffer.size());
+    const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
     if (got >= 0) {
-      input.filled = static_cast<std::size_t>(got);
-      input.ended = got == 0;
+      filled_ = static_cast<std::size_t>(got);
+      ended_ = got == 0;
       return;
     }
     if (errno != EINTR) stopRun(Diagnostic::readError, consoleInputUnit, consoleInputName);
   }
-}
-
-}  // namespace
-
-int nextConsoleChar(ConsoleInput& input) {
-  if (input.position == input.filled) {
-    if (input.ended) return endOfConsoleInput;
-    refill(input);
-    if (input.ended) return endOfConsoleInput;
-  }
-  return static_cast<unsigned char>(input.buffer[input.position++]);
 }
 
 }  // namespace kapolex

@@ -9,17 +9,23 @@ namespace kapolex {
 
 bool findNextHeader(LogReader& log, MessageHeader& header) {
   // In a sound log the next header starts right here.
-  if (ensureLogBytes(log, messageHeaderSize) == messageHeaderSize &&
-      isValidHeader(log.next[0], log.next[1], log.next[2])) {
-    header = {log.next[0], log.next[1], log.next[2], log.next[3]};
-    log.next += messageHeaderSize;
+  const std::span<const std::uint8_t> here = log.peek(messageHeaderSize);
+  if (here.size() == messageHeaderSize && isValidHeader(here[0], here[1], here[2])) {
+    header = {here[0], here[1], here[2], here[3]};
+    log.skipPeeked(messageHeaderSize);
     return true;
   }
   // Each candidate window needs its length byte too: a log that ends three
   // bytes after a candidate sync byte ends the walk.
-  while (ensureLogBytes(log, messageHeaderSize) == messageHeaderSize) {
-    const std::uint8_t* candidate = log.next;
-    const std::uint8_t* const lastStart = log.end - (messageHeaderSize - 1);
+  for (;;) {
+    const std::span<const std::uint8_t> held = log.peekBuffered(messageHeaderSize);
+    if (held.size() < messageHeaderSize) {
+      log.skipPeeked(held.size());
+      return false;
+    }
+    const std::uint8_t* const first = held.data();
+    const std::uint8_t* const lastStart = first + held.size() - (messageHeaderSize - 1);
+    const std::uint8_t* candidate = first;
     while (candidate < lastStart) {
       const void* sync =
           std::memchr(candidate, messageSync, static_cast<std::size_t>(lastStart - candidate));
@@ -27,16 +33,14 @@ bool findNextHeader(LogReader& log, MessageHeader& header) {
       candidate = static_cast<const std::uint8_t*>(sync);
       if (isValidHeader(candidate[0], candidate[1], candidate[2])) {
         header = {candidate[0], candidate[1], candidate[2], candidate[3]};
-        log.next = candidate + messageHeaderSize;
+        log.skipPeeked(static_cast<std::size_t>(candidate - first) + messageHeaderSize);
         return true;
       }
       ++candidate;
     }
     // Keep the last three bytes: they start the windows still to be tested.
-    log.next = lastStart;
+    log.skipPeeked(static_cast<std::size_t>(lastStart - first));
   }
-  log.next = log.end;
-  return false;
 }
 
 namespace {
@@ -59,11 +63,11 @@ void frameMessages(LogReader& log, OutputSink& obs, ConversionState& state) {
       ++state.messageCounts[static_cast<std::size_t>(id)];
       if (isMeasurementMessage(id)) {
         DO23(log, obs, state);
-      } else if (takeLogBytes(log, static_cast<std::size_t>(length)) == nullptr) {
+      } else if (!log.skip(static_cast<std::size_t>(length))) {
         return;
       }
     }
-    if (takeLogBytes(log, messageTrailerSize) == nullptr) return;
+    if (!log.skip(messageTrailerSize)) return;
   }
 }
 

@@ -28,17 +28,17 @@ namespace {
 // and that failure's status is returned.
 int reportStop(const RunStop& stop, OutputSink* observations, OutputSink& consoleOut,
                OutputSink& errorOut) {
-  flushOutputQuietly(consoleOut);
-  writeOutput(errorOut, stop.line());
-  writeOutput(errorOut, "\n");
+  consoleOut.flushQuietly();
+  errorOut.write(stop.line());
+  errorOut.write("\n");
   int status = stop.exitStatus();
-  if (observations != nullptr && !flushOutputQuietly(*observations)) {
-    const RunStop lost(Diagnostic::writeError, observations->unit, observations->path);
-    writeOutput(errorOut, lost.line());
-    writeOutput(errorOut, "\n");
+  if (observations != nullptr && !observations->flushQuietly()) {
+    const RunStop lost(Diagnostic::writeError, observations->unit(), observations->path());
+    errorOut.write(lost.line());
+    errorOut.write("\n");
     status = lost.exitStatus();
   }
-  flushOutputQuietly(errorOut);
+  errorOut.flushQuietly();
   return status;
 }
 
@@ -51,9 +51,9 @@ void convert(RunStreams& streams) {
   state.messageCounts.fill(0);
   frameMessages(streams.log, streams.observations, state);
   // A failed write must be reported before anything that looks like success.
-  flushOutput(streams.observations);
+  streams.observations.flush();
   writeSummary(streams.consoleOut, state.messageCounts);
-  flushOutput(streams.consoleOut);
+  streams.consoleOut.flush();
 }
 
 }  // namespace
@@ -97,25 +97,25 @@ Diagnostic openFailureDiagnostic(int error) {
   return Diagnostic::openFailure;
 }
 
-int openLog(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) stopRun(openFailureDiagnostic(errno), logUnit, path);
+FileDescriptor openLog(const std::string& path) {
+  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file) stopRun(openFailureDiagnostic(errno), logUnit, path);
   struct stat status {};
-  if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
-    ::close(fd);
+  if (::fstat(file.get(), &status) != 0 || S_ISDIR(status.st_mode)) {
     stopRun(Diagnostic::openFailure, logUnit, path);
   }
-  return fd;
+  return file;
 }
 
 // Opens the observation file without cutting it: an existing file keeps its
-// content until this run's first output reaches it.
-int openObservations(const std::string& path, bool& isRegularFile) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) stopRun(openFailureDiagnostic(errno), observationUnit, path);
+// content until this run's first output reaches it, which cuts a regular
+// file (other files, such as a terminal or a pipe, cannot be cut).
+OutputSink openObservations(const std::string& path) {
+  FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+  if (!file) stopRun(openFailureDiagnostic(errno), observationUnit, path);
   struct stat status {};
-  isRegularFile = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
-  return fd;
+  const bool isRegularFile = ::fstat(file.get(), &status) == 0 && S_ISREG(status.st_mode);
+  return OutputSink(std::move(file), observationUnit, path, fileOutputBufferSize, isRegularFile);
 }
 
 }  // namespace
@@ -124,30 +124,23 @@ int runProgram() {
   reserveStandardDescriptors();
   // A console that went away must give a diagnostic, not a silent signal.
   (void)::signal(SIGPIPE, SIG_IGN);
-  OutputSink consoleOut =
-      sinkForFile(STDOUT_FILENO, consoleOutputUnit, std::string(consoleOutputName),
-                  consoleOutputBufferSize, false);
-  OutputSink errorOut = sinkForFile(STDERR_FILENO, 0, "", consoleOutputBufferSize, false);
+  OutputSink consoleOut = OutputSink::borrowing(
+      STDOUT_FILENO, consoleOutputUnit, std::string(consoleOutputName), consoleOutputBufferSize);
+  OutputSink errorOut = OutputSink::borrowing(STDERR_FILENO, 0, "", consoleOutputBufferSize);
   const std::string logPath = fullPathName(logFileName);
   const std::string observationPath = fullPathName(observationFileName);
-  int logFd = -1;
-  int observationFd = -1;
-  bool observationIsRegular = false;
+  std::optional<LogReader> log;
+  std::optional<OutputSink> observations;
   try {
-    logFd = openLog(logPath);
-    observationFd = openObservations(observationPath, observationIsRegular);
+    log.emplace(openLog(logPath), logPath);
+    observations.emplace(openObservations(observationPath));
   } catch (const RunStop& stop) {
-    if (logFd >= 0) ::close(logFd);
     return reportStop(stop, nullptr, consoleOut, errorOut);
   }
-  LogReader log = logFromFile(logFd, logPath);
-  OutputSink observations = sinkForFile(observationFd, observationUnit, observationPath,
-                                        fileOutputBufferSize, observationIsRegular);
-  ConsoleInput consoleIn = consoleFromFd(STDIN_FILENO);
-  RunStreams streams{log, observations, consoleIn, consoleOut, errorOut, systemClock()};
+  ConsoleInput consoleIn = ConsoleInput::fromDescriptor(STDIN_FILENO);
+  RunStreams streams{*log, *observations, consoleIn, consoleOut, errorOut, systemClock()};
   int status = runConversion(streams);
-  ::close(logFd);
-  if (::close(observationFd) != 0 && status == 0) {
+  if (!observations->close() && status == 0) {
     status = reportStop(RunStop(Diagnostic::writeError, observationUnit, observationPath), nullptr,
                         consoleOut, errorOut);
   }

@@ -19,8 +19,8 @@ void writeCountField(OutputSink& console, std::int64_t value) {
   char digits[24];
   const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
   const auto length = static_cast<int>(end - digits);
-  for (int pad = length; pad < summaryFieldWidth; ++pad) writeOutput(console, " ");
-  writeOutput(console, std::string_view(digits, static_cast<std::size_t>(length)));
+  for (int pad = length; pad < summaryFieldWidth; ++pad) console.write(" ");
+  console.write(std::string_view(digits, static_cast<std::size_t>(length)));
 }
 
 }  // namespace
@@ -30,18 +30,18 @@ void writeSummary(OutputSink& console,
   for (int id = 0; id < messageIdCount; ++id) {
     const std::int64_t count = messageCounts[static_cast<std::size_t>(id)];
     if (count <= 0) continue;
-    writeOutput(console, " ");
-    writeOutput(console, summaryIdLabel);
+    console.write(" ");
+    console.write(summaryIdLabel);
     writeCountField(console, id);
-    writeOutput(console, " ");
-    writeOutput(console, summaryCountLabel);
+    console.write(" ");
+    console.write(summaryCountLabel);
     writeCountField(console, count);
-    writeOutput(console, lineEnd);
+    console.write(lineEnd);
   }
   if (messageCounts[measurementMessageId] == 0) {
-    writeOutput(console, " ");
-    writeOutput(console, noMeasurementRemark);
-    writeOutput(console, lineEnd);
+    console.write(" ");
+    console.write(noMeasurementRemark);
+    console.write(lineEnd);
   }
 }
 

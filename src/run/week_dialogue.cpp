@@ -66,11 +66,12 @@ void scanNumber(WeekLineScan& scan, char c) {
 WeekLineResult readWeekAnswer(ConsoleInput& input) {
   for (;;) {
     WeekLineScan scan;
-    int c = nextConsoleChar(input);
-    if (c == endOfConsoleInput) stopRun(Diagnostic::endOfFile, consoleInputUnit, consoleInputName);
-    while (c != endOfConsoleInput && c != '\n') {
-      int following = nextConsoleChar(input);
-      if (c == '\r' && (following == '\n' || following == endOfConsoleInput)) {
+    int c = input.next();
+    if (c == ConsoleInput::endOfInput)
+      stopRun(Diagnostic::endOfFile, consoleInputUnit, consoleInputName);
+    while (c != ConsoleInput::endOfInput && c != '\n') {
+      int following = input.next();
+      if (c == '\r' && (following == '\n' || following == ConsoleInput::endOfInput)) {
         c = following;
         break;
       }
@@ -79,7 +80,8 @@ WeekLineResult readWeekAnswer(ConsoleInput& input) {
     }
     const WeekLineResult result = finishWeekLine(scan);
     if (result.outcome != WeekLineOutcome::noValue) return result;
-    if (c == endOfConsoleInput) stopRun(Diagnostic::endOfFile, consoleInputUnit, consoleInputName);
+    if (c == ConsoleInput::endOfInput)
+      stopRun(Diagnostic::endOfFile, consoleInputUnit, consoleInputName);
   }
 }
 
@@ -109,7 +111,7 @@ std::int32_t askWeek(ConsoleInput& input, OutputSink& console) {
   for (;;) {
     writeRecord(console, promptLayout, prompt);
     // The operator must see the prompt before the program waits for the answer.
-    flushOutput(console);
+    console.flush();
     const WeekLineResult answer = readWeekAnswer(input);
     if (answer.outcome == WeekLineOutcome::invalid) continue;
     if (answer.outcome == WeekLineOutcome::value) week = answer.value;

@@ -23,15 +23,15 @@ struct Outcome {
 Outcome runDo23(const std::vector<std::uint8_t>& bytes, ConversionState& state) {
   Outcome outcome;
   std::string written;
-  LogReader log = logFromMemory(bytes, "z.log");
-  OutputSink obs = sinkForMemory(written, observationUnit, "z.obs", 1 << 16);
+  LogReader log(bytes, "z.log");
+  OutputSink obs(written, observationUnit, "z.obs", 1 << 16);
   try {
     DO23(log, obs, state);
   } catch (const RunStop& stop) {
     outcome.stop = stop;
   }
-  flushOutput(obs);
-  outcome.consumed = static_cast<std::size_t>(log.next - bytes.data());
+  obs.flush();
+  outcome.consumed = static_cast<std::size_t>(log.position());
   for (std::size_t at = 0, end; (end = written.find("\r\n", at)) != std::string::npos;
        at = end + 2) {
     outcome.lines.push_back(written.substr(at, end - at));

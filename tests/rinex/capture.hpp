@@ -10,9 +10,9 @@ namespace kapolex::testing {
 template <typename Writer>
 std::string capture(Writer&& write) {
   std::string bytes;
-  OutputSink sink = sinkForMemory(bytes, 2, "z.obs", 4096);
+  OutputSink sink(bytes, 2, "z.obs", 4096);
   write(sink);
-  flushOutput(sink);
+  sink.flush();
   return bytes;
 }
 

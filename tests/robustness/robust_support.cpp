@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -106,24 +107,25 @@ std::string fileContent(const fs::path& path) {
 MemoryRun convertInMemory(const std::vector<std::uint8_t>& log, const std::string& answer,
                           std::size_t readerCapacity) {
   MemoryRun run;
-  LogReader reader = logFromMemory(log, "/robust/z.log");
-  const int fd = readerCapacity == 0 ? -1 : ::memfd_create("z.log", MFD_CLOEXEC);
-  if (readerCapacity != 0) {
-    if (fd < 0 || ::write(fd, log.data(), log.size()) != static_cast<ssize_t>(log.size()) ||
-        ::lseek(fd, 0, SEEK_SET) != 0) {
+  std::optional<LogReader> reader;
+  if (readerCapacity == 0) {
+    reader.emplace(log, "/robust/z.log");
+  } else {
+    FileDescriptor file(::memfd_create("z.log", MFD_CLOEXEC));
+    if (!file || ::write(file.get(), log.data(), log.size()) != static_cast<ssize_t>(log.size()) ||
+        ::lseek(file.get(), 0, SEEK_SET) != 0) {
       throw std::runtime_error("cannot make a memory file");
     }
-    reader = logFromFile(fd, "/robust/z.log");
     constexpr std::size_t longestRead = 255 * 11;
-    reader.capacity = std::clamp(readerCapacity, longestRead, reader.capacity);
+    reader.emplace(std::move(file), "/robust/z.log",
+                   std::clamp(readerCapacity, longestRead, logBlockSize));
   }
-  OutputSink observations = sinkForMemory(run.observations, 2, "/robust/z.obs", 65536);
-  OutputSink console = sinkForMemory(run.console, -1, "CONOUT$", 4096);
-  OutputSink errors = sinkForMemory(run.errors, 0, "", 4096);
-  ConsoleInput input = consoleFromText(answer);
-  RunStreams streams{reader, observations, input, console, errors, pinnedClock};
+  OutputSink observations(run.observations, 2, "/robust/z.obs", 65536);
+  OutputSink console(run.console, -1, "CONOUT$", 4096);
+  OutputSink errors(run.errors, 0, "", 4096);
+  ConsoleInput input = ConsoleInput::fromText(answer);
+  RunStreams streams{*reader, observations, input, console, errors, pinnedClock};
   run.status = runConversion(streams);
-  if (fd >= 0) ::close(fd);
   return run;
 }
 

@@ -1,5 +1,6 @@
 #include "run/framing.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -29,15 +30,15 @@ Counts nonZero(const ConversionState& state) {
 }
 
 Counts frameInMemory(const std::vector<std::uint8_t>& bytes, std::string* written = nullptr) {
-  LogReader log = logFromMemory(bytes, "z.log");
+  LogReader log(bytes, "z.log");
   std::string output;
-  OutputSink obs = sinkForMemory(output, 2, "z.obs", 4096);
+  OutputSink obs(output, 2, "z.obs", 4096);
   ConversionState state;
   state.week = 1356;
   frameMessages(log, obs, state);
-  flushOutput(obs);
+  obs.flush();
   if (written != nullptr) *written = output;
-  EXPECT_EQ(log.next, log.end) << "the walk ends only at the end of the log";
+  EXPECT_EQ(log.position(), bytes.size()) << "the walk ends only at the end of the log";
   return nonZero(state);
 }
 
@@ -173,14 +174,13 @@ TEST(Framing, FileReadsAcrossBlockBoundariesMatchMemory) {
       randomLogWithoutMeasurements(random, logBlockSize * 7 / 2);
   testing::ScratchFolder folder;
   folder.write("z.log", std::string(bytes.begin(), bytes.end()));
-  std::FILE* file = std::fopen((folder.path() / "z.log").c_str(), "rb");
-  ASSERT_NE(file, nullptr);
-  LogReader log = logFromFile(fileno(file), "z.log");
+  FileDescriptor file(::open((folder.path() / "z.log").c_str(), O_RDONLY));
+  ASSERT_TRUE(file);
+  LogReader log(std::move(file), "z.log");
   std::string output;
-  OutputSink obs = sinkForMemory(output, 2, "z.obs", 4096);
+  OutputSink obs(output, 2, "z.obs", 4096);
   ConversionState state;
   frameMessages(log, obs, state);
-  std::fclose(file);
   EXPECT_EQ(nonZero(state), frameByTheBook(bytes));
 }
 

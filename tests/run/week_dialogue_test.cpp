@@ -24,17 +24,17 @@ struct DialogueOutcome {
 };
 
 DialogueOutcome converse(const std::string& input) {
-  ConsoleInput console = consoleFromText(input);
+  ConsoleInput console = ConsoleInput::fromText(input);
   std::string shown;
   DialogueOutcome outcome;
   {
-    OutputSink sink = sinkForMemory(shown, consoleOutputUnit, "CONOUT$", 64);
+    OutputSink sink(shown, consoleOutputUnit, "CONOUT$", 64);
     try {
       outcome.week = askWeek(console, sink);
     } catch (const RunStop& stop) {
       outcome.stop = stop;
     }
-    flushOutputQuietly(sink);
+    sink.flushQuietly();
   }
   outcome.console = shown;
   return outcome;
