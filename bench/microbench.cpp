@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "common/conversion_state.hpp"
 #include "common/log_reader.hpp"
 #include "common/output_sink.hpp"
 #include "measure/channel_decoding.hpp"
@@ -25,7 +24,7 @@
 #include "rinex/field_editing.hpp"
 #include "rinex/layouts.hpp"
 #include "rinex/write_record.hpp"
-#include "run/framing.hpp"
+#include "run/conversion.hpp"
 
 namespace {
 
@@ -210,14 +209,13 @@ std::vector<std::uint8_t> measurementLog(std::size_t messages, double startTime)
 // every message of a log with 5-second spacing would be kept.
 void frameLog(benchmark::State& state, const std::vector<std::uint8_t>& bytes,
               std::size_t messages) {
-  NullSink null;
+  ObservationWriter writer(std::move(NullSink().sink));
   for (auto _ : state) {
     LogReader log(bytes, "z.log");
-    ConversionState conversion;
-    conversion.week = 1356;
-    conversion.headerPending = logicalFalse;
-    frameMessages(log, null.sink, conversion);
-    benchmark::DoNotOptimize(conversion.messageCounts);
+    MeasurementStage measurements(1356);
+    MessageCounts counts;
+    convertMessages(log, measurements, writer, counts);
+    benchmark::DoNotOptimize(counts);
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(messages));
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
@@ -254,13 +252,13 @@ BENCHMARK(BM_FrameOtherMessagesAndGarbage);
 void BM_DecodeChannel(benchmark::State& state) {
   const std::vector<std::uint8_t> bytes = measurementLog(1, 0.0);
   const std::uint8_t* records = bytes.data() + 4 + bodyHeadSize;
-  ConversionState conversion;
+  PhaseRollover rollover;
   const double fraction = secondFraction(100.0003);
   std::size_t k = 0;
   for (auto _ : state) {
     ChannelMeasurement channel =
         decodeChannel(readChannelRecord(records + channelRecordSize * k), fraction);
-    CROFIX(conversion, channel.prn, channel.carrierPhase);
+    channel.carrierPhase = rollover.CROFIX(channel.prn, channel.carrierPhase);
     benchmark::DoNotOptimize(channel);
     k = k == 11 ? 0 : k + 1;
   }

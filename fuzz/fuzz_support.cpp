@@ -12,8 +12,9 @@
 #include "common/log_reader.hpp"
 #include "common/output_sink.hpp"
 #include "rinex/local_clock.hpp"
+#include "rinex/observation_writer.hpp"
 #include "run/console_input.hpp"
-#include "run/run_driver.hpp"
+#include "run/conversion.hpp"
 
 namespace kapolex::fuzzing {
 
@@ -69,7 +70,7 @@ MemoryRun convertInMemory(std::span<const std::uint8_t> log, std::string_view an
     // A small block moves the refills to other offsets.
     reader.emplace(logFileOf(log), "/fuzz/z.log", std::max(readerCapacity, smallestReaderCapacity));
   }
-  OutputSink observations(run.observations, 2, "/fuzz/z.obs", 4096);
+  ObservationWriter observations(OutputSink(run.observations, 2, "/fuzz/z.obs", 4096));
   OutputSink console(run.console, -1, "CONOUT$", 256);
   OutputSink errors(run.errors, 0, "", 256);
   ConsoleInput input = ConsoleInput::fromText(answer);

@@ -5,7 +5,12 @@
 #include <array>
 #include <cstdint>
 
+#include "common/epoch_time.hpp"
+
 namespace kapolex {
+
+// The GPS PRNs 1 to 32 that a channel may name.
+constexpr int prnCount = 32;
 
 struct ChannelMeasurement {
   std::int32_t prn = 0;         // 1 to 32 once the rollover repair accepted it
@@ -21,6 +26,7 @@ constexpr int maxChannels = 255;
 
 struct MeasurementEpoch {
   double receiveTime = 0.0;
+  EpochTime time;  // the calendar date and time of a kept epoch
   std::int32_t channelCount = 0;
   std::array<ChannelMeasurement, maxChannels> channels{};
 };

@@ -8,6 +8,8 @@ namespace kapolex {
 constexpr std::uint8_t messageSync = 0x01;
 constexpr int messageHeaderSize = 4;
 constexpr int messageTrailerSize = 2;
+// Message IDs are one byte.
+constexpr int messageIdCount = 256;
 // The measurement message, and the same message with the ID's top bit set.
 constexpr int measurementMessageId = 23;
 constexpr int measurementMessageIdHigh = 151;
@@ -18,6 +20,11 @@ struct MessageHeader {
   std::uint8_t complement = 0;
   std::uint8_t length = 0;
 };
+
+// Whether a message carries a measurement body.
+constexpr bool isMeasurementMessage(int id) {
+  return id == measurementMessageId || id == measurementMessageIdHigh;
+}
 
 // A header is valid when it starts with the sync byte and its ID and
 // complement add up to 0xFF; the length byte plays no part.

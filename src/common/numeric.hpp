@@ -10,11 +10,6 @@
 
 namespace kapolex {
 
-// The byte taken unsigned: 0 to 255, never negative.
-constexpr std::int32_t MYBYTE(std::uint8_t raw) {
-  return raw;
-}
-
 // Integer part of x: truncation toward zero into a signed 32-bit integer.
 // Values beyond the 32-bit range saturate and a NaN gives 0; neither occurs
 // for data the receiver can produce.

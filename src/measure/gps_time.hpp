@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <limits>
 
-#include "common/conversion_state.hpp"
 #include "common/epoch_time.hpp"
 #include "common/numeric.hpp"
 
@@ -27,7 +26,7 @@ struct GpsTime {
   double secondsOfWeek = 0.0;
 };
 
-// The three steps below run for every measurement message; inline.
+// The steps below run for every measurement message; inline.
 
 // False for a receive time the message cannot be used with: negative, not a
 // number, or so large that t + 0.5 reaches 2^31 (only damaged logs do that).
@@ -47,12 +46,29 @@ constexpr std::int32_t nextWeek(std::int32_t week) {
   return week == std::numeric_limits<std::int32_t>::max() ? week : week + 1;
 }
 
-// Advances the week when the receive time runs backwards, by however little,
-// and makes it the previous receive time.
-inline void followWeekRollover(ConversionState& state, double receiveTime) {
-  if (receiveTime < state.previousReceiveTime) state.week = nextWeek(state.week);
-  state.previousReceiveTime = receiveTime;
-}
+// The GPS week of the log. The receiver sends only seconds of the week, so
+// the week is followed from the operator's starting answer: it goes up by one
+// whenever the receive time runs backwards, by however little.
+class WeekTracker {
+ public:
+  // Starts at the operator's week, with 0.0 as the previous receive time.
+  explicit WeekTracker(std::int32_t week) : week_(week) {}
+
+  std::int32_t week() const { return week_; }
+  // The receive time of the last message that was not screened out.
+  double previousReceiveTime() const { return previousReceiveTime_; }
+
+  // Advances the week when the receive time runs backwards and makes it the
+  // previous receive time. Inline: it runs for every measurement message.
+  void follow(double receiveTime) {
+    if (receiveTime < previousReceiveTime_) week_ = nextWeek(week_);
+    previousReceiveTime_ = receiveTime;
+  }
+
+ private:
+  std::int32_t week_;
+  double previousReceiveTime_ = 0.0;
+};
 
 // The seconds within the minute of a receive time, from its day fraction.
 double minuteTestValue(double receiveTime);

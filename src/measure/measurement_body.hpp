@@ -7,8 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "common/numeric.hpp"
-
 namespace kapolex {
 
 // Two reserved bytes, the channel count and the 8-byte receive time open the
@@ -36,7 +34,7 @@ struct BodyHead {
 // The channel count and receive time from the body's first 11 bytes; the two
 // reserved bytes carry nothing the conversion needs.
 constexpr BodyHead readBodyHead(const std::uint8_t* head) {
-  return BodyHead{MYBYTE(head[2]), std::bit_cast<double>(loadLittle64(head + 3))};
+  return BodyHead{head[2], std::bit_cast<double>(loadLittle64(head + 3))};
 }
 
 // One channel record as the receiver packs it.

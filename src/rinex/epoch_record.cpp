@@ -9,8 +9,6 @@
 #include <string_view>
 #include <utility>
 
-#include "common/conversion_state.hpp"
-#include "rinex/header.hpp"
 #include "rinex/layouts.hpp"
 #include "rinex/write_record.hpp"
 
@@ -46,12 +44,8 @@ constexpr auto epochLineWriters = []<std::size_t... n>(std::index_sequence<n...>
 
 }  // namespace
 
-void writeEpoch(OutputSink& obs, const EpochTime& time, const MeasurementEpoch& epoch,
-                std::int32_t& headerPending) {
-  if (isTrue(headerPending)) {
-    RINHD2(obs, time.year, time.month, time.day, time.hour, time.minute, time.second,
-           headerPending);
-  }
+void writeEpochRecord(OutputSink& obs, const MeasurementEpoch& epoch) {
+  const EpochTime& time = epoch.time;
   const std::size_t count =
       static_cast<std::size_t>(std::clamp(epoch.channelCount, 0, maxChannels));
 

@@ -4,7 +4,6 @@
 
 #include <array>
 
-#include "common/conversion_state.hpp"
 #include "rinex/header_texts.hpp"
 #include "rinex/layouts.hpp"
 #include "rinex/write_record.hpp"
@@ -20,8 +19,7 @@ void writeHeaderLine(OutputSink& obs, std::string_view content, std::string_view
 
 }  // namespace
 
-void RINHDR(OutputSink& obs, std::string_view version, std::int32_t& headerPending,
-            const LocalClock& clock) {
+void RINHDR(OutputSink& obs, std::string_view version, const LocalClock& clock) {
   const LocalDate date = clock.readDate();
   const LocalTimeOfDay time = clock.readTime();
 
@@ -36,11 +34,10 @@ void RINHDR(OutputSink& obs, std::string_view version, std::int32_t& headerPendi
   for (std::size_t line = 1; line < fixedHeaderLines.size(); ++line) {
     writeHeaderLine(obs, fixedHeaderLines[line].content, fixedHeaderLines[line].label);
   }
-  headerPending = logicalTrue;
 }
 
 void RINHD2(OutputSink& obs, std::int32_t year, std::int32_t month, std::int32_t day,
-            std::int32_t hour, std::int32_t minute, double second, std::int32_t& headerPending) {
+            std::int32_t hour, std::int32_t minute, double second) {
   const std::array<FieldValue, 8> firstObservation{
       integerValue(year),    integerValue(month),
       integerValue(day),     integerValue(hour),
@@ -48,7 +45,6 @@ void RINHD2(OutputSink& obs, std::int32_t year, std::int32_t month, std::int32_t
       textValue(timeSystem), textValue(firstObservationLabel)};
   writeRecord(obs, firstObservationLayout, firstObservation);
   writeHeaderLine(obs, endOfHeaderContent, endOfHeaderLabel);
-  headerPending = logicalFalse;
 }
 
 }  // namespace kapolex

@@ -12,14 +12,12 @@
 namespace kapolex {
 
 // Writes header lines 1 to 15 with the run's local date and time (date read
-// first, then the time of day) and the 6-character version text, then sets
-// headerPending to logical true.
-void RINHDR(OutputSink& obs, std::string_view version, std::int32_t& headerPending,
-            const LocalClock& clock);
+// first, then the time of day) and the 6-character version text.
+void RINHDR(OutputSink& obs, std::string_view version, const LocalClock& clock);
 
 // Writes TIME OF FIRST OBS with the given GPS date and time (full year) and
-// END OF HEADER, then sets headerPending to logical false.
+// END OF HEADER.
 void RINHD2(OutputSink& obs, std::int32_t year, std::int32_t month, std::int32_t day,
-            std::int32_t hour, std::int32_t minute, double second, std::int32_t& headerPending);
+            std::int32_t hour, std::int32_t minute, double second);
 
 }  // namespace kapolex

@@ -10,62 +10,16 @@
 #include <optional>
 #include <string>
 
-#include "common/conversion_state.hpp"
+#include "common/file_descriptor.hpp"
+#include "common/log_reader.hpp"
+#include "common/output_sink.hpp"
 #include "common/run_stop.hpp"
-#include "measure/rollover.hpp"
-#include "rinex/header.hpp"
+#include "rinex/observation_writer.hpp"
+#include "run/console_input.hpp"
+#include "run/conversion.hpp"
 #include "run/fixed_names.hpp"
-#include "run/framing.hpp"
-#include "run/summary.hpp"
-#include "run/week_dialogue.hpp"
 
 namespace kapolex {
-
-namespace {
-
-// Writes the stop's line, then makes sure every line already produced reaches
-// the observation file. If even that fails, the lost lines are reported too
-// and that failure's status is returned.
-int reportStop(const RunStop& stop, OutputSink* observations, OutputSink& consoleOut,
-               OutputSink& errorOut) {
-  consoleOut.flushQuietly();
-  errorOut.write(stop.line());
-  errorOut.write("\n");
-  int status = stop.exitStatus();
-  if (observations != nullptr && !observations->flushQuietly()) {
-    const RunStop lost(Diagnostic::writeError, observations->unit(), observations->path());
-    errorOut.write(lost.line());
-    errorOut.write("\n");
-    status = lost.exitStatus();
-  }
-  errorOut.flushQuietly();
-  return status;
-}
-
-void convert(RunStreams& streams) {
-  ConversionState state;
-  state.week = askWeek(streams.consoleIn, streams.consoleOut);
-  state.previousReceiveTime = 0.0;
-  CROINI(state);
-  RINHDR(streams.observations, versionText, state.headerPending, streams.clock);
-  state.messageCounts.fill(0);
-  frameMessages(streams.log, streams.observations, state);
-  // A failed write must be reported before anything that looks like success.
-  streams.observations.flush();
-  writeSummary(streams.consoleOut, state.messageCounts);
-  streams.consoleOut.flush();
-}
-
-}  // namespace
-
-int runConversion(RunStreams& streams) {
-  try {
-    convert(streams);
-    return 0;
-  } catch (const RunStop& stop) {
-    return reportStop(stop, &streams.observations, streams.consoleOut, streams.errorOut);
-  }
-}
 
 namespace {
 
@@ -130,7 +84,7 @@ int runProgram() {
   const std::string logPath = fullPathName(logFileName);
   const std::string observationPath = fullPathName(observationFileName);
   std::optional<LogReader> log;
-  std::optional<OutputSink> observations;
+  std::optional<ObservationWriter> observations;
   try {
     log.emplace(openLog(logPath), logPath);
     observations.emplace(openObservations(observationPath));

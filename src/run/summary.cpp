@@ -25,10 +25,9 @@ void writeCountField(OutputSink& console, std::int64_t value) {
 
 }  // namespace
 
-void writeSummary(OutputSink& console,
-                  const std::array<std::int64_t, messageIdCount>& messageCounts) {
+void writeSummary(OutputSink& console, const MessageCounts& messageCounts) {
   for (int id = 0; id < messageIdCount; ++id) {
-    const std::int64_t count = messageCounts[static_cast<std::size_t>(id)];
+    const std::int64_t count = messageCounts[id];
     if (count <= 0) continue;
     console.write(" ");
     console.write(summaryIdLabel);

@@ -2,17 +2,13 @@
 // log held, so the operator can see what the receiver recorded.
 #pragma once
 
-#include <array>
-#include <cstdint>
-
-#include "common/conversion_state.hpp"
 #include "common/output_sink.hpp"
+#include "run/message_counts.hpp"
 
 namespace kapolex {
 
 // Writes one line per message ID seen, in ascending ID order, then the
 // remark when the log held no message with ID 23.
-void writeSummary(OutputSink& console,
-                  const std::array<std::int64_t, messageIdCount>& messageCounts);
+void writeSummary(OutputSink& console, const MessageCounts& messageCounts);
 
 }  // namespace kapolex

@@ -42,11 +42,5 @@ TEST(Numeric, NearestIntegerRoundsHalvesAwayFromZero) {
   for (const Case& c : cases) EXPECT_EQ(nearestInteger(c.x), c.expected) << c.x;
 }
 
-TEST(Numeric, MybyteTakesEveryByteUnsigned) {
-  for (int raw = 0; raw < 256; ++raw) {
-    EXPECT_EQ(MYBYTE(static_cast<std::uint8_t>(static_cast<std::int8_t>(raw - 128) + 128)), raw);
-  }
-}
-
 }  // namespace
 }  // namespace kapolex

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "common/conversion_state.hpp"
 #include "common/run_stop.hpp"
 #include "measure/channel_decoding.hpp"
 #include "measure/measurement_body.hpp"
@@ -82,6 +81,26 @@ TEST(ChannelDecoding, RecordAndHeadAreLittleEndian) {
   EXPECT_EQ(printed3(channel.pseudorange), "150046271.755");  // code phase -1048576
 }
 
+// A rollover history in which PRN prn has counted count wraps and last saw
+// phase, reached through CROFIX alone: steps below the threshold count
+// nothing, a fall from near the top to near 0 counts one wrap up and a rise
+// from near 0 to near the top one wrap down.
+PhaseRollover historyOf(std::int32_t prn, std::int64_t count, double phase) {
+  PhaseRollover rollover;
+  const double up[] = {500000.0, 1000000.0, 100.0};
+  const double down[] = {1000000.0, 500000.0, 100.0};
+  for (std::int64_t n = 0; n < std::abs(count); ++n) {
+    for (const double raw : count > 0 ? up : down) rollover.CROFIX(prn, raw);
+  }
+  double last = count == 0 ? 0.0 : 100.0;
+  while (std::abs(phase - last) > 500000.0) {
+    last += phase > last ? 500000.0 : -500000.0;
+    rollover.CROFIX(prn, last);
+  }
+  rollover.CROFIX(prn, phase);
+  return rollover;
+}
+
 TEST(Rollover, SequencesPerPrn) {
   struct Case {
     std::int32_t prn;
@@ -105,35 +124,32 @@ TEST(Rollover, SequencesPerPrn) {
       {2, {20.0}, {5242880020.0}, 5000, 5000, 10.0},
   };
   for (const Case& c : cases) {
-    ConversionState state;
-    const auto index = static_cast<std::size_t>(c.prn - 1);
-    state.wrapCount[index] = c.startCount;
-    state.previousRawPhase[index] = c.startPhase;
+    PhaseRollover rollover = historyOf(c.prn, c.startCount, c.startPhase);
+    ASSERT_EQ(rollover.wrapCount(c.prn), c.startCount);
+    ASSERT_EQ(rollover.previousRawPhase(c.prn), c.startPhase);
     for (std::size_t i = 0; i < c.raw.size(); ++i) {
-      double phase = c.raw[i];
-      CROFIX(state, c.prn, phase);
-      EXPECT_EQ(phase, c.written[i]) << "PRN " << c.prn << " call " << i;
+      EXPECT_EQ(rollover.CROFIX(c.prn, c.raw[i]), c.written[i]) << "PRN " << c.prn << " call " << i;
     }
-    EXPECT_EQ(state.previousRawPhase[index], c.raw.back()) << c.prn;
-    EXPECT_EQ(state.wrapCount[index], c.count) << c.prn;
+    EXPECT_EQ(rollover.previousRawPhase(c.prn), c.raw.back()) << c.prn;
+    EXPECT_EQ(rollover.wrapCount(c.prn), c.count) << c.prn;
   }
 }
 
 TEST(Rollover, PrnOutsideTableStopsWithoutTouchingIt) {
   for (std::int32_t prn : {0, 33, 64, -1, std::numeric_limits<std::int32_t>::min()}) {
-    ConversionState state;
-    state.previousRawPhase.fill(7.0);
-    state.wrapCount.fill(3);
-    const ConversionState before = state;
-    double phase = 999999.0;
+    PhaseRollover rollover;
+    for (std::int32_t known = 1; known <= prnCount; ++known) rollover.CROFIX(known, 1000000.0);
+    const PhaseRollover before = rollover;
     try {
-      CROFIX(state, prn, phase);
+      rollover.CROFIX(prn, 999999.0);
       ADD_FAILURE() << "PRN " << prn << " accepted";
     } catch (const RunStop& stop) {
       EXPECT_EQ(stop.kind(), RunStop::Kind::prnOutOfRange);
     }
-    EXPECT_EQ(state.previousRawPhase, before.previousRawPhase);
-    EXPECT_EQ(state.wrapCount, before.wrapCount);
+    for (std::int32_t known = 1; known <= prnCount; ++known) {
+      EXPECT_EQ(rollover.previousRawPhase(known), before.previousRawPhase(known));
+      EXPECT_EQ(rollover.wrapCount(known), before.wrapCount(known));
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <optional>
 #include <string>
@@ -15,38 +16,39 @@ namespace kapolex {
 namespace {
 
 struct Outcome {
-  std::size_t consumed = 0;
-  std::vector<std::string> lines;
+  std::optional<MeasurementOutcome> result;
   std::optional<RunStop> stop;
+  std::size_t consumed = 0;
 };
 
-Outcome runDo23(const std::vector<std::uint8_t>& bytes, ConversionState& state) {
+Outcome runDo23(const std::vector<std::uint8_t>& bytes, MeasurementStage& stage,
+                MeasurementEpoch& epoch) {
   Outcome outcome;
-  std::string written;
   LogReader log(bytes, "z.log");
-  OutputSink obs(written, observationUnit, "z.obs", 1 << 16);
   try {
-    DO23(log, obs, state);
+    outcome.result = stage.DO23(log, epoch);
   } catch (const RunStop& stop) {
     outcome.stop = stop;
   }
-  obs.flush();
   outcome.consumed = static_cast<std::size_t>(log.position());
-  for (std::size_t at = 0, end; (end = written.find("\r\n", at)) != std::string::npos;
-       at = end + 2) {
-    outcome.lines.push_back(written.substr(at, end - at));
-  }
   return outcome;
 }
 
-// Week 1356 after a message at 604795 s; PRN 5 has a history of its own.
-ConversionState startedState() {
-  ConversionState state;
-  state.week = 1356;
-  state.previousReceiveTime = 604795.0;
-  state.wrapCount[4] = 2;
-  state.previousRawPhase[4] = 5.0;
-  return state;
+// Week 1356 after a message at 604795 s in which PRN 5 wrapped once.
+MeasurementStage startedStage() {
+  MeasurementStage stage(1356);
+  MeasurementEpoch epoch;
+  const std::vector<testing::ChannelRecord> channels{{4, 0, 0, testing::carrierWord(1000000, 0)}};
+  const Outcome started = runDo23(testing::measurementBody(604795.0, channels), stage, epoch);
+  EXPECT_EQ(started.result, MeasurementOutcome::kept);
+  EXPECT_EQ(stage.rollover().wrapCount(5), -1);
+  return stage;
+}
+
+std::string printed3(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3f", value);
+  return text;
 }
 
 TEST(Do23, UnusableReceiveTimeReadsOnlyTheHeadAndChangesNothing) {
@@ -55,17 +57,17 @@ TEST(Do23, UnusableReceiveTimeReadsOnlyTheHeadAndChangesNothing) {
   // A PRN 33 channel would stop the run if the records were read.
   const std::vector<testing::ChannelRecord> channels{{0x20, 0, 0, 0}, {4, 0, 0, 0}};
   for (double t : times) {
-    ConversionState state = startedState();
-    state.headerPending = logicalTrue;
-    const Outcome outcome = runDo23(testing::measurementBody(t, channels), state);
-    EXPECT_FALSE(outcome.stop.has_value()) << t;
+    MeasurementStage stage = startedStage();
+    MeasurementEpoch epoch;
+    epoch.channelCount = 77;
+    const Outcome outcome = runDo23(testing::measurementBody(t, channels), stage, epoch);
+    EXPECT_EQ(outcome.result, MeasurementOutcome::unusable) << t;
     EXPECT_EQ(outcome.consumed, 11u) << t;
-    EXPECT_TRUE(outcome.lines.empty()) << t;
-    EXPECT_EQ(state.week, 1356);
-    EXPECT_EQ(state.previousReceiveTime, 604795.0);
-    EXPECT_EQ(state.headerPending, logicalTrue);
-    EXPECT_EQ(state.wrapCount[4], 2);
-    EXPECT_EQ(state.previousRawPhase[4], 5.0);
+    EXPECT_EQ(epoch.channelCount, 77) << t;
+    EXPECT_EQ(stage.weeks().week(), 1356);
+    EXPECT_EQ(stage.weeks().previousReceiveTime(), 604795.0);
+    EXPECT_EQ(stage.rollover().wrapCount(5), -1);
+    EXPECT_EQ(stage.rollover().previousRawPhase(5), 1000000.0);
   }
 }
 
@@ -73,10 +75,13 @@ TEST(Do23, EveryChannelIsReadAndRepairedForKeptAndDroppedEpochs) {
   struct Case {
     double receiveTime;
     int channels;
-    bool kept;
+    MeasurementOutcome expected;
   };
-  const Case cases[] = {
-      {100.0, 0, true}, {101.0, 1, false}, {105.0, 13, true}, {104.6, 40, true}, {7.0, 255, false}};
+  const Case cases[] = {{100.0, 0, MeasurementOutcome::kept},
+                        {101.0, 1, MeasurementOutcome::dropped},
+                        {105.0, 13, MeasurementOutcome::kept},
+                        {104.6, 40, MeasurementOutcome::kept},
+                        {7.0, 255, MeasurementOutcome::dropped}};
   for (const Case& c : cases) {
     // Channel k: PRN k % 32 + 1, raw phase 1000 + k cycles.
     std::vector<testing::ChannelRecord> channels;
@@ -86,40 +91,54 @@ TEST(Do23, EveryChannelIsReadAndRepairedForKeptAndDroppedEpochs) {
     }
     std::vector<std::uint8_t> bytes = testing::measurementBody(c.receiveTime, channels);
     bytes.insert(bytes.end(), {0xAA, 0x55, 0x01});  // trailer and more, never read
-    ConversionState state = startedState();
-    const Outcome outcome = runDo23(bytes, state);
+    MeasurementStage stage = startedStage();
+    MeasurementEpoch epoch;
+    epoch.channelCount = 77;
+    const Outcome outcome = runDo23(bytes, stage, epoch);
     ASSERT_FALSE(outcome.stop.has_value()) << c.receiveTime;
+    EXPECT_EQ(outcome.result, c.expected) << c.receiveTime;
     EXPECT_EQ(outcome.consumed, 11u + 11u * static_cast<std::size_t>(c.channels));
     // Any backwards receive time is a week rollover, kept or dropped.
-    EXPECT_EQ(state.week, 1357) << c.receiveTime;
-    EXPECT_EQ(state.previousReceiveTime, c.receiveTime);
+    EXPECT_EQ(stage.weeks().week(), 1357) << c.receiveTime;
+    EXPECT_EQ(stage.weeks().previousReceiveTime(), c.receiveTime);
     for (int k = c.channels - 1; k >= std::max(0, c.channels - 32); --k) {
-      EXPECT_EQ(state.previousRawPhase[static_cast<std::size_t>(k % 32)], 1000.0 + k) << k;
+      EXPECT_EQ(stage.rollover().previousRawPhase(k % 32 + 1), 1000.0 + k) << k;
     }
-    // Observation lines are the 30-column ones.
-    const auto observations = std::count_if(outcome.lines.begin(), outcome.lines.end(),
-                                            [](const std::string& l) { return l.size() == 30; });
-    EXPECT_EQ(observations, c.kept ? c.channels : 0) << c.receiveTime;
-    EXPECT_EQ(outcome.lines.empty(), !c.kept) << c.receiveTime;
+    // A dropped epoch leaves the caller's epoch alone; a kept one holds
+    // every channel.
+    const bool kept = c.expected == MeasurementOutcome::kept;
+    EXPECT_EQ(epoch.channelCount, kept ? c.channels : 77) << c.receiveTime;
+    if (kept && c.channels > 0) {
+      EXPECT_EQ(epoch.channels[0].prn, 1);
+    }
   }
 }
 
-TEST(Do23, KeptEpochIsDatedAndWrittenAfterTheHeader) {
-  ConversionState state;
-  state.week = 1356;
-  state.headerPending = logicalTrue;
+TEST(Do23, KeptEpochIsDecodedAndDated) {
+  MeasurementStage stage(1356);
   // Lifted past the week's end by the minute guard: dated next week, while
   // the run's week waits for the receive time to run backwards.
   const std::vector<testing::ChannelRecord> channels{
       {4, 128, 1048576, testing::carrierWord(1000000, 0, 1)}};
-  const Outcome outcome = runDo23(testing::measurementBody(604799.99999998, channels), state);
-  ASSERT_FALSE(outcome.stop.has_value());
-  EXPECT_EQ(state.week, 1356);
-  EXPECT_EQ(state.headerPending, logicalFalse);
-  ASSERT_EQ(outcome.lines.size(), 4u);
-  EXPECT_NE(outcome.lines[1].find("END OF HEADER"), std::string::npos);
-  EXPECT_EQ(outcome.lines[2], "  6  1  8  0  0  0.0000000  0  1G 5");
-  EXPECT_EQ(outcome.lines[3], "    -48576.00055 299642409.242");
+  MeasurementEpoch epoch;
+  const Outcome outcome =
+      runDo23(testing::measurementBody(604799.99999998, channels), stage, epoch);
+  ASSERT_EQ(outcome.result, MeasurementOutcome::kept);
+  EXPECT_EQ(stage.weeks().week(), 1356);
+  EXPECT_EQ(epoch.receiveTime, 604799.99999998);
+  EXPECT_EQ(epoch.time.year, 2006);
+  EXPECT_EQ(epoch.time.month, 1);
+  EXPECT_EQ(epoch.time.day, 8);
+  EXPECT_EQ(epoch.time.hour, 0);
+  EXPECT_EQ(epoch.time.minute, 0);
+  EXPECT_LT(epoch.time.second, 5e-8);
+  ASSERT_EQ(epoch.channelCount, 1);
+  const ChannelMeasurement& channel = epoch.channels[0];
+  EXPECT_EQ(channel.prn, 5);
+  EXPECT_EQ(channel.carrierPhase, -48576.0);  // the first phase above the threshold wraps
+  EXPECT_EQ(channel.lossOfLock, 5);
+  EXPECT_EQ(channel.signalFlag, 5);
+  EXPECT_EQ(printed3(channel.pseudorange), "299642409.242");
 }
 
 TEST(Do23, StopsInsideTheBody) {
@@ -129,16 +148,16 @@ TEST(Do23, StopsInsideTheBody) {
   // Cut inside the head, inside the first record, and complete with PRN 33
   // second.
   for (std::size_t length : {std::size_t{5}, std::size_t{20}, full.size()}) {
-    ConversionState state;
+    MeasurementStage stage(1356);
+    MeasurementEpoch epoch;
     const std::vector<std::uint8_t> bytes(full.data(), full.data() + length);
-    const Outcome outcome = runDo23(bytes, state);
+    const Outcome outcome = runDo23(bytes, stage, epoch);
     ASSERT_TRUE(outcome.stop.has_value()) << length;
-    EXPECT_TRUE(outcome.lines.empty());
     if (length == full.size()) {
       // The channel before the stop has run through the rollover repair.
       EXPECT_EQ(outcome.stop->kind(), RunStop::Kind::prnOutOfRange);
-      EXPECT_EQ(state.wrapCount[4], -1);
-      EXPECT_EQ(state.previousRawPhase[4], 1000000.0);
+      EXPECT_EQ(stage.rollover().wrapCount(5), -1);
+      EXPECT_EQ(stage.rollover().previousRawPhase(5), 1000000.0);
       EXPECT_EQ(outcome.consumed, 33u);
     } else {
       EXPECT_EQ(outcome.stop->kind(), RunStop::Kind::diagnostic);

@@ -9,7 +9,6 @@
 #include <random>
 #include <vector>
 
-#include "common/conversion_state.hpp"
 #include "measure/calendar.hpp"
 #include "measure/gps_time.hpp"
 
@@ -41,12 +40,12 @@ TEST(GpsTime, WeekStepsAndTheirSaturation) {
                         {1356, 0.0, 604800.5, 1356},
                         {maxWeek, 1.0, 0.0, maxWeek}};
   for (const Case& c : cases) {
-    ConversionState state;
-    state.week = c.week;
-    state.previousReceiveTime = c.previous;
-    followWeekRollover(state, c.receiveTime);
-    EXPECT_EQ(state.week, c.expected) << c.previous << " -> " << c.receiveTime;
-    EXPECT_EQ(state.previousReceiveTime, c.receiveTime);
+    WeekTracker weeks(c.week);
+    weeks.follow(c.previous);
+    ASSERT_EQ(weeks.week(), c.week);
+    weeks.follow(c.receiveTime);
+    EXPECT_EQ(weeks.week(), c.expected) << c.previous << " -> " << c.receiveTime;
+    EXPECT_EQ(weeks.previousReceiveTime(), c.receiveTime);
   }
   // The week-end wrap moves a time once, and its local week saturates too.
   EXPECT_EQ(weekEndWrap(1356, 1209600.5).week, 1357);

@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "capture.hpp"
-#include "common/conversion_state.hpp"
+#include "rinex/observation_writer.hpp"
 
 namespace kapolex {
 namespace {
 
-MeasurementEpoch satellites(std::vector<std::int32_t> prns) {
+MeasurementEpoch satellites(std::vector<std::int32_t> prns, const EpochTime& time = {}) {
   MeasurementEpoch epoch;
+  epoch.time = time;
   epoch.channelCount = static_cast<std::int32_t>(prns.size());
   for (std::size_t k = 0; k < prns.size(); ++k) {
     epoch.channels[k].prn = prns[k];
@@ -25,9 +26,9 @@ MeasurementEpoch satellites(std::vector<std::int32_t> prns) {
   return epoch;
 }
 
-std::string epochBlock(const EpochTime& time, const MeasurementEpoch& epoch,
-                       std::int32_t& headerPending) {
-  return testing::capture([&](OutputSink& obs) { writeEpoch(obs, time, epoch, headerPending); });
+std::string epochBlock(const EpochTime& time, MeasurementEpoch epoch) {
+  epoch.time = time;
+  return testing::capture([&](OutputSink& obs) { writeEpochRecord(obs, epoch); });
 }
 
 std::string firstLine(const std::string& text) {
@@ -54,8 +55,7 @@ TEST(EpochRecord, EpochLine) {
       {{2000, 6, 15, 12, 30, 45.0}, {}, "  0  6 15 12 30 45.0000000  0  0"},
   };
   for (const Case& c : cases) {
-    std::int32_t headerPending = logicalFalse;
-    const std::string block = epochBlock(c.time, satellites(c.prns), headerPending);
+    const std::string block = epochBlock(c.time, satellites(c.prns));
     EXPECT_EQ(firstLine(block), c.expected);
     EXPECT_EQ(std::count(block.begin(), block.end(), '\n'), std::ssize(c.prns) + 1);
   }
@@ -65,39 +65,49 @@ TEST(EpochRecord, ObservationLines) {
   MeasurementEpoch epoch = satellites({3, 17});
   epoch.channels[0] = {3, 1234567.5, 20123456.789, 4, 7};
   epoch.channels[1] = {17, -5.25, 0.0, 5, 1};
-  std::int32_t headerPending = logicalFalse;
-  EXPECT_EQ(epochBlock({2006, 1, 1, 0, 0, 0.0}, epoch, headerPending),
+  EXPECT_EQ(epochBlock({2006, 1, 1, 0, 0, 0.0}, epoch),
             "  6  1  1  0  0  0.0000000  0  2G 3G17\r\n"
             "   1234567.50047  20123456.789\r\n"
             "        -5.25051         0.000\r\n");
 }
 
-TEST(EpochRecord, FirstEpochCompletesTheHeaderOnce) {
-  const EpochTime time{2006, 1, 20, 9, 5, 10.0};
-  const MeasurementEpoch epoch = satellites({});
-  std::int32_t headerPending = logicalTrue;
-  EXPECT_EQ(epochBlock(time, epoch, headerPending),
+TEST(ObservationWriter, FirstEpochClosesTheHeaderOnce) {
+  const MeasurementEpoch epoch = satellites({}, {2006, 1, 20, 9, 5, 10.0});
+  std::string written;
+  ObservationWriter writer(OutputSink(written, 2, "z.obs", 4096));
+  EXPECT_FALSE(writer.headerOpen());
+  writer.writeHeader("060120", LocalClock{[] {
+                                            return LocalDate{2006, 1, 20};
+                                          },
+                                          [] {
+                                            return LocalTimeOfDay{9, 5, 7};
+                                          }});
+  EXPECT_TRUE(writer.headerOpen());
+  writer.flush();
+  const std::size_t headerSize = written.size();
+  writer.writeEpoch(epoch);
+  EXPECT_FALSE(writer.headerOpen());
+  writer.writeEpoch(epoch);
+  writer.flush();
+  EXPECT_EQ(written.substr(headerSize),
             "  2006    01    20    09    05   10.0000000     GPS         TIME OF FIRST OBS\r\n" +
                 std::string(60, ' ') + "END OF HEADER\r\n" +
-                "  6  1 20  9  5 10.0000000  0  0\r\n");
-  EXPECT_EQ(headerPending, logicalFalse);
-  EXPECT_EQ(epochBlock(time, epoch, headerPending), "  6  1 20  9  5 10.0000000  0  0\r\n");
+                "  6  1 20  9  5 10.0000000  0  0\r\n" + "  6  1 20  9  5 10.0000000  0  0\r\n");
 }
 
 TEST(EpochRecord, MoreThanTwelveSatellitesContinueBelowTheList) {
   std::vector<std::int32_t> prns;
   for (int prn = 1; prn <= 25; ++prn) prns.push_back(prn);
   const std::string indent(32, ' ');
-  std::int32_t headerPending = logicalFalse;
 
-  std::string block = epochBlock({2006, 1, 1, 0, 0, 0.0},
-                                 satellites({prns.begin(), prns.begin() + 13}), headerPending);
+  std::string block =
+      epochBlock({2006, 1, 1, 0, 0, 0.0}, satellites({prns.begin(), prns.begin() + 13}));
   EXPECT_EQ(block.substr(0, block.find("\r\n", 70) + 2),
             "  6  1  1  0  0  0.0000000  0 13G 1G 2G 3G 4G 5G 6G 7G 8G 9G10G11G12\r\n" + indent +
                 "G13\r\n");
   EXPECT_EQ(std::count(block.begin(), block.end(), '\n'), 2 + 13);
 
-  block = epochBlock({2006, 1, 1, 0, 0, 0.0}, satellites(prns), headerPending);
+  block = epochBlock({2006, 1, 1, 0, 0, 0.0}, satellites(prns));
   EXPECT_EQ(block.substr(0, block.find("G25\r\n") + 5),
             "  6  1  1  0  0  0.0000000  0 25G 1G 2G 3G 4G 5G 6G 7G 8G 9G10G11G12\r\n" + indent +
                 "G13G14G15G16G17G18G19G20G21G22G23G24\r\n" + indent + "G25\r\n");

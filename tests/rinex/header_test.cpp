@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "capture.hpp"
-#include "common/conversion_state.hpp"
 
 namespace kapolex {
 namespace {
@@ -42,17 +41,14 @@ struct PinnedClock {
                    }};
 };
 
-std::vector<std::string> fixedHeader(PinnedClock& pinned, std::int32_t& headerPending) {
-  return lines(testing::capture(
-      [&](OutputSink& obs) { RINHDR(obs, "060120", headerPending, pinned.clock); }));
+std::vector<std::string> fixedHeader(PinnedClock& pinned) {
+  return lines(testing::capture([&](OutputSink& obs) { RINHDR(obs, "060120", pinned.clock); }));
 }
 
 TEST(Header, FixedLinesCarryTheirTextsInTheirColumns) {
   PinnedClock pinned{{2006, 1, 20}, {9, 5, 7}, {}};
-  std::int32_t headerPending = logicalFalse;
-  const std::vector<std::string> header = fixedHeader(pinned, headerPending);
+  const std::vector<std::string> header = fixedHeader(pinned);
   EXPECT_EQ(pinned.readings, "DT");
-  EXPECT_EQ(headerPending, logicalTrue);
   ASSERT_EQ(header.size(), 15u);
 
   struct Piece {
@@ -104,17 +100,14 @@ TEST(Header, FixedLinesCarryTheirTextsInTheirColumns) {
 
 TEST(Header, RunTimeIsZeroFilled) {
   PinnedClock pinned{{2006, 1, 1}, {0, 0, 0}, {}};
-  std::int32_t headerPending = logicalFalse;
-  const std::vector<std::string> header = fixedHeader(pinned, headerPending);
+  const std::vector<std::string> header = fixedHeader(pinned);
   ASSERT_EQ(header.size(), 15u);
   EXPECT_EQ(header[1].substr(40, 20), "20060101 00:00:00ET ");
 }
 
 TEST(Header, SecondHalfClosesTheHeader) {
-  std::int32_t headerPending = logicalTrue;
-  const std::vector<std::string> tail = lines(testing::capture(
-      [&](OutputSink& obs) { RINHD2(obs, 2006, 1, 20, 9, 5, 10.0, headerPending); }));
-  EXPECT_EQ(headerPending, logicalFalse);
+  const std::vector<std::string> tail =
+      lines(testing::capture([&](OutputSink& obs) { RINHD2(obs, 2006, 1, 20, 9, 5, 10.0); }));
   ASSERT_EQ(tail.size(), 2u);
   EXPECT_EQ(tail[0],
             "  2006    01    20    09    05   10.0000000     GPS         TIME OF FIRST OBS");

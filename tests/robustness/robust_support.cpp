@@ -18,8 +18,9 @@
 #include "common/log_reader.hpp"
 #include "common/output_sink.hpp"
 #include "rinex/local_clock.hpp"
+#include "rinex/observation_writer.hpp"
 #include "run/console_input.hpp"
-#include "run/run_driver.hpp"
+#include "run/conversion.hpp"
 
 namespace kapolex::testing {
 
@@ -120,7 +121,7 @@ MemoryRun convertInMemory(const std::vector<std::uint8_t>& log, const std::strin
     reader.emplace(std::move(file), "/robust/z.log",
                    std::clamp(readerCapacity, longestRead, logBlockSize));
   }
-  OutputSink observations(run.observations, 2, "/robust/z.obs", 65536);
+  ObservationWriter observations(OutputSink(run.observations, 2, "/robust/z.obs", 65536));
   OutputSink console(run.console, -1, "CONOUT$", 4096);
   OutputSink errors(run.errors, 0, "", 4096);
   ConsoleInput input = ConsoleInput::fromText(answer);

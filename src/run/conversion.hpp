@@ -1,0 +1,47 @@
+// The conversion from the week prompt to the summary, and the one place
+// where a stopped run reports its diagnostic and keeps the lines already
+// produced. It wires the stages together: framing yields messages, the
+// measurement stage turns each measurement message into a dated epoch or
+// drops it, and the observation writer writes the kept ones.
+#pragma once
+
+#include "common/log_reader.hpp"
+#include "common/output_sink.hpp"
+#include "common/run_stop.hpp"
+#include "measure/do23.hpp"
+#include "rinex/local_clock.hpp"
+#include "rinex/observation_writer.hpp"
+#include "run/console_input.hpp"
+#include "run/message_counts.hpp"
+
+namespace kapolex {
+
+// The streams of one run, opened by the caller: real files and the console
+// for the program, memory for tests and fuzzing.
+struct RunStreams {
+  LogReader& log;
+  ObservationWriter& observations;
+  ConsoleInput& consoleIn;
+  OutputSink& consoleOut;
+  OutputSink& errorOut;
+  const LocalClock& clock;
+};
+
+// Walks the log to its end: counts every message, hands each measurement
+// message to the measurement stage and each kept epoch to the writer.
+void convertMessages(LogReader& log, MeasurementStage& measurements,
+                     ObservationWriter& observations, MessageCounts& counts);
+
+// Runs the conversion over open streams and returns the exit status. Every
+// stream is flushed on return; a stop has written its diagnostic line to
+// errorOut.
+int runConversion(RunStreams& streams);
+
+// Writes the stop's line to errorOut, then makes sure every line already
+// produced reaches the observation file (when there is one). If even that
+// fails, the lost lines are reported too and that failure's status is
+// returned; otherwise the stop's own.
+int reportStop(const RunStop& stop, ObservationWriter* observations, OutputSink& consoleOut,
+               OutputSink& errorOut);
+
+}  // namespace kapolex
