@@ -1,7 +1,7 @@
 // Microbenchmarks of the paths that every message or every written line
-// takes: the fixed-point and integer field editors, whole observation and
-// epoch lines (by the layout walk and by plan), the message framing and the
-// channel decoding. Run: build-bench/bench/kapolex_microbench
+// takes: the fixed-point and integer field editors (general and with the
+// field known while compiling), whole observation and epoch lines, the
+// message framing and the channel decoding. Run: build-bench/bench/kapolex_microbench
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -50,7 +50,7 @@ void BM_EditFixed_F14_3(benchmark::State& state) {
   char field[14];
   std::size_t i = 0;
   for (auto _ : state) {
-    editFixed(field, 3, values[i++ & (valueCount - 1)]);
+    editFixed(field, sizeof field, 3, values[i++ & (valueCount - 1)]);
     benchmark::DoNotOptimize(field);
   }
   state.SetItemsProcessed(state.iterations());
@@ -79,7 +79,7 @@ void BM_EditFixed_F11_7(benchmark::State& state) {
   char field[11];
   std::size_t i = 0;
   for (auto _ : state) {
-    editFixed(field, 7, values[i++ & (valueCount - 1)]);
+    editFixed(field, sizeof field, 7, values[i++ & (valueCount - 1)]);
     benchmark::DoNotOptimize(field);
   }
   state.SetItemsProcessed(state.iterations());
@@ -90,7 +90,7 @@ void BM_EditInteger_I3(benchmark::State& state) {
   char field[3];
   std::int64_t value = 0;
   for (auto _ : state) {
-    editInteger(field, 1, value);
+    editInteger(field, sizeof field, 1, value);
     value = value == 59 ? 0 : value + 1;
     benchmark::DoNotOptimize(field);
   }
@@ -105,73 +105,33 @@ struct NullSink {
                   fileOutputBufferSize, false};
 };
 
-// The observation line by the general layout walk.
-void BM_ObservationLineWalked(benchmark::State& state) {
+// The observation line as the epoch writer produces it.
+void BM_ObservationLine(benchmark::State& state) {
   const std::vector<double> values = observationValues();
   NullSink null;
   std::size_t i = 0;
   for (auto _ : state) {
-    const std::array<FieldValue, 4> line{realValue(values[i & (valueCount - 1)]),
-                                         integerValue(4 + static_cast<int>(i & 1)), integerValue(7),
-                                         realValue(values[(i + 1) & (valueCount - 1)])};
-    writeRecord(null.sink, observationLayout, line);
+    writeRecord<observationLayout>(null.sink, values[i & (valueCount - 1)],
+                                   4 + static_cast<int>(i & 1), 7,
+                                   values[(i + 1) & (valueCount - 1)]);
     i += 2;
   }
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_ObservationLineWalked);
+BENCHMARK(BM_ObservationLine);
 
-// The observation line as the epoch writer produces it: by its plan.
-void BM_ObservationLinePlanned(benchmark::State& state) {
-  static constexpr LinePlan plan = planLine(observationLayout, 4);
-  const std::vector<double> values = observationValues();
+// The epoch line with twelve satellites.
+void BM_EpochLine(benchmark::State& state) {
   NullSink null;
-  std::size_t i = 0;
+  int second = 0;
   for (auto _ : state) {
-    const std::array<FieldValue, 4> line{realValue(values[i & (valueCount - 1)]),
-                                         integerValue(4 + static_cast<int>(i & 1)), integerValue(7),
-                                         realValue(values[(i + 1) & (valueCount - 1)])};
-    writePlannedLine<plan>(null.sink, line);
-    i += 2;
-  }
-  state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(BM_ObservationLinePlanned);
-
-// The epoch line with twelve satellites, by the layout walk (planned is
-// false) and by its plan.
-template <bool planned>
-void epochLines(benchmark::State& state) {
-  static constexpr LinePlan plan = planLine(epochLayout, 20);
-  NullSink null;
-  std::int64_t second = 0;
-  for (auto _ : state) {
-    std::array<FieldValue, 20> line{integerValue(6),  integerValue(1),
-                                    integerValue(20), integerValue(9),
-                                    integerValue(5),  realValue(static_cast<double>(second) + 3e-8),
-                                    integerValue(0),  integerValue(12)};
-    for (std::size_t k = 0; k < 12; ++k) {
-      line[8 + k] = integerValue(static_cast<std::int64_t>(3 * k + 1));
-    }
-    if constexpr (planned) {
-      writePlannedLine<plan>(null.sink, line);
-    } else {
-      writeRecord(null.sink, epochLayout, line);
-    }
+    writeRecord<epochLayout>(null.sink, 6, 1, 20, 9, 5, second + 3e-8, 0, 12, 1, 4, 7, 10, 13, 16,
+                             19, 22, 25, 28, 31, 32);
     second = second == 55 ? 0 : second + 5;
   }
   state.SetItemsProcessed(state.iterations());
 }
-
-void BM_EpochLineWalked(benchmark::State& state) {
-  epochLines<false>(state);
-}
-BENCHMARK(BM_EpochLineWalked);
-
-void BM_EpochLinePlanned(benchmark::State& state) {
-  epochLines<true>(state);
-}
-BENCHMARK(BM_EpochLinePlanned);
+BENCHMARK(BM_EpochLine);
 
 // A log of receiver-like measurement messages: twelve channels each, one
 // message per second from a given start, with code phases and carrier words

@@ -1,7 +1,9 @@
 // The Fw.d and Iw.m editors, general and specialised, against the C
-// library's correctly rounded printing, with the field rules applied on top: no minus on a value
-// that rounds to zero, the "0" before the point given up first in a narrow field, asterisks when
-// the digits do not fit.
+// library's correctly rounded printing, with the field rules applied on top:
+// no minus on a value that rounds to zero, the "0" before the point given up
+// first in a narrow field, asterisks when the digits do not fit. Every width
+// and digit count a layout may declare is tried.
+#include <algorithm>
 #include <bit>
 #include <cinttypes>
 #include <cmath>
@@ -102,7 +104,6 @@ void checkLayoutFields(std::uint8_t which, std::uint64_t bits) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 11) return 0;
   const std::size_t width = 1 + data[0] % kapolex::maxFieldWidth;
-  const int digits = data[1] % 40;
   std::uint64_t bits = 0;
   std::memcpy(&bits, data + 2, sizeof bits);
   if ((data[10] & 2) != 0) {
@@ -111,13 +112,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   std::string field(width, '?');
   if ((data[10] & 1) == 0) {
+    const int maxDecimals = std::min(static_cast<int>(width) - 1, kapolex::maxFixedDecimals);
+    const int decimals = data[1] % (maxDecimals + 1);
     const double value = std::bit_cast<double>(bits);
-    kapolex::editFixed({field.data(), width}, digits, value);
-    require(field == fixedByPrintf(width, digits, value), "Fw.d differs from printf");
+    kapolex::editFixed(field.data(), width, decimals, value);
+    require(field == fixedByPrintf(width, decimals, value), "Fw.d differs from printf");
   } else {
+    const int minDigits = 1 + data[1] % static_cast<int>(width);
     const auto value = static_cast<std::int64_t>(bits);
-    kapolex::editInteger({field.data(), width}, digits, value);
-    require(field == integerByPrintf(width, digits, value), "Iw.m differs from printf");
+    kapolex::editInteger(field.data(), width, minDigits, value);
+    require(field == integerByPrintf(width, minDigits, value), "Iw.m differs from printf");
   }
   return 0;
 }

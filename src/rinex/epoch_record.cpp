@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 #include <utility>
 
@@ -17,69 +18,64 @@ namespace kapolex {
 namespace {
 
 constexpr std::size_t satellitesPerLine = 12;
-constexpr std::size_t epochLeadingFields = 8;
 constexpr std::int32_t epochFlagOk = 0;
 // Blanks under the first line's date, flag and count.
 constexpr std::string_view continuationIndent = "                                ";
 static_assert(continuationIndent.size() == 32);
 
-// The epoch line for 0 to 12 satellites and the observation line, walked
-// once while compiling.
-constexpr std::array<LinePlan, satellitesPerLine + 1> epochLinePlans = [] {
-  std::array<LinePlan, satellitesPerLine + 1> plans{};
-  for (std::size_t n = 0; n <= satellitesPerLine; ++n) {
-    plans[n] = planLine(epochLayout, epochLeadingFields + n);
+// The epoch line with the first n satellites of the epoch.
+template <std::size_t n>
+void writeEpochLine(OutputSink& obs, const MeasurementEpoch& epoch) {
+  const EpochTime& time = epoch.time;
+  const std::int32_t twoDigitYear = time.year - 100 * (time.year / 100);
+  [&]<std::size_t... k>(std::index_sequence<k...>) {
+    writeRecord<epochLayout>(obs, twoDigitYear, time.month, time.day, time.hour, time.minute,
+                             time.second, epochFlagOk, epoch.channelCount,
+                             epoch.channels[k].prn...);
   }
-  return plans;
-}();
-constexpr LinePlan observationLinePlan = planLine(observationLayout, 4);
+  (std::make_index_sequence<n>{});
+}
 
-using PlannedLineWriter = void (*)(OutputSink&, std::span<const FieldValue>);
+// A continuation line with the n satellites from the first one on.
+template <std::size_t n>
+void writeContinuationLine(OutputSink& obs, const ChannelMeasurement* first) {
+  [&]<std::size_t... k>(std::index_sequence<k...>) {
+    writeRecord<epochContinuationLayout>(obs, continuationIndent, first[k].prn...);
+  }
+  (std::make_index_sequence<n>{});
+}
 
-// The epoch line's writer for each satellite count of one line.
+using EpochLineWriter = void (*)(OutputSink&, const MeasurementEpoch&);
+using ContinuationLineWriter = void (*)(OutputSink&, const ChannelMeasurement*);
+
+// The writers for every number of satellites one line can hold.
 constexpr auto epochLineWriters = []<std::size_t... n>(std::index_sequence<n...>) {
-  return std::array<PlannedLineWriter, sizeof...(n)>{&writePlannedLine<epochLinePlans[n]>...};
+  return std::array<EpochLineWriter, sizeof...(n)>{&writeEpochLine<n>...};
+}
+(std::make_index_sequence<satellitesPerLine + 1>{});
+constexpr auto continuationLineWriters = []<std::size_t... n>(std::index_sequence<n...>) {
+  return std::array<ContinuationLineWriter, sizeof...(n)>{&writeContinuationLine<n>...};
 }
 (std::make_index_sequence<satellitesPerLine + 1>{});
 
 }  // namespace
 
 void writeEpochRecord(OutputSink& obs, const MeasurementEpoch& epoch) {
-  const EpochTime& time = epoch.time;
   const std::size_t count =
       static_cast<std::size_t>(std::clamp(epoch.channelCount, 0, maxChannels));
-
-  std::array<FieldValue, epochLeadingFields + satellitesPerLine> line{
-      integerValue(time.year - 100 * (time.year / 100)),
-      integerValue(time.month),
-      integerValue(time.day),
-      integerValue(time.hour),
-      integerValue(time.minute),
-      realValue(time.second),
-      integerValue(epochFlagOk),
-      integerValue(epoch.channelCount)};
   // The epoch line goes out even without satellites; continuation lines only
   // while satellites are left.
   std::size_t first = std::min(satellitesPerLine, count);
-  for (std::size_t k = 0; k < first; ++k)
-    line[epochLeadingFields + k] = integerValue(epoch.channels[k].prn);
-  epochLineWriters[first](obs,
-                          std::span<const FieldValue>(line.data(), epochLeadingFields + first));
+  epochLineWriters[first](obs, epoch);
   while (first < count) {
-    const std::size_t last = std::min(first + satellitesPerLine, count);
-    std::size_t used = 0;
-    line[used++] = textValue(continuationIndent);
-    for (std::size_t k = first; k < last; ++k) line[used++] = integerValue(epoch.channels[k].prn);
-    writeRecord(obs, epochContinuationLayout, std::span<const FieldValue>(line.data(), used));
-    first = last;
+    const std::size_t onLine = std::min(satellitesPerLine, count - first);
+    continuationLineWriters[onLine](obs, &epoch.channels[first]);
+    first += onLine;
   }
-
   for (std::size_t k = 0; k < count; ++k) {
     const ChannelMeasurement& channel = epoch.channels[k];
-    const std::array<FieldValue, 4> observation{
-        realValue(channel.carrierPhase), integerValue(channel.lossOfLock),
-        integerValue(channel.signalFlag), realValue(channel.pseudorange)};
-    writePlannedLine<observationLinePlan>(obs, observation);
+    writeRecord<observationLayout>(obs, channel.carrierPhase, channel.lossOfLock,
+                                   channel.signalFlag, channel.pseudorange);
   }
 }
 

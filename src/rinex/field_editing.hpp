@@ -1,6 +1,7 @@
-// The numeric field editors behind every record layout. They run four times
-// per satellite per epoch, so they write straight into the caller's columns
-// and never allocate; printf is kept off the common path.
+// The numeric field editors behind every record layout: Iw.m and Fw.d. They
+// run four times per satellite per epoch, so they write straight into the
+// caller's columns and never allocate. Each has one general, exact editor
+// and an inline fast path for the fields the observation lines use most.
 #pragma once
 
 #include <array>
@@ -8,34 +9,33 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <span>
 
 namespace kapolex {
 
-// Widest numeric field a layout may declare; the fallback of the fixed-point
-// editor sizes its scratch text by it.
-inline constexpr int maxFieldWidth = 99;
+// Widest field a layout may declare: room for every 64-bit integer with its
+// sign. A Fw.d field has at most maxFixedDecimals decimals, fewer than w.
+inline constexpr int maxFieldWidth = 20;
+inline constexpr int maxFixedDecimals = 9;
 
-// Writes value as Iw.m into all of field (w = field.size(), m = minDigits):
-// the digits flush right, zero-filled on the left to m digits, a "-" right
-// before them for a negative value, blanks in front; w asterisks when that
-// does not fit. A minDigits below 1 counts as 1.
-void editInteger(std::span<char> field, int minDigits, std::int64_t value);
+// Writes value as Iw.m into the width columns at field (m = minDigits, at
+// least 1 and at most width): the digits flush right, zero-filled on the left
+// to m digits, a "-" right before them for a negative value, blanks in
+// front; w asterisks when that does not fit.
+void editInteger(char* field, std::size_t width, int minDigits, std::int64_t value);
 
-// Writes value as Fw.d into all of field (w = field.size(), d = decimals):
-// the exact binary value rounded to d decimals, ties to even; no minus on a
-// value that rounds to zero; a "0" before the point only if a column is left
-// after the sign; w asterisks when the result does not fit. A NaN or an
-// infinity, which have no digits, and a width beyond maxFieldWidth, which the
-// layouts never declare, are written as asterisks too.
-void editFixed(std::span<char> field, int decimals, double value);
+// Writes value as Fw.d into the width columns at field (d = decimals): the
+// exact binary value rounded to d decimals, ties to even; no minus on a value
+// that rounds to zero; a "0" before the point only if a column is left after
+// the sign; w asterisks when the result does not fit. A NaN or an infinity,
+// which have no digits, is written as asterisks too.
+void editFixed(char* field, std::size_t width, int decimals, double value);
 
 namespace field_editing_detail {
 
-inline constexpr int maxFastDecimals = 19;  // 10^19 is the largest power of ten in 64 bits
+inline constexpr int maxPowerOfTen = 19;  // 10^19 is the largest power of ten in 64 bits
 
-inline constexpr std::array<std::uint64_t, maxFastDecimals + 1> powersOfTen = [] {
-  std::array<std::uint64_t, maxFastDecimals + 1> powers{};
+inline constexpr std::array<std::uint64_t, maxPowerOfTen + 1> powersOfTen = [] {
+  std::array<std::uint64_t, maxPowerOfTen + 1> powers{};
   std::uint64_t power = 1;
   for (std::uint64_t& entry : powers) {
     entry = power;
@@ -128,11 +128,13 @@ inline constexpr std::array<char, 4000> pointAndThreeDigits = [] {
 
 }  // namespace field_editing_detail
 
-// editInteger for a field whose Iw.m is known while compiling: the small
-// non-negative values of dates, times, counts, PRNs and digits inline, all
-// others through editInteger. Writes the same characters as editInteger.
+// Iw.m for a field whose width and digits are known while compiling: the
+// small non-negative values of dates, times, counts, PRNs and digits inline,
+// all others through editInteger. Writes the same characters as editInteger.
 template <std::size_t width, int minDigits>
 inline void editIntegerField(char* field, std::int64_t value) {
+  static_assert(width >= 1 && width <= std::size_t{maxFieldWidth} && minDigits >= 1 &&
+                static_cast<std::size_t>(minDigits) <= width);
   using namespace field_editing_detail;
   if constexpr (width >= 2 && minDigits <= 2) {
     if (value >= 0 && value < 100) {
@@ -148,16 +150,18 @@ inline void editIntegerField(char* field, std::int64_t value) {
       return;
     }
   }
-  editInteger(std::span<char>(field, width), minDigits, value);
+  editInteger(field, width, minDigits, value);
 }
 
-// editFixed for a field whose Fw.d is known while compiling. The values of
-// the observation lines (at most 3 decimals, magnitudes from 2^-11 to below
+// Fw.d for a field whose width and decimals are known while compiling. The
+// values of the observation lines (at most 3 decimals, magnitudes from 2^-11 to below
 // 10^10 that fit a field with room for at least eight integer digits, a
 // sign and the point) are rounded and laid out inline; all others go through
 // editFixed. Writes the same characters as editFixed.
 template <std::size_t width, int decimals>
 inline void editFixedField(char* field, double value) {
+  static_assert(width <= std::size_t{maxFieldWidth} && decimals >= 0 &&
+                decimals <= maxFixedDecimals && static_cast<std::size_t>(decimals) < width);
   using namespace field_editing_detail;
   constexpr int maxInlineDecimals = 3;  // the scaled mantissa stays in 64 bits
   constexpr int integerColumns = 8;
@@ -243,7 +247,7 @@ inline void editFixedField(char* field, double value) {
       }
     }
   }
-  editFixed(std::span<char>(field, width), decimals, value);
+  editFixed(field, width, decimals, value);
 }
 
 }  // namespace kapolex

@@ -2,8 +2,6 @@
 // the first epoch's time.
 #include "rinex/header.hpp"
 
-#include <array>
-
 #include "rinex/header_texts.hpp"
 #include "rinex/layouts.hpp"
 #include "rinex/write_record.hpp"
@@ -13,8 +11,7 @@ namespace kapolex {
 namespace {
 
 void writeHeaderLine(OutputSink& obs, std::string_view content, std::string_view label) {
-  const std::array<FieldValue, 2> values{textValue(content), textValue(label)};
-  writeRecord(obs, headerLineLayout, values);
+  writeRecord<headerLineLayout>(obs, content, label);
 }
 
 }  // namespace
@@ -24,13 +21,9 @@ void RINHDR(OutputSink& obs, std::string_view version, const LocalClock& clock) 
   const LocalTimeOfDay time = clock.readTime();
 
   writeHeaderLine(obs, fixedHeaderLines.front().content, fixedHeaderLines.front().label);
-  const std::array<FieldValue, 13> runDate{
-      textValue(programName),   textValue(version),        textValue(runBy),
-      integerValue(date.year),  integerValue(date.month),  integerValue(date.day),
-      integerValue(time.hour),  textValue(timeSeparator),  integerValue(time.minute),
-      textValue(timeSeparator), integerValue(time.second), textValue(runDateEnd),
-      textValue(runDateLabel)};
-  writeRecord(obs, runDateLayout, runDate);
+  writeRecord<runDateLayout>(obs, programName, version, runBy, date.year, date.month, date.day,
+                             time.hour, timeSeparator, time.minute, timeSeparator, time.second,
+                             runDateEnd, runDateLabel);
   for (std::size_t line = 1; line < fixedHeaderLines.size(); ++line) {
     writeHeaderLine(obs, fixedHeaderLines[line].content, fixedHeaderLines[line].label);
   }
@@ -38,12 +31,8 @@ void RINHDR(OutputSink& obs, std::string_view version, const LocalClock& clock) 
 
 void RINHD2(OutputSink& obs, std::int32_t year, std::int32_t month, std::int32_t day,
             std::int32_t hour, std::int32_t minute, double second) {
-  const std::array<FieldValue, 8> firstObservation{
-      integerValue(year),    integerValue(month),
-      integerValue(day),     integerValue(hour),
-      integerValue(minute),  realValue(second),
-      textValue(timeSystem), textValue(firstObservationLabel)};
-  writeRecord(obs, firstObservationLayout, firstObservation);
+  writeRecord<firstObservationLayout>(obs, year, month, day, hour, minute, second, timeSystem,
+                                      firstObservationLabel);
   writeHeaderLine(obs, endOfHeaderContent, endOfHeaderLabel);
 }
 

@@ -1,7 +1,7 @@
 // Line layouts in the descriptor notation that the RINEX documents use for
 // their records, so that a layout reads like the record description it
-// implements. A layout is parsed once into a fixed table (at compile time for
-// the system's own) and that table is walked for every line.
+// implements. A layout is parsed while compiling into a fixed table; an
+// invalid layout text does not build.
 #pragma once
 
 #include <array>
@@ -38,8 +38,8 @@ inline constexpr std::size_t maxLayoutDescriptors = 32;
 inline constexpr std::size_t maxLayoutLiteralChars = 64;
 inline constexpr int maxRepeatCount = 255;
 
-// A parsed layout; built only by parseLayout or layoutOf, which guarantee
-// that walking it always ends: the part that a line starts again from when
+// A parsed layout; built only by layoutOf, which guarantees that walking it
+// always ends: the part that a line starts again from when
 // values remain holds at least one value-taking descriptor.
 struct Layout {
   std::array<Descriptor, maxLayoutDescriptors> descriptors{};
@@ -142,7 +142,8 @@ class Parser {
         if (!width || !accept('.')) return false;
         // A field without room for its point and decimals could only ever
         // show asterisks.
-        const std::optional<int> decimals = number(0, *width - 1);
+        const std::optional<int> decimals =
+            number(0, *width - 1 < maxFixedDecimals ? *width - 1 : maxFixedDecimals);
         if (!decimals) return false;
         descriptor.width = static_cast<std::uint8_t>(*width);
         descriptor.digits = static_cast<std::uint8_t>(*decimals);
@@ -200,16 +201,16 @@ class Parser {
 
 }  // namespace layout_parsing
 
-// Parses a layout text; empty when the text is not a layout of the notation
-// (A, Iw, Iw.m, Fw.d, 'text', $, repeat counts, one level of n(...) groups)
-// or could never finish a record.
-constexpr std::optional<Layout> parseLayout(std::string_view text) {
-  return layout_parsing::Parser(text).parse();
+// Whether a layout text is a layout of the notation (A, Iw, Iw.m, Fw.d,
+// 'text', $, repeat counts, one level of n(...) groups, widths up to
+// maxFieldWidth) that can always finish a record.
+consteval bool isLayout(std::string_view text) {
+  return layout_parsing::Parser(text).parse().has_value();
 }
 
-// Parses a layout text at compile time; an invalid text fails to compile.
+// Parses a layout text while compiling; an invalid text fails to compile.
 consteval Layout layoutOf(std::string_view text) {
-  const std::optional<Layout> layout = parseLayout(text);
+  const std::optional<Layout> layout = layout_parsing::Parser(text).parse();
   if (!layout) throw "invalid layout text";
   return *layout;
 }

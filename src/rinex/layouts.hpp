@@ -1,6 +1,8 @@
 // Every line layout of the system, next to each other so that they can be
 // compared with the RINEX 2.10 record descriptions. Each is parsed while
-// compiling; a mistyped layout does not build.
+// compiling, and every record written with it is checked against it then; a
+// mistyped layout, or a value of the wrong kind for its field, does not
+// build.
 #pragma once
 
 #include "rinex/layout.hpp"

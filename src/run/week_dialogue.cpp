@@ -1,7 +1,5 @@
 #include "run/week_dialogue.hpp"
 
-#include <array>
-
 #include "common/run_stop.hpp"
 #include "rinex/layouts.hpp"
 #include "rinex/write_record.hpp"
@@ -107,9 +105,8 @@ WeekLineResult finishWeekLine(WeekLineScan& scan) {
 
 std::int32_t askWeek(ConsoleInput& input, OutputSink& console) {
   std::int32_t week = 0;
-  const std::array prompt{textValue(weekPrompt)};
   for (;;) {
-    writeRecord(console, promptLayout, prompt);
+    writeRecord<promptLayout>(console, weekPrompt);
     // The operator must see the prompt before the program waits for the answer.
     console.flush();
     const WeekLineResult answer = readWeekAnswer(input);

@@ -18,13 +18,13 @@ namespace {
 
 std::string integerField(int width, int minDigits, std::int64_t value) {
   std::string field(static_cast<std::size_t>(width), '?');
-  editInteger(field, minDigits, value);
+  editInteger(field.data(), field.size(), minDigits, value);
   return field;
 }
 
 std::string fixedField(int width, int decimals, double value) {
   std::string field(static_cast<std::size_t>(width), '?');
-  editFixed(field, decimals, value);
+  editFixed(field.data(), field.size(), decimals, value);
   return field;
 }
 
@@ -48,6 +48,8 @@ TEST(FieldEditing, Integer) {
       {3, 2, -5, "-05"},
       {6, 2, 2006, "  2006"},
       {6, 2, 1, "    01"},
+      {3, 3, 5, "005"},  // all columns for the minimum digits
+      {3, 3, -5, "***"},
       {3, 1, -99, "-99"},
       {3, 1, -100, "***"},
       {20, 1, std::numeric_limits<std::int64_t>::min(), "-9223372036854775808"},
@@ -92,10 +94,17 @@ TEST(FieldEditing, Fixed) {
       {1, 0, 0.4, "."},
       {14, 3, 5e-324, "         0.000"},
       {14, 3, 1e300, "**************"},
-      {30, 3, 1e20, "     100000000000000000000.000"},
+      {20, 2, 1e16, "10000000000000000.00"},
+      {20, 3, 1e16, "********************"},
+      {20, 0, 9999999999999999999.0, "********************"},  // the double is 10^19
+      {20, 0, 9223372036854775808.0, "9223372036854775808."},
+      {20, 0, 0x1p64, "********************"},
       // 0.1 is 3602879701896397 / 2^55 = 0.1000000000000000055511151231...
-      {25, 22, 0.1, " 0.1000000000000000055511"},
-      {30, 10, 123456789012.5, "       123456789012.5000000000"},
+      {20, 9, 0.1, "         0.100000000"},
+      {20, 9, 123456789.5, " 123456789.500000000"},
+      {11, 9, 1e-9, "0.000000001"},
+      {11, 9, 5e-10, "0.000000001"},   // the double lies just above the midpoint
+      {11, 9, 1.5e-9, "0.000000001"},  // and this one just below it
       {14, 3, nan, "**************"},
       {14, 3, infinity, "**************"},
   };
@@ -128,8 +137,8 @@ TEST(FieldEditing, FixedAgreesWithCorrectlyRoundedPrintf) {
   struct Format {
     int width, decimals;
   };
-  const Format formats[] = {{14, 3}, {11, 7}, {13, 7},  {4, 2},   {5, 2},  {3, 1},
-                            {6, 0},  {2, 0},  {22, 19}, {30, 10}, {40, 25}};
+  const Format formats[] = {{14, 3}, {11, 7}, {13, 7}, {4, 2},  {5, 2}, {3, 1},
+                            {6, 0},  {2, 0},  {20, 9}, {20, 6}, {19, 0}};
   std::mt19937_64 random(20060120);
   std::uniform_int_distribution<std::uint64_t> bits;
   std::uniform_real_distribution<double> logMagnitude(-12.0, 21.0);
@@ -181,7 +190,7 @@ void expectCompiledFixedAgrees(double value, int& mismatches) {
   char general[width];
   std::memset(compiled, '?', width);
   editFixedField<width, decimals>(compiled, value);
-  editFixed({general, width}, decimals, value);
+  editFixed(general, width, decimals, value);
   if (std::memcmp(compiled, general, width) != 0 && ++mismatches <= 10) {
     ADD_FAILURE() << "F" << width << "." << decimals << " of " << std::hexfloat << value << ": \""
                   << std::string(compiled, width) << "\" != \"" << std::string(general, width)
@@ -277,7 +286,7 @@ void checkCompiledInteger(int& mismatches) {
     char general[width];
     std::memset(compiled, '?', width);
     editIntegerField<width, minDigits>(compiled, value);
-    editInteger({general, width}, minDigits, value);
+    editInteger(general, width, minDigits, value);
     if (std::memcmp(compiled, general, width) != 0 && ++mismatches <= 10) {
       ADD_FAILURE() << "I" << width << "." << minDigits << " of " << value << ": \""
                     << std::string(compiled, width) << "\" != \"" << std::string(general, width)

@@ -96,17 +96,17 @@ LaunchResult convertFile(const ScratchFolder& folder) {
 
 // A log of copies of the block: every copy starts the week's seconds again,
 // so each one is a week rollover and its epochs are all written.
-void writeCopies(const ScratchFolder& folder, int copies) {
+void writeCopies(const ScratchFolder& folder, std::size_t copies) {
   std::vector<std::pair<std::uint64_t, const Bytes*>> pieces;
-  for (int i = 0; i < copies; ++i) pieces.emplace_back(i * block().size(), &block());
+  for (std::size_t i = 0; i < copies; ++i) pieces.emplace_back(i * block().size(), &block());
   writeSparse((folder.path() / "z.log").string(), copies * block().size(), pieces);
 }
 
 TEST(LargeLogs, MemoryDoesNotGrowWithTheLog) {
   // Four copies fill the log's block and the output buffer (1 MiB each)
   // several times over, so the small run has touched all of its memory too.
-  constexpr int smallCopies = 4;
-  constexpr int largeCopies = 40;
+  constexpr std::size_t smallCopies = 4;
+  constexpr std::size_t largeCopies = 40;
   ScratchFolder small;
   writeCopies(small, smallCopies);
   const LaunchResult smallRun = convertFile(small);
@@ -117,7 +117,7 @@ TEST(LargeLogs, MemoryDoesNotGrowWithTheLog) {
   ASSERT_EQ(largeRun.result.exitStatus, 0) << largeRun.result.err;
   ASSERT_GT(largeRun.result.observations->size(), 5 * smallRun.result.observations->size());
 
-  std::printf("peak resident set: %ld KiB for a %zu-byte log, %ld KiB for %d times that\n",
+  std::printf("peak resident set: %ld KiB for a %zu-byte log, %ld KiB for %zu times that\n",
               smallRun.peakKilobytes, smallCopies * block().size(), largeRun.peakKilobytes,
               largeCopies / smallCopies);
   ASSERT_GT(smallRun.peakKilobytes, 0) << "the run was never sampled";
