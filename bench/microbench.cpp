@@ -172,7 +172,7 @@ void frameLog(benchmark::State& state, const std::vector<std::uint8_t>& bytes,
   ObservationWriter writer(std::move(NullSink().sink));
   for (auto _ : state) {
     LogReader log(bytes, "z.log");
-    MeasurementStage measurements(1356);
+    MeasurementStage measurements({.week = 1356});
     MessageCounts counts;
     convertMessages(log, measurements, writer, counts);
     benchmark::DoNotOptimize(counts);

@@ -20,6 +20,7 @@ constexpr double codePhaseUnit = 4.773032746823069e-10;
 constexpr double phaseFractionUnit = 0.0009765625;
 // The signal byte counts quarter dB-Hz; the digit steps every 8 dB-Hz.
 constexpr double signalStepReciprocal = 0.03125;
+constexpr double dbHzPerSignalCount = 0.25;
 
 // The signal-strength digit 1 to 9 of an unsigned signal byte 0 to 255.
 constexpr std::int32_t MAPSNR(std::int32_t raw) {
@@ -77,6 +78,7 @@ inline ChannelMeasurement decodeChannel(const ChannelRecord& record, double frac
   channel.prn = channelPrn(record.prnByte);
   channel.lossOfLock = lossOfLockDigit(record.carrierWord);
   channel.signalFlag = signalDigits[record.signalByte];
+  channel.carrierToNoise = record.signalByte * dbHzPerSignalCount;
   channel.carrierPhase = rawCarrierPhase(record.carrierWord);
   channel.pseudorange = pseudorange(fraction, record.codePhase);
   return channel;

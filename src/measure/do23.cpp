@@ -16,13 +16,13 @@ const std::uint8_t* takeBodyBytes(LogReader& log, std::size_t count) {
 }
 
 // Repairs every channel, kept epoch or not, so that each satellite's phase
-// history follows the receiver epoch by epoch. Of a dropped epoch nothing
-// else is ever seen, so only its PRNs and phases are decoded.
+// history follows the receiver epoch by epoch. Of an epoch that nobody looks
+// at, only the PRNs and phases are decoded.
 template <class NextRecord>
-void decodeChannels(PhaseRollover& rollover, const BodyHead& head, bool kept,
+void decodeChannels(PhaseRollover& rollover, const BodyHead& head, bool inFull,
                     MeasurementEpoch& epoch, NextRecord nextRecord) {
   const auto count = static_cast<std::size_t>(head.channelCount);
-  if (!kept) {
+  if (!inFull) {
     for (std::size_t k = 0; k < count; ++k) {
       const ChannelRecord channel = nextRecord();
       rollover.CROFIX(channelPrn(channel.prnByte), rawCarrierPhase(channel.carrierWord));
@@ -33,13 +33,14 @@ void decodeChannels(PhaseRollover& rollover, const BodyHead& head, bool kept,
   for (std::size_t k = 0; k < count; ++k) {
     ChannelMeasurement& channel = epoch.channels[k];
     channel = decodeChannel(nextRecord(), fraction);
-    channel.carrierPhase = rollover.CROFIX(channel.prn, channel.carrierPhase);
+    channel.carrierPhase = rollover.CROFIX(channel.prn, channel.carrierPhase, channel.rolloverStep);
   }
 }
 
 }  // namespace
 
-MeasurementStage::MeasurementStage(std::int32_t week) : weeks_(week) {
+MeasurementStage::MeasurementStage(const MeasurementSettings& settings)
+    : settings_(settings), weeks_(settings.week) {
   rollover_.CROINI();
 }
 
@@ -50,7 +51,8 @@ MeasurementOutcome MeasurementStage::DO23(LogReader& log, MeasurementEpoch& epoc
   // the next message from here.
   if (!isUsableReceiveTime(receiveTime)) return MeasurementOutcome::unusable;
 
-  const bool kept = keepEpoch(receiveTime);
+  const bool kept = keepEpoch(receiveTime, settings_.decimationSeconds);
+  const bool inFull = kept || settings_.decodeDroppedEpochs;
   weeks_.follow(receiveTime);
 
   // The body's records one by one from the log. When the log holds them
@@ -60,20 +62,22 @@ MeasurementOutcome MeasurementStage::DO23(LogReader& log, MeasurementEpoch& epoc
   const std::size_t recordBytes = static_cast<std::size_t>(head.channelCount) * channelRecordSize;
   const std::span<const std::uint8_t> body = log.peek(recordBytes);
   if (body.size() == recordBytes) {
-    decodeChannels(rollover_, head, kept, epoch, [&log, record = body.data()]() mutable {
+    decodeChannels(rollover_, head, inFull, epoch, [&log, record = body.data()]() mutable {
       const ChannelRecord channel = readChannelRecord(record);
       record += channelRecordSize;
       log.skipPeeked(channelRecordSize);
       return channel;
     });
   } else {
-    decodeChannels(rollover_, head, kept, epoch,
+    decodeChannels(rollover_, head, inFull, epoch,
                    [&log] { return readChannelRecord(takeBodyBytes(log, channelRecordSize)); });
   }
+  if (inFull) {
+    epoch.receiveTime = receiveTime;
+    epoch.week = weeks_.week();
+    epoch.channelCount = head.channelCount;
+  }
   if (!kept) return MeasurementOutcome::dropped;
-
-  epoch.receiveTime = receiveTime;
-  epoch.channelCount = head.channelCount;
   epoch.time = epochTimeOf(weeks_.week(), receiveTime, minuteTestValue(receiveTime));
   return MeasurementOutcome::kept;
 }

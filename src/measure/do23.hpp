@@ -17,27 +17,38 @@ namespace kapolex {
 // What became of one measurement message.
 enum class MeasurementOutcome {
   unusable,  // its receive time cannot be used: nothing changed, nothing decoded
-  dropped,   // off the 5-second grid: the week and the phase history followed it
+  dropped,   // off the decimation grid: the week and the phase history followed it
   kept,      // on the grid: decoded in full and dated
+};
+
+struct MeasurementSettings {
+  std::int32_t week = 1;  // the operator's GPS week
+  // Epochs whose rounded receive time is a multiple of this are kept.
+  std::int32_t decimationSeconds = defaultDecimationSeconds;
+  // Whether dropped epochs are decoded in full too, for a consumer that
+  // looks at every epoch; otherwise only what the phase history needs.
+  bool decodeDroppedEpochs = false;
 };
 
 class MeasurementStage {
  public:
-  // Starts at the operator's GPS week, with no satellite history.
-  explicit MeasurementStage(std::int32_t week);
+  // Starts at the settings' GPS week, with no satellite history.
+  explicit MeasurementStage(const MeasurementSettings& settings);
 
   // Reads one measurement body from the log's current position by its own
   // layout (11 bytes, plus 11 per channel unless the receive time is
   // unusable), follows the week and repairs every channel's phase. A kept
-  // epoch is decoded into epoch, all its channels and its calendar time; of
-  // a dropped one, epoch is left alone. Leaves the log just after the last
-  // byte read; the end of the log inside the body stops the run.
+  // epoch is decoded into epoch, all its channels and its calendar time; a
+  // dropped one, without the calendar time, only when the settings ask for
+  // it, and is otherwise left alone. Leaves the log just after the last byte
+  // read; the end of the log inside the body stops the run.
   MeasurementOutcome DO23(LogReader& log, MeasurementEpoch& epoch);
 
   const WeekTracker& weeks() const { return weeks_; }
   const PhaseRollover& rollover() const { return rollover_; }
 
  private:
+  MeasurementSettings settings_;
   WeekTracker weeks_;
   PhaseRollover rollover_;
 };

@@ -1,5 +1,5 @@
 // The time steps of a measurement message: screening of unusable receive
-// times, the 5-second decimation, the week rollover and the dating of a kept
+// times, the decimation, the week rollover and the dating of a kept
 // epoch. The receiver sends only seconds of the week, so the week is followed
 // here from the operator's starting answer.
 #pragma once
@@ -13,7 +13,8 @@
 namespace kapolex {
 
 constexpr double secondsPerWeek = 604800.0;
-constexpr std::int32_t decimationSeconds = 5;
+// Epochs are kept every 5 seconds unless the run asks for another interval.
+constexpr std::int32_t defaultDecimationSeconds = 5;
 // A time a few hundredths of a microsecond short of a whole minute would
 // print as second 60.0000000; it is lifted just past the minute instead.
 constexpr double minuteGuardThreshold = 59.9999999501;
@@ -36,9 +37,9 @@ inline bool isUsableReceiveTime(double receiveTime) {
 }
 
 // Whether the epoch of a usable receive time is written: its nearest whole
-// second is a multiple of 5.
-inline bool keepEpoch(double receiveTime) {
-  return nearestInteger(receiveTime) % decimationSeconds == 0;
+// second is a multiple of the decimation interval (5 seconds unless given).
+inline bool keepEpoch(double receiveTime, std::int32_t intervalSeconds = defaultDecimationSeconds) {
+  return nearestInteger(receiveTime) % intervalSeconds == 0;
 }
 
 // The week after week, held at the largest 32-bit week.

@@ -31,22 +31,12 @@ class PhaseRollover {
   // raw phase, remembers the raw phase and returns it with the wraps' cycles
   // added. A PRN outside 1 to 32 stops the run before anything changes.
   // Inline: it runs for every channel of every message.
-  double CROFIX(std::int32_t prn, double rawPhase) {
-    // Taken unsigned, PRN 0 and below land far above the table as well.
-    const std::uint32_t index = static_cast<std::uint32_t>(prn) - 1u;
-    if (index >= static_cast<std::uint32_t>(prnCount)) stopOnPrnOutOfRange();
+  double CROFIX(std::int32_t prn, double rawPhase) { return repair(prn, rawPhase, nullptr); }
 
-    const double jump = rawPhase - previousRawPhase_[index];
-    std::int64_t& count = wrapCount_[index];
-    // Up by nearly a full range: the count wrapped downwards past 0; down by
-    // nearly a full range: it wrapped upwards past its top.
-    if (jump > wrapThreshold) --count;
-    if (jump < -wrapThreshold) ++count;
-    previousRawPhase_[index] = rawPhase;
-    // The count moves by at most one per channel, so its product with the
-    // wrap size stays far inside 64 bits and converts to the exact correction.
-    if (count == 0) return rawPhase;
-    return rawPhase + static_cast<double>(count * cyclesPerWrap);
+  // The same, also telling which wrap it counted: -1, 0 or 1.
+  double CROFIX(std::int32_t prn, double rawPhase, std::int32_t& step) {
+    step = 0;
+    return repair(prn, rawPhase, &step);
   }
 
   // The history of PRN prn (1 to 32).
@@ -60,6 +50,30 @@ class PhaseRollover {
   }
 
  private:
+  double repair(std::int32_t prn, double rawPhase, std::int32_t* step) {
+    // Taken unsigned, PRN 0 and below land far above the table as well.
+    const std::uint32_t index = static_cast<std::uint32_t>(prn) - 1u;
+    if (index >= static_cast<std::uint32_t>(prnCount)) stopOnPrnOutOfRange();
+
+    const double jump = rawPhase - previousRawPhase_[index];
+    std::int64_t& count = wrapCount_[index];
+    // Up by nearly a full range: the count wrapped downwards past 0; down by
+    // nearly a full range: it wrapped upwards past its top.
+    if (jump > wrapThreshold) {
+      --count;
+      if (step != nullptr) *step = -1;
+    }
+    if (jump < -wrapThreshold) {
+      ++count;
+      if (step != nullptr) *step = 1;
+    }
+    previousRawPhase_[index] = rawPhase;
+    // The count moves by at most one per channel, so its product with the
+    // wrap size stays far inside 64 bits and converts to the exact correction.
+    if (count == 0) return rawPhase;
+    return rawPhase + static_cast<double>(count * cyclesPerWrap);
+  }
+
   std::array<double, prnCount> previousRawPhase_;
   std::array<std::int64_t, prnCount> wrapCount_;
 };

@@ -27,7 +27,7 @@ void convertMessages(LogReader& log, MeasurementStage& measurements,
 namespace {
 
 void convert(RunStreams& streams) {
-  MeasurementStage measurements(askWeek(streams.consoleIn, streams.consoleOut));
+  MeasurementStage measurements({.week = askWeek(streams.consoleIn, streams.consoleOut)});
   streams.observations.writeHeader(versionText, streams.clock);
   MessageCounts counts;
   convertMessages(streams.log, measurements, streams.observations, counts);

@@ -36,7 +36,7 @@ Outcome runDo23(const std::vector<std::uint8_t>& bytes, MeasurementStage& stage,
 
 // Week 1356 after a message at 604795 s in which PRN 5 wrapped once.
 MeasurementStage startedStage() {
-  MeasurementStage stage(1356);
+  MeasurementStage stage({.week = 1356});
   MeasurementEpoch epoch;
   const std::vector<testing::ChannelRecord> channels{{4, 0, 0, testing::carrierWord(1000000, 0)}};
   const Outcome started = runDo23(testing::measurementBody(604795.0, channels), stage, epoch);
@@ -114,8 +114,47 @@ TEST(Do23, EveryChannelIsReadAndRepairedForKeptAndDroppedEpochs) {
   }
 }
 
+TEST(Do23, IntervalAndFullDecodingFollowTheSettings) {
+  struct Case {
+    std::int32_t interval;
+    bool decodeDropped;
+    double receiveTime;
+    MeasurementOutcome expected;
+    bool decoded;
+  };
+  const Case cases[] = {
+      {5, false, 100.0, MeasurementOutcome::kept, true},
+      {5, false, 101.0, MeasurementOutcome::dropped, false},
+      {5, true, 101.0, MeasurementOutcome::dropped, true},
+      {1, false, 101.4, MeasurementOutcome::kept, true},
+      {1, false, 101.5, MeasurementOutcome::kept, true},
+      {30, false, 90.0, MeasurementOutcome::kept, true},
+      {30, false, 105.0, MeasurementOutcome::dropped, false},
+      {3600, true, 7199.6, MeasurementOutcome::kept, true},
+  };
+  // PRN 5 wraps up at its second epoch; the signal byte 181 is 45.25 dB-Hz.
+  const std::vector<testing::ChannelRecord> first{{4, 0, 0, testing::carrierWord(1048000, 0)}};
+  const std::vector<testing::ChannelRecord> second{{4, 181, 0, testing::carrierWord(100, 0)}};
+  for (const Case& c : cases) {
+    MeasurementStage stage(
+        {.week = 1400, .decimationSeconds = c.interval, .decodeDroppedEpochs = c.decodeDropped});
+    MeasurementEpoch epoch;
+    runDo23(testing::measurementBody(c.receiveTime - 1.0, first), stage, epoch);
+    epoch.channelCount = 77;
+    const Outcome outcome = runDo23(testing::measurementBody(c.receiveTime, second), stage, epoch);
+    EXPECT_EQ(outcome.result, c.expected) << c.interval << " " << c.receiveTime;
+    ASSERT_EQ(epoch.channelCount, c.decoded ? 1 : 77) << c.interval << " " << c.receiveTime;
+    if (!c.decoded) continue;
+    EXPECT_EQ(epoch.receiveTime, c.receiveTime);
+    EXPECT_EQ(epoch.week, 1400);
+    EXPECT_EQ(epoch.channels[0].carrierToNoise, 45.25);
+    EXPECT_EQ(epoch.channels[0].rolloverStep, 1);
+    EXPECT_EQ(epoch.channels[0].carrierPhase, 100.0);  // -1 wrap at first, +1 now
+  }
+}
+
 TEST(Do23, KeptEpochIsDecodedAndDated) {
-  MeasurementStage stage(1356);
+  MeasurementStage stage({.week = 1356});
   // Lifted past the week's end by the minute guard: dated next week, while
   // the run's week waits for the receive time to run backwards.
   const std::vector<testing::ChannelRecord> channels{
@@ -148,7 +187,7 @@ TEST(Do23, StopsInsideTheBody) {
   // Cut inside the head, inside the first record, and complete with PRN 33
   // second.
   for (std::size_t length : {std::size_t{5}, std::size_t{20}, full.size()}) {
-    MeasurementStage stage(1356);
+    MeasurementStage stage({.week = 1356});
     MeasurementEpoch epoch;
     const std::vector<std::uint8_t> bytes(full.data(), full.data() + length);
     const Outcome outcome = runDo23(bytes, stage, epoch);

@@ -26,7 +26,7 @@ using Counts = std::map<int, std::int64_t>;
 Counts countMessages(LogReader& log) {
   Counts counts;
   MessageFramer framer(log);
-  MeasurementStage measurements(1356);
+  MeasurementStage measurements({.week = 1356});
   MeasurementEpoch epoch;
   while (const std::optional<MessageHeader> message = framer.next()) {
     ++counts[message->id];
