@@ -31,6 +31,13 @@ std::int32_t codePhaseFor(double receiveTime, double pseudorange);
 // 12-31, fraction in bits 2-11, the two tracking flags in bits 0-1.
 std::uint32_t packCarrierWord(double cycles, unsigned trackingFlags);
 
+// The carrier word with `cycles` whole cycles added to its phase, modulo 2^20
+// cycles; fraction and flags unchanged.
+constexpr std::uint32_t addWholeCycles(std::uint32_t word, std::int64_t cycles) {
+  // Unsigned arithmetic wraps modulo 2^32, i.e. 2^20 cycles in bits 12-31.
+  return word + (static_cast<std::uint32_t>(cycles) << 12);
+}
+
 // The signal byte, C/N0 in quarter dB-Hz, for a satellite at the given sine of
 // elevation: about 30 dB-Hz at the horizon rising to 50 at the zenith, plus
 // `jitter` dB-Hz; clamped to 0..255.

@@ -100,6 +100,14 @@ satellites of a nominal constellation, one measurement message per epoch.
       --clock-bias S    receiver clock offset at the start (default 3e-4 s)
       --clock-drift R   receiver clock drift (default 5e-9 s/s)
       --mask DEG        elevation mask (default 10)
+      --slips RATE      carrier-phase cycle slips per satellite-hour: each
+                        adds 1 to 1000 cycles (either sign) to the phase from
+                        that epoch on, on settled channels, without a flag
+      --lock-loss RATE  losses of lock per satellite-hour: the satellite
+                        vanishes for 1 or 2 epochs (half of them) or for 10
+                        to 300 s (at least 3 epochs), then is reacquired
+                        with a new ambiguity and the tracking flags set
+      --code-noise M    Gaussian pseudorange noise, standard deviation in m
       --truth FILE      write the truth behind every channel record to FILE
       --stats           print message counts and damage to standard error
   -h, --help            show this text
@@ -214,6 +222,18 @@ ParseResult parseCommandLine(std::span<const char* const> args) {
       const auto v = number(-10, 90);
       if (!v) return fail(bad);
       o.log.simulation.elevationMaskDegrees = *v;
+    } else if (name == "--slips") {
+      const auto v = number(0, 3600);
+      if (!v) return fail(bad);
+      o.log.simulation.impairments.slipsPerHour = *v;
+    } else if (name == "--lock-loss") {
+      const auto v = number(0, 3600);
+      if (!v) return fail(bad);
+      o.log.simulation.impairments.lockLossPerHour = *v;
+    } else if (name == "--code-noise") {
+      const auto v = number(0, 1000);
+      if (!v) return fail(bad);
+      o.log.simulation.impairments.codeNoiseSigma = *v;
     } else if (name == "--truth") {
       const auto v = value();
       if (!v || v->empty()) return fail(bad);

@@ -38,12 +38,28 @@ double TruthModel::pseudorange(int prn, GpsTime reading) const {
   return signal(prn, t).range + speedOfLight * clock_.offsetAt(t);
 }
 
+GpsTime epochReading(const SimulationSettings& settings, std::uint64_t index) {
+  // Integer nanoseconds keep every reading the exact decimal the receiver
+  // would print (100.1, not 100.09999999999854) however long the run.
+  const std::int64_t startNs = std::llround(settings.start.seconds * 1e9);
+  const std::int64_t intervalNs = std::llround(1e9 / settings.rateHz);
+  const std::int64_t total = startNs + static_cast<std::int64_t>(index) * intervalNs;
+  std::int64_t weeks = total / nanosPerWeek;
+  std::int64_t rest = total % nanosPerWeek;
+  if (rest < 0) {
+    rest += nanosPerWeek;
+    --weeks;
+  }
+  return {settings.start.week + static_cast<std::int32_t>(weeks), static_cast<double>(rest) / 1e9};
+}
+
 Simulator::Simulator(const SimulationSettings& settings)
     : settings_(settings),
       truth_(settings),
-      startNs_(std::llround(settings.start.seconds * 1e9)),
       intervalNs_(std::llround(1e9 / settings.rateHz)),
       settleEpochs_(static_cast<std::uint64_t>(std::ceil(settleSeconds * settings.rateHz))),
+      slipChance_(chancePerEpoch(settings.impairments.slipsPerHour, settings.rateHz)),
+      lockLossChance_(chancePerEpoch(settings.impairments.lockLossPerHour, settings.rateHz)),
       clockEpochSinceSky_(secondsBetween(truth_.clock().epoch, truth_.constellation().epoch())) {
   if (!(settings.rateHz > 0.0) || intervalNs_ < 1) {
     throw std::invalid_argument("epoch rate must be positive");
@@ -53,19 +69,6 @@ Simulator::Simulator(const SimulationSettings& settings)
   travelGuess_.fill(0.075);
   const double farBelow = std::max(settings.elevationMaskDegrees - 15.0, -90.0);
   sinFarBelowMask_ = std::sin(farBelow * pi / 180.0);
-}
-
-GpsTime Simulator::readingAt(std::uint64_t index) const {
-  // Integer nanoseconds keep every reading the exact decimal the receiver
-  // would print (100.1, not 100.09999999999854) however long the run.
-  const std::int64_t total = startNs_ + static_cast<std::int64_t>(index) * intervalNs_;
-  std::int64_t weeks = total / nanosPerWeek;
-  std::int64_t rest = total % nanosPerWeek;
-  if (rest < 0) {
-    rest += nanosPerWeek;
-    --weeks;
-  }
-  return {settings_.start.week + static_cast<std::int32_t>(weeks), static_cast<double>(rest) / 1e9};
 }
 
 const Simulator::Node& Simulator::node(std::int64_t index) {
@@ -165,6 +168,7 @@ void Simulator::updateTracking(std::uint64_t k) {
     if (slot.prn != 0 && sinElevation_[static_cast<std::size_t>(slot.prn - 1)] < mask) {
       slotOfPrn_[static_cast<std::size_t>(slot.prn)] = -1;
       slot.prn = 0;
+      slot.dark = false;
     }
     if (slot.prn == 0) ++freeSlots;
   }
@@ -191,12 +195,54 @@ void Simulator::updateTracking(std::uint64_t k) {
     if (slot.prn != 0) continue;
     const int prn = waiting[next++];
     slot.prn = prn;
-    slot.acquiredAt = k;
-    const std::uint64_t h =
-        hashKeys(settings_.seed, keyAmbiguity, static_cast<std::uint64_t>(prn), k);
-    slot.ambiguity = static_cast<double>(h >> 44);  // whole cycles, 0 .. 2^20 - 1
+    acquire(slot, k);
     slotOfPrn_[static_cast<std::size_t>(prn)] = static_cast<int>(s);
   }
+}
+
+void Simulator::acquire(Slot& slot, std::uint64_t k) const {
+  slot.acquiredAt = k;
+  const std::uint64_t h =
+      hashKeys(settings_.seed, keyAmbiguity, static_cast<std::uint64_t>(slot.prn), k);
+  slot.ambiguity = static_cast<double>(h >> 44);  // whole cycles, 0 .. 2^20 - 1
+  slot.slipCycles = 0;
+  slot.dark = false;
+}
+
+bool Simulator::keepsLock(Slot& slot, std::uint64_t k) {
+  if (slot.dark) {
+    if (k < slot.resumeAt) return false;
+    // Reacquired like a newly risen satellite: a fresh ambiguity, and the
+    // tracking flags raised while the loop settles.
+    acquire(slot, k);
+    return true;
+  }
+  const std::uint64_t age = k - slot.acquiredAt;
+  if (age == 0) return true;
+  const std::uint64_t seed = settings_.seed;
+  if (lockLossChance_ > 0.0) {
+    const std::uint64_t dark = lockLossAt(seed, slot.prn, k, lockLossChance_, settings_.rateHz);
+    if (dark > 0) {
+      slot.dark = true;
+      slot.resumeAt = k + dark;
+      addEvent(ImpairmentKind::lockLoss, slot.prn, static_cast<std::int64_t>(dark));
+      return false;
+    }
+  }
+  // Slips strike settled channels only, so that no slip hides behind a
+  // tracking flag.
+  if (slipChance_ > 0.0 && age >= settleEpochs_) {
+    const std::int32_t cycles = slipAt(seed, slot.prn, k, slipChance_);
+    if (cycles != 0) {
+      slot.slipCycles += cycles;
+      addEvent(ImpairmentKind::slip, slot.prn, cycles);
+    }
+  }
+  return true;
+}
+
+void Simulator::addEvent(ImpairmentKind kind, int prn, std::int64_t value) {
+  epoch_.events[epoch_.eventCount++] = {kind, prn, value};
 }
 
 const SimEpoch& Simulator::next() {
@@ -218,27 +264,42 @@ const SimEpoch& Simulator::next() {
   MeasurementBody& body = ep.body;
   body.reserved = {rng.byte(), rng.byte()};
   body.receiveTime = ep.reading.seconds;
+  ep.eventCount = 0;
+  const double noiseSigma = settings_.impairments.codeNoiseSigma;
   std::size_t n = 0;
-  for (const Slot& slot : slots_) {
+  for (Slot& slot : slots_) {
     if (slot.prn == 0) continue;
+    // The channel's random bytes are drawn even when it is dark, so that the
+    // other channels keep theirs.
+    const std::uint32_t status = rng.below(4);
+    const double jitter = rng.uniform() - 0.5;
+    const std::uint8_t reserved = rng.byte();
+    if (!keepsLock(slot, k)) continue;
     const auto p = static_cast<std::size_t>(slot.prn - 1);
     ChannelTruth& t = ep.truth[n];
     t.prn = slot.prn;
     t.sinElevation = sinElevation_[p];
     t.range = interpolatedRange(p);
     t.pseudorange = t.range + speedOfLight * ep.clockOffset;
-    t.carrierCycles = t.pseudorange / l1Wavelength + slot.ambiguity;
+    const double physicalCycles = t.pseudorange / l1Wavelength + slot.ambiguity;
+    t.carrierCycles = physicalCycles + static_cast<double>(slot.slipCycles);
     const std::uint64_t age = k - slot.acquiredAt;
     t.trackingFlags = age == 0 ? flagPhaseUnlocked | flagHalfCycleUnknown
                                : (age < settleEpochs_ ? flagPhaseUnlocked : 0U);
+    t.lockStart = slot.acquiredAt;
+    t.slipCycles = slot.slipCycles;
+    t.codeNoise = noiseSigma > 0.0 ? codeNoiseAt(settings_.seed, slot.prn, k, noiseSigma) : 0.0;
 
     ChannelRecord& r = body.channels[n];
     // Bits 6-7 of the PRN byte carry receiver status that readers ignore.
-    r.prnByte = static_cast<std::uint8_t>(p | (rng.below(4) << 6));
-    r.signal = signalByteFor(t.sinElevation, rng.uniform() - 0.5);
-    r.codePhase = codePhaseFor(body.receiveTime, t.pseudorange);
-    r.carrierWord = packCarrierWord(t.carrierCycles, t.trackingFlags);
-    r.reserved = rng.byte();
+    r.prnByte = static_cast<std::uint8_t>(p | (status << 6));
+    r.signal = signalByteFor(t.sinElevation, jitter);
+    r.codePhase = codePhaseFor(body.receiveTime, t.pseudorange + t.codeNoise);
+    // The slip goes into the whole cycles of the packed word, so that it
+    // shifts the written phase by exactly that many cycles.
+    r.carrierWord =
+        addWholeCycles(packCarrierWord(physicalCycles, t.trackingFlags), slot.slipCycles);
+    r.reserved = reserved;
     ++n;
   }
   body.channelCount = n;

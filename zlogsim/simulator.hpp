@@ -9,6 +9,7 @@
 
 #include "zlogsim/frame.hpp"
 #include "zlogsim/gps_model.hpp"
+#include "zlogsim/impairments.hpp"
 
 namespace zlogsim {
 
@@ -23,7 +24,11 @@ struct SimulationSettings {
   double clockBias = 3.0e-4;   // s, receiver clock minus GPS time at the start
   double clockDrift = 5.0e-9;  // s/s
   double elevationMaskDegrees = 10.0;
+  ImpairmentSettings impairments;  // none by default
 };
+
+// Receiver clock reading of epoch `index` of a run with these settings.
+GpsTime epochReading(const SimulationSettings& settings, std::uint64_t index);
 
 // The exact truth model of a run: constellation (elements referred to the
 // start of the first week), receiver position and clock. Independent of the
@@ -64,9 +69,12 @@ struct ChannelTruth {
   // Accumulated carrier phase, cycles, before rounding and wrapping. It grows
   // with the pseudorange (phase * wavelength - pseudorange is constant while
   // a satellite stays tracked), offset by a whole number of cycles chosen at
-  // acquisition.
+  // acquisition and by the injected slips.
   double carrierCycles = 0.0;
   unsigned trackingFlags = 0;
+  std::uint64_t lockStart = 0;  // epoch at which the current lock began
+  std::int64_t slipCycles = 0;  // sum of the slips injected since then
+  double codeNoise = 0.0;       // m, added to pseudorange in the code phase only
 };
 
 // One simulated epoch: the message body and its truth, channel by channel.
@@ -77,6 +85,10 @@ struct SimEpoch {
   double clockOffset = 0.0;  // s, reading - trueTime
   MeasurementBody body;
   std::array<ChannelTruth, maxChannels> truth{};
+  // Faults injected at this epoch, at most one per tracked satellite. They
+  // happen whether or not the epoch is written.
+  std::size_t eventCount = 0;
+  std::array<Impairment, maxChannels> events{};
 };
 
 // Generates epochs in order. The ranges come from an interpolation of exact
@@ -90,7 +102,11 @@ class Simulator {
   const SimulationSettings& settings() const { return settings_; }
 
   // Receiver clock reading of epoch `index`.
-  GpsTime readingAt(std::uint64_t index) const;
+  GpsTime readingAt(std::uint64_t index) const { return epochReading(settings_, index); }
+  // Receiver clock time from the first epoch to epoch `index`, nanoseconds.
+  std::int64_t sinceStartNanos(std::uint64_t index) const {
+    return static_cast<std::int64_t>(index) * intervalNs_;
+  }
 
   // Computes the next epoch (the first call gives epoch 0). The reference is
   // valid until the next call.
@@ -110,6 +126,9 @@ class Simulator {
     int prn = 0;  // 0: free
     std::uint64_t acquiredAt = 0;
     double ambiguity = 0.0;
+    std::int64_t slipCycles = 0;
+    bool dark = false;  // lock lost; the channel waits for resumeAt
+    std::uint64_t resumeAt = 0;
   };
 
   const Node& node(std::int64_t index);
@@ -118,12 +137,18 @@ class Simulator {
   void prepareInterpolation(double sinceEpoch);
   double interpolatedRange(std::size_t prnIndex) const;
   void updateTracking(std::uint64_t k);
+  void acquire(Slot& slot, std::uint64_t k) const;
+  // Applies loss of lock, reacquisition and slips to a tracked slot at epoch
+  // k; false while the slot is dark.
+  bool keepsLock(Slot& slot, std::uint64_t k);
+  void addEvent(ImpairmentKind kind, int prn, std::int64_t value);
 
   SimulationSettings settings_;
   TruthModel truth_;
-  std::int64_t startNs_;
   std::int64_t intervalNs_;
   std::uint64_t settleEpochs_;
+  double slipChance_;
+  double lockLossChance_;
   double sinFarBelowMask_ = -1.0;
   double clockEpochSinceSky_;
   std::uint64_t nextIndex_ = 0;

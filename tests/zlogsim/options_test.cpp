@@ -67,6 +67,17 @@ TEST(Options, OtherIdsListTheInterleavedMessageTypes) {
   }
 }
 
+TEST(Options, FaultRates) {
+  const ParseResult r = parse({"--slips", "12.5", "--lock-loss=3", "--code-noise", "0.4"});
+  ASSERT_TRUE(r.ok) << r.error;
+  const ImpairmentSettings& i = r.options.log.simulation.impairments;
+  EXPECT_EQ(i.slipsPerHour, 12.5);
+  EXPECT_EQ(i.lockLossPerHour, 3.0);
+  EXPECT_EQ(i.codeNoiseSigma, 0.4);
+  const ParseResult plain = parse({});
+  EXPECT_EQ(plain.options.log.simulation.impairments.slipsPerHour, 0.0);
+}
+
 TEST(Options, RejectsBadValues) {
   const std::vector<std::vector<const char*>> cases = {
       {"--id", "24"},
@@ -89,6 +100,11 @@ TEST(Options, RejectsBadValues) {
       {"--other-ids", "8;9"},
       {"--other-ids", "-1"},
       {"--other-ids"},
+      {"--slips", "-1"},
+      {"--slips", "3601"},
+      {"--lock-loss", "x"},
+      {"--lock-loss"},
+      {"--code-noise", "-0.1"},
   };
   for (const auto& args : cases) {
     const ParseResult r = parse(args);
