@@ -3,7 +3,9 @@
 // the log always ends with a complete measurement message.
 #include "zlogsim/log_writer.hpp"
 
+#include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "zlogsim/random.hpp"
@@ -24,12 +26,21 @@ class Writer {
       : settings_(settings),
         hooks_(hooks),
         damaging_(settings.garbageProbability > 0.0 || settings.corruptProbability > 0.0),
-        buffer_(chunkSize + maxGroupSize) {}
+        buffer_(chunkSize + maxGroupSize) {
+    for (const Outage& o : settings.outages) {
+      outageNs_.emplace_back(std::llround(o.start * 1e9),
+                             std::llround((o.start + o.seconds) * 1e9));
+    }
+  }
 
   LogSummary run() {
     Simulator sim(settings_.simulation);
     for (std::uint64_t k = 0; k < settings_.epochLimit; ++k) {
       if (!flushIfFull()) break;
+      if (inOutage(sim.sinceStartNanos(k))) {
+        skipEpoch(k, sim.next());
+        continue;
+      }
       groupStart_ = used_;
       const std::size_t committedLastStart = lastStart_;
       const std::size_t committedLastSize = lastSize_;
@@ -59,9 +70,26 @@ class Writer {
   }
 
  private:
+  bool inOutage(std::int64_t sinceStartNs) const {
+    for (const auto& [begin, end] : outageNs_) {
+      if (sinceStartNs >= begin && sinceStartNs < end) return true;
+    }
+    return false;
+  }
+
+  // An epoch of an outage. Its messages are numbered as if written, so that
+  // the damage drawn for every later message stays where it was.
+  void skipEpoch(std::uint64_t k, const SimEpoch& epoch) {
+    if (settings_.otherPerEpoch > 0.0) addOthers(k, false);
+    ++messageNumber_;
+    ++summary_.silentEpochs;
+    if (hooks_.silent) hooks_.silent(epoch);
+  }
+
   // Other message types a receiver interleaves; their bodies are opaque to a
-  // measurement reader, so random bytes do.
-  void addOthers(std::uint64_t k) {
+  // measurement reader, so random bytes do. Unless `write`, the messages are
+  // only drawn and counted.
+  void addOthers(std::uint64_t k, bool write = true) {
     Random rng(hashKeys(settings_.simulation.seed, keyOther, k));
     const double more = settings_.otherPerEpoch / (1.0 + settings_.otherPerEpoch);
     std::uint8_t body[255];
@@ -77,6 +105,10 @@ class Writer {
       // Now and then an empty body, which readers must step over uncounted.
       const std::uint32_t length = rng.below(32) == 0 ? 0 : 1 + rng.below(255);
       for (std::uint32_t b = 0; b < length; ++b) body[b] = rng.byte();
+      if (!write) {
+        ++messageNumber_;
+        continue;
+      }
       const std::size_t at = beginMessage();
       const std::size_t size =
           encodeMessage(&buffer_[at], static_cast<std::uint8_t>(id), {body, length});
@@ -173,6 +205,7 @@ class Writer {
   const LogSettings& settings_;
   const LogHooks& hooks_;
   const bool damaging_;
+  std::vector<std::pair<std::int64_t, std::int64_t>> outageNs_;  // [begin, end)
   std::vector<std::uint8_t> buffer_;
   std::size_t used_ = 0;       // bytes in the buffer
   std::uint64_t written_ = 0;  // bytes handed to the sink before the buffer

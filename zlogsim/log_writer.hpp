@@ -14,8 +14,16 @@
 
 namespace zlogsim {
 
+// A span of receiver clock time, from the first epoch, in which the receiver
+// writes nothing at all while its tracking goes on.
+struct Outage {
+  double start = 0.0;    // s after the first epoch
+  double seconds = 0.0;  // duration; epochs in [start, start + seconds) are silent
+};
+
 struct LogSettings {
   SimulationSettings simulation;
+  std::vector<Outage> outages;
   std::uint64_t epochLimit = 3600;  // measurement epochs to write at most
   // Stop before the log would grow past this many bytes; whole messages only,
   // so a reader never meets an end inside a message unless truncateEnd asks.
@@ -51,8 +59,9 @@ struct DamageEvent {
 };
 
 struct LogSummary {
-  std::uint64_t bytes = 0;   // size of the written log
-  std::uint64_t epochs = 0;  // measurement messages written (the last one perhaps cut)
+  std::uint64_t bytes = 0;         // size of the written log
+  std::uint64_t epochs = 0;        // measurement messages written (the last one perhaps cut)
+  std::uint64_t silentEpochs = 0;  // epochs that fell in an outage
   // Per message ID: messages written with an undamaged header and a body
   // length other than 0, which a reader that keeps in step must count.
   std::array<std::uint64_t, 256> intactMessages{};
@@ -65,6 +74,8 @@ struct LogHooks {
   std::function<bool(std::span<const std::uint8_t>)> write;
   // Optional: each measurement epoch with the log offset of its message.
   std::function<void(const SimEpoch&, std::uint64_t offset)> epoch;
+  // Optional: each epoch of an outage, simulated but not written.
+  std::function<void(const SimEpoch&)> silent;
   // Optional: each damage event, in log order.
   std::function<void(const DamageEvent&)> damage;
 };
@@ -72,7 +83,8 @@ struct LogHooks {
 // Generates the log described by settings and hands it to hooks.write.
 // The bytes depend on the settings alone (seed included), never on the
 // platform; measurement content does not depend on the interleaving and damage
-// options, and damage does not move or alter any other byte.
+// options, and damage does not move or alter any other byte. An outage removes
+// its epochs' messages (and the damage in front of them) and nothing else.
 LogSummary writeLog(const LogSettings& settings, const LogHooks& hooks);
 
 }  // namespace zlogsim

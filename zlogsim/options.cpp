@@ -69,6 +69,19 @@ std::optional<std::vector<std::uint8_t>> toIdList(std::string_view text) {
   }
 }
 
+// "START,SECONDS": an outage of SECONDS > 0 starting START >= 0 seconds
+// after the first epoch, both at most 1e9.
+std::optional<Outage> toOutage(std::string_view text) {
+  const std::size_t comma = text.find(',');
+  if (comma == std::string_view::npos) return std::nullopt;
+  const auto start = toDouble(text.substr(0, comma));
+  const auto seconds = toDouble(text.substr(comma + 1));
+  if (!start || !seconds || *start < 0.0 || *start > 1e9 || !(*seconds > 0.0) || *seconds > 1e9) {
+    return std::nullopt;
+  }
+  return Outage{*start, *seconds};
+}
+
 }  // namespace
 
 std::string helpText() {
@@ -108,6 +121,9 @@ satellites of a nominal constellation, one measurement message per epoch.
                         to 300 s (at least 3 epochs), then is reacquired
                         with a new ambiguity and the tracking flags set
       --code-noise M    Gaussian pseudorange noise, standard deviation in m
+      --outage T,S      the receiver writes nothing for the epochs whose time
+                        since the first epoch lies in [T, T + S) seconds;
+                        tracking goes on; may be repeated
       --truth FILE      write the truth behind every channel record to FILE
       --stats           print message counts and damage to standard error
   -h, --help            show this text
@@ -234,6 +250,11 @@ ParseResult parseCommandLine(std::span<const char* const> args) {
       const auto v = number(0, 1000);
       if (!v) return fail(bad);
       o.log.simulation.impairments.codeNoiseSigma = *v;
+    } else if (name == "--outage") {
+      const auto text = value();
+      const auto v = text ? toOutage(*text) : std::nullopt;
+      if (!v) return fail(bad);
+      o.log.outages.push_back(*v);
     } else if (name == "--truth") {
       const auto v = value();
       if (!v || v->empty()) return fail(bad);

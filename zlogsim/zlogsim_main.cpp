@@ -117,6 +117,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bytes %llu\nepochs %llu\n",
                  static_cast<unsigned long long>(summary.bytes),
                  static_cast<unsigned long long>(summary.epochs));
+    if (summary.silentEpochs != 0) {
+      std::fprintf(stderr, "silent epochs %llu\n",
+                   static_cast<unsigned long long>(summary.silentEpochs));
+    }
     for (std::size_t id = 0; id < summary.intactMessages.size(); ++id) {
       if (summary.intactMessages[id] != 0) {
         std::fprintf(stderr, "id %zu messages %llu\n", id,

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <set>
@@ -19,6 +20,7 @@ struct Written {
   std::vector<DamageEvent> damage;
   std::vector<std::uint64_t> epochOffsets;
   std::vector<double> receiveTimes;
+  std::vector<std::uint64_t> silent;
 };
 
 Written run(const LogSettings& settings) {
@@ -33,6 +35,7 @@ Written run(const LogSettings& settings) {
     w.receiveTimes.push_back(e.body.receiveTime);
   };
   hooks.damage = [&w](const DamageEvent& e) { w.damage.push_back(e); };
+  hooks.silent = [&w](const SimEpoch& e) { w.silent.push_back(e.index); };
   w.summary = writeLog(settings, hooks);
   return w;
 }
@@ -255,6 +258,35 @@ TEST(LogWriter, SizeLimitKeepsWholeMessagesOnly) {
   EXPECT_EQ(run(s).summary.epochs, 11U);
   s.sizeLimit = endOf(9) - 1;
   EXPECT_EQ(run(s).summary.epochs, 9U);
+}
+
+TEST(LogWriter, OutagesLeaveOutExactlyTheEpochsInTheirWindows) {
+  LogSettings s = shortLog();
+  s.otherPerEpoch = 1.0;
+  s.garbageProbability = 0.05;
+  s.corruptProbability = 0.05;
+  const Written clean = run(s);
+  // Epoch k's group: its other messages and garbage, then its measurement,
+  // whose channel count (body byte 2) no damage touches.
+  std::vector<std::size_t> groupEnd;
+  for (std::uint64_t at : clean.epochOffsets) groupEnd.push_back(at + 17 + 11 * clean.log[at + 6]);
+  ASSERT_EQ(groupEnd.back(), clean.log.size());
+  // Overlapping windows, a start between epochs, and one past the end.
+  s.outages = {{10.0, 5.0}, {12.0, 1.0}, {40.5, 1.0}, {299.0, 10.0}};
+  const std::vector<std::uint64_t> silent = {10, 11, 12, 13, 14, 41, 299};
+  Bytes expected;
+  for (std::size_t k = 0; k < groupEnd.size(); ++k) {
+    if (std::find(silent.begin(), silent.end(), k) != silent.end()) continue;
+    const std::size_t begin = k == 0 ? 0 : groupEnd[k - 1];
+    expected.insert(expected.end(), clean.log.begin() + static_cast<long>(begin),
+                    clean.log.begin() + static_cast<long>(groupEnd[k]));
+  }
+  const Written w = run(s);
+  EXPECT_EQ(w.log, expected);
+  EXPECT_EQ(w.silent, silent);
+  EXPECT_EQ(w.summary.epochs, 300U - silent.size());
+  EXPECT_EQ(w.summary.silentEpochs, silent.size());
+  EXPECT_EQ(w.receiveTimes.size(), w.summary.epochs);
 }
 
 TEST(LogWriter, ReportsARefusedWrite) {

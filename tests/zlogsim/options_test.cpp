@@ -67,14 +67,21 @@ TEST(Options, OtherIdsListTheInterleavedMessageTypes) {
   }
 }
 
-TEST(Options, FaultRates) {
-  const ParseResult r = parse({"--slips", "12.5", "--lock-loss=3", "--code-noise", "0.4"});
+TEST(Options, FaultsAndOutages) {
+  const ParseResult r = parse({"--slips", "12.5", "--lock-loss=3", "--code-noise", "0.4",
+                               "--outage", "100,20", "--outage=0.5,1e3"});
   ASSERT_TRUE(r.ok) << r.error;
   const ImpairmentSettings& i = r.options.log.simulation.impairments;
   EXPECT_EQ(i.slipsPerHour, 12.5);
   EXPECT_EQ(i.lockLossPerHour, 3.0);
   EXPECT_EQ(i.codeNoiseSigma, 0.4);
+  ASSERT_EQ(r.options.log.outages.size(), 2U);
+  EXPECT_EQ(r.options.log.outages[0].start, 100.0);
+  EXPECT_EQ(r.options.log.outages[0].seconds, 20.0);
+  EXPECT_EQ(r.options.log.outages[1].start, 0.5);
+  EXPECT_EQ(r.options.log.outages[1].seconds, 1000.0);
   const ParseResult plain = parse({});
+  EXPECT_TRUE(plain.options.log.outages.empty());
   EXPECT_EQ(plain.options.log.simulation.impairments.slipsPerHour, 0.0);
 }
 
@@ -105,6 +112,13 @@ TEST(Options, RejectsBadValues) {
       {"--lock-loss", "x"},
       {"--lock-loss"},
       {"--code-noise", "-0.1"},
+      {"--outage", "100"},
+      {"--outage", "100,0"},
+      {"--outage", "-1,10"},
+      {"--outage", "10,-5"},
+      {"--outage", "10,5,3"},
+      {"--outage", ",5"},
+      {"--outage", "1e10,5"},
   };
   for (const auto& args : cases) {
     const ParseResult r = parse(args);
