@@ -124,7 +124,21 @@ satellites of a nominal constellation, one measurement message per epoch.
       --outage T,S      the receiver writes nothing for the epochs whose time
                         since the first epoch lies in [T, T + S) seconds;
                         tracking goes on; may be repeated
-      --truth FILE      write the truth behind every channel record to FILE
+      --truth FILE      write the truth behind the log to FILE: a CSV row per
+                        channel record, then lines that begin with a keyword:
+                          slip prn=P week=W sow=S cycles=K
+                          lockloss prn=P week=W sow=S epochs=N
+                          outage week=W sow=S epochs=N
+                        for the injected faults in log order (N: epochs
+                        drawn dark, or epochs left out), then the figures of
+                        the epochs written (see the README):
+                          log first=W/S last=W/S interval=I epochs=N
+                            expected=M gaps=G gap_epochs=E
+                            longest_gap_epochs=L longest_gap_start=W/S
+                          satellite prn=P epochs=N arcs=A first=W/S
+                            last=W/S lol=L rollovers=R slips=K
+                          arc prn=P first=W/S last=W/S epochs=N
+      --truth-rows yes|no  whether the truth file has the CSV rows (default yes)
       --stats           print message counts and damage to standard error
   -h, --help            show this text
 )";
@@ -255,6 +269,10 @@ ParseResult parseCommandLine(std::span<const char* const> args) {
       const auto v = text ? toOutage(*text) : std::nullopt;
       if (!v) return fail(bad);
       o.log.outages.push_back(*v);
+    } else if (name == "--truth-rows") {
+      const auto v = value();
+      if (!v || (*v != "yes" && *v != "no")) return fail(bad);
+      o.truthRows = *v == "yes";
     } else if (name == "--truth") {
       const auto v = value();
       if (!v || v->empty()) return fail(bad);

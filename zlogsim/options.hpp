@@ -12,6 +12,7 @@ struct CommandLine {
   LogSettings log;
   std::string output = "z.log";  // "-": standard output
   std::string truthPath;         // empty: no truth file
+  bool truthRows = true;         // one CSV row per channel record in the truth file
   bool stats = false;
   bool help = false;
 };

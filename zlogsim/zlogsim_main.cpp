@@ -1,41 +1,15 @@
 // zlogsim: writes a simulated receiver log for tests and benchmarks.
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "zlogsim/log_writer.hpp"
 #include "zlogsim/options.hpp"
+#include "zlogsim/truth.hpp"
 
 namespace {
-
-using zlogsim::SimEpoch;
-
-void writeTruthHeader(std::FILE* f, const zlogsim::LogSettings& s) {
-  const zlogsim::SimulationSettings& sim = s.simulation;
-  std::fprintf(f, "# receiver_ecef_m %.4f %.4f %.4f\n", sim.receiverPosition.x,
-               sim.receiverPosition.y, sim.receiverPosition.z);
-  std::fprintf(f, "# clock offset = %.17g s + %.17g * (true time - week %d second %.17g)\n",
-               sim.clockBias, sim.clockDrift, sim.start.week, sim.start.seconds);
-  std::fprintf(f,
-               "# offset,week,receive_time,true_week,true_seconds,clock_offset_s,prn,"
-               "elevation_deg,range_m,pseudorange_m,carrier_cycles,flags,signal,code_phase,"
-               "carrier_word\n");
-}
-
-void writeTruthEpoch(std::FILE* f, const SimEpoch& e, std::uint64_t offset) {
-  for (std::size_t i = 0; i < e.body.channelCount; ++i) {
-    const zlogsim::ChannelTruth& t = e.truth[i];
-    const zlogsim::ChannelRecord& r = e.body.channels[i];
-    std::fprintf(f, "%llu,%d,%.17g,%d,%.17g,%.17g,%d,%.6f,%.6f,%.6f,%.6f,%u,%u,%d,%u\n",
-                 static_cast<unsigned long long>(offset), e.reading.week, e.reading.seconds,
-                 e.trueTime.week, e.trueTime.seconds, e.clockOffset, t.prn,
-                 std::asin(t.sinElevation) * 180.0 / zlogsim::pi, t.range, t.pseudorange,
-                 t.carrierCycles, t.trackingFlags, static_cast<unsigned>(r.signal), r.codePhase,
-                 r.carrierWord);
-  }
-}
 
 const char* damageName(zlogsim::DamageKind k) {
   switch (k) {
@@ -78,6 +52,7 @@ int main(int argc, char** argv) {
   // only add a copy.
   std::setvbuf(out, nullptr, _IONBF, 0);
   std::FILE* truth = nullptr;
+  std::optional<zlogsim::TruthFile> truthFile;
   if (!cl.truthPath.empty()) {
     truth = std::fopen(cl.truthPath.c_str(), "w");
     if (truth == nullptr) {
@@ -85,26 +60,30 @@ int main(int argc, char** argv) {
                    std::strerror(errno));
       return 1;
     }
-    writeTruthHeader(truth, cl.log);
+    truthFile.emplace(truth, cl.log, cl.truthRows);
   }
 
   zlogsim::LogHooks hooks;
   hooks.write = [out](std::span<const std::uint8_t> chunk) {
     return std::fwrite(chunk.data(), 1, chunk.size(), out) == chunk.size();
   };
-  if (truth != nullptr) {
-    hooks.epoch = [truth](const SimEpoch& e, std::uint64_t offset) {
-      writeTruthEpoch(truth, e, offset);
+  if (truthFile) {
+    hooks.epoch = [&truthFile](const zlogsim::SimEpoch& e, std::uint64_t offset) {
+      truthFile->written(e, offset);
     };
+    hooks.silent = [&truthFile](const zlogsim::SimEpoch& e) { truthFile->silent(e); };
   }
-  if (cl.stats) {
-    hooks.damage = [](const zlogsim::DamageEvent& e) {
+  if (cl.stats || truthFile) {
+    hooks.damage = [&truthFile, &cl](const zlogsim::DamageEvent& e) {
+      if (truthFile) truthFile->damaged(e);
+      if (!cl.stats) return;
       std::fprintf(stderr, "damage %s at %llu, %u bytes\n", damageName(e.kind),
                    static_cast<unsigned long long>(e.offset), e.length);
     };
   }
 
   const zlogsim::LogSummary summary = zlogsim::writeLog(cl.log, hooks);
+  if (truthFile) truthFile->finish();
   bool failed = summary.writeFailed;
   if (!toStdout && std::fclose(out) != 0) failed = true;
   if (toStdout && std::fflush(out) != 0) failed = true;

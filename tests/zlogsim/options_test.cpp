@@ -67,9 +67,9 @@ TEST(Options, OtherIdsListTheInterleavedMessageTypes) {
   }
 }
 
-TEST(Options, FaultsAndOutages) {
+TEST(Options, FaultsAndTruthRows) {
   const ParseResult r = parse({"--slips", "12.5", "--lock-loss=3", "--code-noise", "0.4",
-                               "--outage", "100,20", "--outage=0.5,1e3"});
+                               "--outage", "100,20", "--outage=0.5,1e3", "--truth-rows", "no"});
   ASSERT_TRUE(r.ok) << r.error;
   const ImpairmentSettings& i = r.options.log.simulation.impairments;
   EXPECT_EQ(i.slipsPerHour, 12.5);
@@ -80,7 +80,9 @@ TEST(Options, FaultsAndOutages) {
   EXPECT_EQ(r.options.log.outages[0].seconds, 20.0);
   EXPECT_EQ(r.options.log.outages[1].start, 0.5);
   EXPECT_EQ(r.options.log.outages[1].seconds, 1000.0);
+  EXPECT_FALSE(r.options.truthRows);
   const ParseResult plain = parse({});
+  EXPECT_TRUE(plain.options.truthRows);
   EXPECT_TRUE(plain.options.log.outages.empty());
   EXPECT_EQ(plain.options.log.simulation.impairments.slipsPerHour, 0.0);
 }
@@ -119,6 +121,8 @@ TEST(Options, RejectsBadValues) {
       {"--outage", "10,5,3"},
       {"--outage", ",5"},
       {"--outage", "1e10,5"},
+      {"--truth-rows", "maybe"},
+      {"--truth-rows"},
   };
   for (const auto& args : cases) {
     const ParseResult r = parse(args);
