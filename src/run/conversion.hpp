@@ -6,13 +6,13 @@
 #pragma once
 
 #include "common/log_reader.hpp"
+#include "common/message_counts.hpp"
 #include "common/output_sink.hpp"
 #include "common/run_stop.hpp"
 #include "measure/do23.hpp"
 #include "rinex/local_clock.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/console_input.hpp"
-#include "run/message_counts.hpp"
 
 namespace kapolex {
 

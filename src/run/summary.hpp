@@ -2,8 +2,8 @@
 // log held, so the operator can see what the receiver recorded.
 #pragma once
 
+#include "common/message_counts.hpp"
 #include "common/output_sink.hpp"
-#include "run/message_counts.hpp"
 
 namespace kapolex {
 
