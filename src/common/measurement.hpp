@@ -12,6 +12,10 @@ namespace kapolex {
 // The GPS PRNs 1 to 32 that a channel may name.
 constexpr int prnCount = 32;
 
+// Epochs are kept every 5 seconds of receive time unless a run asks for
+// another interval.
+constexpr std::int32_t defaultDecimationSeconds = 5;
+
 struct ChannelMeasurement {
   std::int32_t prn = 0;           // 1 to 32 once the rollover repair accepted it
   double carrierPhase = 0.0;      // L1 cycles, rollover repaired

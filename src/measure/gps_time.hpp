@@ -8,13 +8,12 @@
 #include <limits>
 
 #include "common/epoch_time.hpp"
+#include "common/measurement.hpp"
 #include "common/numeric.hpp"
 
 namespace kapolex {
 
 constexpr double secondsPerWeek = 604800.0;
-// Epochs are kept every 5 seconds unless the run asks for another interval.
-constexpr std::int32_t defaultDecimationSeconds = 5;
 // A time a few hundredths of a microsecond short of a whole minute would
 // print as second 60.0000000; it is lifted just past the minute instead.
 constexpr double minuteGuardThreshold = 59.9999999501;

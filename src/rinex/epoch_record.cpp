@@ -60,7 +60,7 @@ constexpr auto continuationLineWriters = []<std::size_t... n>(std::index_sequenc
 
 }  // namespace
 
-void writeEpochRecord(OutputSink& obs, const MeasurementEpoch& epoch) {
+void writeEpochRecord(OutputSink& obs, const MeasurementEpoch& epoch, bool withSnr) {
   const std::size_t count =
       static_cast<std::size_t>(std::clamp(epoch.channelCount, 0, maxChannels));
   // The epoch line goes out even without satellites; continuation lines only
@@ -71,6 +71,15 @@ void writeEpochRecord(OutputSink& obs, const MeasurementEpoch& epoch) {
     const std::size_t onLine = std::min(satellitesPerLine, count - first);
     continuationLineWriters[onLine](obs, &epoch.channels[first]);
     first += onLine;
+  }
+  if (withSnr) {
+    for (std::size_t k = 0; k < count; ++k) {
+      const ChannelMeasurement& channel = epoch.channels[k];
+      writeRecord<observationWithSnrLayout>(obs, channel.carrierPhase, channel.lossOfLock,
+                                            channel.signalFlag, channel.pseudorange,
+                                            channel.carrierToNoise);
+    }
+    return;
   }
   for (std::size_t k = 0; k < count; ++k) {
     const ChannelMeasurement& channel = epoch.channels[k];

@@ -7,7 +7,8 @@
 namespace kapolex {
 
 // Writes one kept epoch's block: the epoch line at the epoch's time, then one
-// observation line per channel, all channelCount of them, in message order.
-void writeEpochRecord(OutputSink& obs, const MeasurementEpoch& epoch);
+// observation line per channel, all channelCount of them, in message order:
+// L1 and C1, and S1 with withSnr.
+void writeEpochRecord(OutputSink& obs, const MeasurementEpoch& epoch, bool withSnr = false);
 
 }  // namespace kapolex

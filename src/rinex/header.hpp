@@ -7,13 +7,15 @@
 #include <string_view>
 
 #include "common/output_sink.hpp"
+#include "rinex/header_fields.hpp"
 #include "rinex/local_clock.hpp"
 
 namespace kapolex {
 
-// Writes header lines 1 to 15 with the run's local date and time (date read
-// first, then the time of day) and the 6-character version text.
-void RINHDR(OutputSink& obs, std::string_view version, const LocalClock& clock);
+// Writes header lines 1 to 15 with the run's fields, its local date and time
+// (date read first, then the time of day) and the 6-character version text.
+void RINHDR(OutputSink& obs, std::string_view version, const HeaderFields& fields,
+            const LocalClock& clock);
 
 // Writes TIME OF FIRST OBS with the given GPS date and time (full year) and
 // END OF HEADER.

@@ -1,66 +1,116 @@
-// The fixed texts of the observation file header, all in one place. Each
-// content text is the header line's columns 1 to 60 exactly as written, so
-// it can be read against the ruler and the RINEX 2.10 header descriptions.
+// The texts of the observation file header, all in one place: the fixed
+// ones, the defaults of the fields a run may set, and each field's width.
+// Each content text is the header line's columns 1 to 60 exactly as written,
+// so it can be read against the ruler and the RINEX 2.10 header descriptions.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <string_view>
 
 namespace kapolex {
 
-struct HeaderLine {
-  std::string_view content;  // columns 1 to 60
-  std::string_view label;    // from column 61, nothing after it
-};
-
 inline constexpr std::size_t headerContentWidth = 60;
 
-// Lines 1 and 3 to 15; the run-date line goes between the first and the rest.
+// The labels, from column 61; nothing follows them on the line.
+inline constexpr std::string_view versionTypeLabel = "RINEX VERSION / TYPE";
+inline constexpr std::string_view runDateLabel = "PGM / RUN BY / DATE";
+inline constexpr std::string_view markerNameLabel = "MARKER NAME";
+inline constexpr std::string_view markerNumberLabel = "MARKER NUMBER";
+inline constexpr std::string_view observerAgencyLabel = "OBSERVER / AGENCY";
+inline constexpr std::string_view receiverLabel = "REC # / TYPE / VERS";
+inline constexpr std::string_view antennaLabel = "ANT # / TYPE";
+inline constexpr std::string_view positionLabel = "APPROX POSITION XYZ";
+inline constexpr std::string_view antennaDeltaLabel = "ANTENNA: DELTA H/E/N";
+inline constexpr std::string_view wavelengthLabel = "WAVELENGTH FACT L1/2";
+inline constexpr std::string_view observationTypesLabel = "# / TYPES OF OBSERV";
+inline constexpr std::string_view intervalLabel = "INTERVAL";
+inline constexpr std::string_view commentLabel = "COMMENT";
+inline constexpr std::string_view firstObservationLabel = "TIME OF FIRST OBS";
+inline constexpr std::string_view endOfHeaderLabel = "END OF HEADER";
+
 // clang-format off
-inline constexpr std::array<HeaderLine, 14> fixedHeaderLines{{
-//             1         2         3         4         5         6
-//    123456789012345678901234567890123456789012345678901234567890
-    {"     2.10           OBSERVATION DATA    G (GPS)             ", "RINEX VERSION / TYPE"},
-    {"XXXX                                                        ", "MARKER NAME"},
-    {"0001                                                        ", "MARKER NUMBER"},
-    {"your name here      <private>                               ", "OBSERVER / AGENCY"},
-    {"nnnnn               QZT KELVANTIS OEM   490-117305-opt08    ", "REC # / TYPE / VERS"},
-    {"AT575-70QZTW        AeroAntenna Tech.                       ", "ANT # / TYPE"},
-    {"  1095790.2358 -4831326.5883  4003934.2615                  ", "APPROX POSITION XYZ"},
-    {"        0.0000        0.0000        0.0000                  ", "ANTENNA: DELTA H/E/N"},
-    {"     2     0                                                ", "WAVELENGTH FACT L1/2"},
-    {"     2    L1    C1                                          ", "# / TYPES OF OBSERV"},
-    {"     5.0000                                                 ", "INTERVAL"},
-    {"Forced Modulo Decimation to 5 seconds                       ", "COMMENT"},
-    {" SNR is mapped to RINEX snr flag value [1-9]                ", "COMMENT"},
-    {"  L1: 0 dBHz = 1; 32 dBHz = 5; 64 dBHz = 9                  ", "COMMENT"},
-}};
+//                                                   1         2         3         4         5         6
+//                                          123456789012345678901234567890123456789012345678901234567890
+inline constexpr std::string_view versionTypeContent =
+                                           "     2.10           OBSERVATION DATA    G (GPS)             ";
+inline constexpr std::string_view defaultPositionContent =
+                                           "  1095790.2358 -4831326.5883  4003934.2615                  ";
+inline constexpr std::string_view defaultAntennaDeltaContent =
+                                           "        0.0000        0.0000        0.0000                  ";
+inline constexpr std::string_view wavelengthContent =
+                                           "     2     0                                                ";
+inline constexpr std::string_view observationTypesContent =
+                                           "     2    L1    C1                                          ";
+inline constexpr std::string_view observationTypesWithSnrContent =
+                                           "     3    L1    C1    S1                                    ";
+inline constexpr std::string_view snrMappingComment =
+                                           " SNR is mapped to RINEX snr flag value [1-9]                ";
+inline constexpr std::string_view snrScaleComment =
+                                           "  L1: 0 dBHz = 1; 32 dBHz = 5; 64 dBHz = 9                  ";
+inline constexpr std::string_view endOfHeaderContent =
+                                           "                                                            ";
 // clang-format on
+
+// The fields a run may set, with their widths and the texts they have when
+// it does not. A field's text is written from its first column and filled
+// with blanks to its width.
+struct HeaderTextField {
+  std::size_t column;  // from 0
+  std::size_t width;
+  std::string_view defaultText;
+};
+inline constexpr HeaderTextField markerNameField{0, 60, "XXXX"};
+inline constexpr HeaderTextField markerNumberField{0, 20, "0001"};
+inline constexpr HeaderTextField observerField{0, 20, "your name here"};
+inline constexpr HeaderTextField agencyField{20, 40, "<private>"};
+inline constexpr HeaderTextField runByField{20, 20, "your name here"};
+inline constexpr HeaderTextField receiverNumberField{0, 20, "nnnnn"};
+inline constexpr HeaderTextField antennaNumberField{0, 20, "AT575-70QZTW"};
+inline constexpr HeaderTextField antennaTypeField{20, 20, "AeroAntenna Tech."};
+
+// The receiver's type and version after its number; not for a run to set.
+inline constexpr HeaderTextField receiverTypeField{20, 20, "QZT KELVANTIS OEM"};
+inline constexpr HeaderTextField receiverVersionField{40, 20, "490-117305-opt08"};
 
 // PGM / RUN BY / DATE: the program field (columns 1-20) is the name and the
 // version; the date field (41-60) ends in "ET " whatever the time zone.
-inline constexpr std::string_view programName = "kapolex  ";            // 1-9
-inline constexpr std::string_view runBy = "     your name here      ";  // 16-40
-inline constexpr std::string_view timeSeparator = ":";                  // 52, 55
-inline constexpr std::string_view runDateEnd = "ET ";                   // 58-60
-inline constexpr std::string_view runDateLabel = "PGM / RUN BY / DATE";
+inline constexpr std::string_view programName = "kapolex  ";  // 1-9
+inline constexpr std::size_t runByGap = 5;                    // 16-20, before the run-by field
+inline constexpr std::string_view timeSeparator = ":";        // 52, 55
+inline constexpr std::string_view runDateEnd = "ET ";         // 58-60
 
 // TIME OF FIRST OBS: the time system, after the date and time fields.
 inline constexpr std::string_view timeSystem = "     GPS         ";  // 44-60
-inline constexpr std::string_view firstObservationLabel = "TIME OF FIRST OBS";
 
-inline constexpr std::string_view endOfHeaderContent =
-    "                                                            ";
-inline constexpr std::string_view endOfHeaderLabel = "END OF HEADER";
+// The decimation comment, around the interval in seconds.
+inline constexpr std::string_view decimationCommentStart = "Forced Modulo Decimation to ";
+inline constexpr std::string_view decimationCommentEnd = " seconds";
+inline constexpr std::string_view decimationCommentEndOne = " second";
 
-constexpr bool contentsAreFullWidth() {
-  for (const HeaderLine& line : fixedHeaderLines) {
-    if (line.content.size() != headerContentWidth) return false;
+// INTERVAL shows the seconds in its first 11 columns.
+inline constexpr std::size_t intervalWidth = 11;
+
+// The numeric fields after APPROX POSITION XYZ and ANTENNA: DELTA H/E/N
+// are three of F14.4: 42 columns, then blanks to the label.
+inline constexpr std::size_t threeCoordinatesWidth = 42;
+
+constexpr bool headerTextsFit() {
+  for (const std::string_view content :
+       {versionTypeContent, defaultPositionContent, defaultAntennaDeltaContent, wavelengthContent,
+        observationTypesContent, observationTypesWithSnrContent, snrMappingComment, snrScaleComment,
+        endOfHeaderContent}) {
+    if (content.size() != headerContentWidth) return false;
   }
-  return endOfHeaderContent.size() == headerContentWidth && programName.size() == 9 &&
-         runBy.size() == 25 && runDateEnd.size() == 3 && timeSystem.size() == 17;
+  for (const HeaderTextField& field :
+       {markerNameField, markerNumberField, observerField, agencyField, runByField,
+        receiverNumberField, antennaNumberField, antennaTypeField, receiverTypeField,
+        receiverVersionField}) {
+    if (field.defaultText.size() > field.width || field.column + field.width > headerContentWidth) {
+      return false;
+    }
+  }
+  return programName.size() == 9 && runDateEnd.size() == 3 && timeSystem.size() == 17;
 }
-static_assert(contentsAreFullWidth(), "a header content text is not as wide as its columns");
+static_assert(headerTextsFit(), "a header text is not as wide as its columns");
 
 }  // namespace kapolex

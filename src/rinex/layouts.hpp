@@ -23,6 +23,9 @@ inline constexpr Layout epochContinuationLayout = layoutOf("(A,12('G',I2))");
 // Observation line: L1 phase, loss-of-lock and signal digits, C1 range.
 inline constexpr Layout observationLayout = layoutOf("(F14.3,2I1,F14.3)");
 
+// The same with S1 after C1, whose loss-of-lock and signal columns stay blank.
+inline constexpr Layout observationWithSnrLayout = layoutOf("(F14.3,2I1,F14.3,'  ',F14.3)");
+
 // Header line PGM / RUN BY / DATE.
 inline constexpr Layout runDateLayout = layoutOf("(A,A,A,I4,2I2.2,I3.2,A,I2.2,A,I2.2,A,A)");
 
@@ -31,5 +34,14 @@ inline constexpr Layout firstObservationLayout = layoutOf("(5I6.2,F13.7,A,A)");
 
 // Every other header line: the 60-column content, then the label.
 inline constexpr Layout headerLineLayout = layoutOf("(A,A)");
+
+// Header lines APPROX POSITION XYZ and ANTENNA: DELTA H/E/N when a run gives
+// them: three coordinates, blanks to column 60, the label; and the three
+// coordinates alone, to check that they fit.
+inline constexpr Layout coordinatesLineLayout = layoutOf("(3F14.4,A,A)");
+inline constexpr Layout coordinatesLayout = layoutOf("(3F14.4)");
+
+// Header line INTERVAL: the seconds, blanks to column 60, the label.
+inline constexpr Layout intervalLineLayout = layoutOf("(F11.4,A,A)");
 
 }  // namespace kapolex

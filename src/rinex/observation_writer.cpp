@@ -6,7 +6,7 @@
 namespace kapolex {
 
 void ObservationWriter::writeHeader(std::string_view version, const LocalClock& clock) {
-  RINHDR(file_, version, clock);
+  RINHDR(file_, version, fields_, clock);
   headerOpen_ = true;
 }
 
@@ -17,7 +17,7 @@ void ObservationWriter::writeEpoch(const MeasurementEpoch& epoch) {
     RINHD2(file_, time.year, time.month, time.day, time.hour, time.minute, time.second);
     headerOpen_ = false;
   }
-  writeEpochRecord(file_, epoch);
+  writeEpochRecord(file_, epoch, fields_.withSnr);
 }
 
 }  // namespace kapolex

@@ -7,13 +7,16 @@
 
 #include "common/measurement.hpp"
 #include "common/output_sink.hpp"
+#include "rinex/header_fields.hpp"
 #include "rinex/local_clock.hpp"
 
 namespace kapolex {
 
 class ObservationWriter {
  public:
-  explicit ObservationWriter(OutputSink file) : file_(std::move(file)) {}
+  // Writes to file, with the header saying what fields give.
+  explicit ObservationWriter(OutputSink file, HeaderFields fields = {})
+      : file_(std::move(file)), fields_(std::move(fields)) {}
 
   // Writes the fixed header lines with the run's local date and time and the
   // program's 6-character version text; the header stays open.
@@ -35,6 +38,7 @@ class ObservationWriter {
 
  private:
   OutputSink file_;
+  HeaderFields fields_;
   bool headerOpen_ = false;
 };
 

@@ -42,7 +42,8 @@ struct PinnedClock {
 };
 
 std::vector<std::string> fixedHeader(PinnedClock& pinned) {
-  return lines(testing::capture([&](OutputSink& obs) { RINHDR(obs, "060120", pinned.clock); }));
+  return lines(testing::capture(
+      [&](OutputSink& obs) { RINHDR(obs, "060120", HeaderFields{}, pinned.clock); }));
 }
 
 TEST(Header, FixedLinesCarryTheirTextsInTheirColumns) {
