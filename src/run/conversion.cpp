@@ -26,14 +26,16 @@ void convertMessages(LogReader& log, MeasurementStage& measurements,
 
 namespace {
 
-void convert(RunStreams& streams) {
-  MeasurementStage measurements({.week = askWeek(streams.consoleIn, streams.consoleOut)});
+void convert(RunStreams& streams, const ConversionSettings& settings) {
+  const std::int32_t week =
+      settings.week ? *settings.week : askWeek(streams.consoleIn, streams.consoleOut);
+  MeasurementStage measurements({.week = week, .decimationSeconds = settings.decimationSeconds});
   streams.observations.writeHeader(versionText, streams.clock);
   MessageCounts counts;
   convertMessages(streams.log, measurements, streams.observations, counts);
   // A failed write must be reported before anything that looks like success.
   streams.observations.flush();
-  writeSummary(streams.consoleOut, counts);
+  if (settings.summary) writeSummary(streams.consoleOut, counts);
   streams.consoleOut.flush();
 }
 
@@ -55,9 +57,9 @@ int reportStop(const RunStop& stop, ObservationWriter* observations, OutputSink&
   return status;
 }
 
-int runConversion(RunStreams& streams) {
+int runConversion(RunStreams& streams, const ConversionSettings& settings) {
   try {
-    convert(streams);
+    convert(streams, settings);
     return 0;
   } catch (const RunStop& stop) {
     return reportStop(stop, &streams.observations, streams.consoleOut, streams.errorOut);

@@ -5,6 +5,9 @@
 // drops it, and the observation writer writes the kept ones.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 #include "common/log_reader.hpp"
 #include "common/message_counts.hpp"
 #include "common/output_sink.hpp"
@@ -32,10 +35,17 @@ struct RunStreams {
 void convertMessages(LogReader& log, MeasurementStage& measurements,
                      ObservationWriter& observations, MessageCounts& counts);
 
+// What a run was asked to do beyond the classic conversion.
+struct ConversionSettings {
+  std::optional<std::int32_t> week;  // asked at the console when not given
+  std::int32_t decimationSeconds = defaultDecimationSeconds;
+  bool summary = true;  // the message counts at the end
+};
+
 // Runs the conversion over open streams and returns the exit status. Every
 // stream is flushed on return; a stop has written its diagnostic line to
 // errorOut.
-int runConversion(RunStreams& streams);
+int runConversion(RunStreams& streams, const ConversionSettings& settings = {});
 
 // Writes the stop's line to errorOut, then makes sure every line already
 // produced reaches the observation file (when there is one). If even that

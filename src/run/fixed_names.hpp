@@ -1,11 +1,12 @@
-// The run's fixed file names and console texts. The system takes no
-// arguments and no configuration: everything it names is here.
+// The run's fixed file names and console texts: everything a run without
+// arguments names is here.
 #pragma once
 
 #include <string_view>
 
 namespace kapolex {
 
+constexpr std::string_view commandName = "kapolex";
 constexpr std::string_view logFileName = "z.log";
 constexpr std::string_view observationFileName = "z.obs";
 constexpr std::string_view weekPrompt = " GPS week = ";

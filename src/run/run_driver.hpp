@@ -1,11 +1,17 @@
-// The program: the files under their fixed names in the working directory
-// and the console, around the conversion.
+// The program: the command line, the files and the console around the
+// conversion.
 #pragma once
+
+#include <span>
 
 namespace kapolex {
 
-// Opens "z.log" and "z.obs" in the working directory, converts, closes both
-// files and returns the exit status.
-int runProgram();
+// The exit status of a run refused for its command line.
+constexpr int usageErrorStatus = 2;
+
+// Runs the program with the arguments after its name: without any, opens
+// "z.log" and "z.obs" in the working directory; converts, closes the files
+// and returns the exit status.
+int runProgram(std::span<const char* const> arguments);
 
 }  // namespace kapolex

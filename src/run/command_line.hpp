@@ -1,0 +1,54 @@
+// The command line for scripts and field work. A run without arguments is
+// the classic one: z.log to z.obs in the working directory, the week asked at
+// the console. Options name the files, give the week or the survey date, the
+// decimation interval, the header's station and equipment fields and S1;
+// every value is checked here, before anything is opened, so that a usage
+// error changes nothing on disk.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "rinex/header_fields.hpp"
+
+namespace kapolex {
+
+// "-" names standard input as the log and standard output as the
+// observation file.
+inline constexpr std::string_view standardStreamName = "-";
+
+struct RunOptions {
+  std::string logPath;               // as given; "-" for standard input
+  std::string observationPath;       // as given or derived; "-" for standard output
+  std::optional<std::int32_t> week;  // from --week or --date; asked at the console without
+  HeaderFields header;               // with the decimation interval and S1
+  bool quiet = false;                // no summary
+};
+
+struct CommandLine {
+  enum class Action { run, help, version, usageError };
+  Action action = Action::run;
+  RunOptions options;
+  std::string error;  // what is wrong, for a usage error
+};
+
+// Parses the arguments after the program name.
+CommandLine parseCommandLine(std::span<const char* const> arguments);
+
+// The text of --help.
+std::string usageText();
+
+// The text of --version.
+std::string versionLines();
+
+// The GPS week that holds a calendar date given as YYYY-MM-DD, or nothing
+// when the text is not such a date or the date lies before 1980-01-06.
+std::optional<std::int32_t> gpsWeekOfDate(std::string_view date);
+
+// The observation file for a log: its path with the last extension of its
+// file name replaced by ".obs" (added when it has none).
+std::string observationPathFor(std::string_view logPath);
+
+}  // namespace kapolex

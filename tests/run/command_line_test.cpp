@@ -1,0 +1,94 @@
+#include "run/command_line.hpp"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "measure/calendar.hpp"
+
+namespace kapolex {
+namespace {
+
+TEST(CommandLine, DatesGiveTheGpsWeekThatHoldsThem) {
+  struct Case {
+    const char* date;
+    std::optional<std::int32_t> week;
+  };
+  const Case cases[] = {
+      {"1980-01-06", 0},    {"1980-01-12", 0},    {"1980-01-13", 1},      {"1999-08-21", 1023},
+      {"1999-08-22", 1024}, {"2006-01-01", 1356}, {"2006-01-07", 1356},   {"2006-01-08", 1357},
+      {"2016-02-29", 1886}, {"2019-04-07", 2048}, {"9999-12-31", 418462}, {"1980-01-05", {}},
+      {"2006-02-29", {}},   {"2000-02-29", 1051}, {"1900-02-29", {}},     {"2006-13-01", {}},
+      {"2006-00-10", {}},   {"2006-01-00", {}},   {"2006-1-01", {}},      {"2006/01/01", {}},
+      {"20060101", {}},     {"2006-01-01 ", {}},  {"+006-01-01", {}},     {"", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(gpsWeekOfDate(c.date), c.week) << c.date;
+}
+
+TEST(CommandLine, CivilDatesAgreeWithTheCalendarConversion) {
+  // Every day from 1980 to 2100 goes back to itself through MJDCIV.
+  for (std::int32_t mjd = 44239; mjd < 88069; ++mjd) {
+    const EpochTime date = MJDCIV(mjd, 0.0);
+    ASSERT_TRUE(isCivilDate(date.year, date.month, date.day)) << mjd;
+    ASSERT_EQ(mjdOfDate(date.year, date.month, date.day), mjd) << mjd;
+  }
+}
+
+TEST(CommandLine, ObservationFileNamesFollowTheLog) {
+  struct Case {
+    const char* log;
+    const char* observations;
+  };
+  const Case cases[] = {
+      {"site.log", "site.obs"},
+      {"site", "site.obs"},
+      {"a.b/site", "a.b/site.obs"},
+      {"dir/site.20061.log", "dir/site.20061.obs"},
+      {".hidden", ".hidden.obs"},
+      {"dir/.hidden", "dir/.hidden.obs"},
+      {"/abs/path/z.LOG", "/abs/path/z.obs"},
+      {"x.obs", "x.obs"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(observationPathFor(c.log), c.observations) << c.log;
+}
+
+CommandLine parsed(const std::vector<const char*>& arguments) {
+  return parseCommandLine(arguments);
+}
+
+TEST(CommandLine, ValuesReachTheirFields) {
+  const CommandLine line = parsed({"--marker-name", "PILLAR 7", "--agency=Survey Office", "-q",
+                                   "site.log", "--interval", "+30", "--position", "-1.5,2e3,.25",
+                                   "--antenna-delta=1.2345,0,-0", "--snr", "--dat", "2006-01-08"});
+  ASSERT_EQ(line.action, CommandLine::Action::run) << line.error;
+  const RunOptions& options = line.options;
+  EXPECT_EQ(options.logPath, "site.log");
+  EXPECT_EQ(options.observationPath, "site.obs");
+  EXPECT_EQ(options.week, 1357);
+  EXPECT_TRUE(options.quiet);
+  EXPECT_EQ(options.header.markerName, "PILLAR 7");
+  EXPECT_EQ(options.header.agency, "Survey Office");
+  EXPECT_EQ(options.header.observer, "your name here");
+  EXPECT_EQ(options.header.intervalSeconds, 30);
+  EXPECT_TRUE(options.header.withSnr);
+  EXPECT_EQ(options.header.position, (Coordinates{-1.5, 2000.0, 0.25}));
+  EXPECT_EQ(options.header.antennaDelta, (Coordinates{1.2345, 0.0, -0.0}));
+
+  // Without arguments: the classic run.
+  const CommandLine plain = parsed({});
+  EXPECT_EQ(plain.action, CommandLine::Action::run);
+  EXPECT_EQ(plain.options.logPath, "z.log");
+  EXPECT_EQ(plain.options.observationPath, "z.obs");
+  EXPECT_FALSE(plain.options.week.has_value());
+  EXPECT_FALSE(plain.options.quiet);
+  EXPECT_EQ(plain.options.header.intervalSeconds, 5);
+
+  // Help wins, whatever else is wrong or given.
+  EXPECT_EQ(parsed({"--version", "-h", "a", "b"}).action, CommandLine::Action::help);
+  EXPECT_EQ(parsed({"--", "-h"}).options.logPath, "-h");
+}
+
+}  // namespace
+}  // namespace kapolex
