@@ -14,16 +14,22 @@
 #           (kapolex, then sync -d z.obs; dd with conv=fdatasync).
 # Reports medians of the runs: log MB/s (10^6 bytes per second), the ratio
 # kapolex / floor, peak resident memory (GNU time), and the machine's load.
+# kapolex can be run in several ways, each timed against its own floor:
+#   plain   as an operator runs it: z.log to z.obs, the week at the prompt
+#   stdin   kapolex -w 1356 - -o - < z.log > z.obs
+#   pipe    cat z.log | kapolex -w 1356 - -o - > z.obs
 #
 # Usage: bench/run_bench.sh [--build DIR] [--size SIZE] [--kept-size SIZE]
 #                           [--runs N] [--mode cached|disk|both]
-#                           [--work DIR] [--keep]
+#                           [--ways LIST] [--work DIR] [--keep]
 #   --build DIR       build folder with src/kapolex and zlogsim/zlogsim
 #                     (default: build-bench, as made by the bench preset)
 #   --size SIZE       size of the 1 Hz log, zlogsim suffixes K, M, G (default 1G)
 #   --kept-size SIZE  size of the 0.2 Hz log (default 1G)
 #   --runs N          runs of each measurement (default 5)
 #   --mode MODE       cached, disk or both (default both)
+#   --ways LIST       comma-separated ways to run kapolex: plain, stdin, pipe
+#                     (default plain)
 #   --work DIR        scratch folder (default: a new one under /tmp, removed
 #                     at the end unless --keep); needs about the size of the
 #                     larger log plus twice its z.obs (8 GB with the defaults)
@@ -37,6 +43,7 @@ size=1G
 keptSize=1G
 runs=5
 mode=both
+ways=plain
 work=
 keep=false
 while [ $# -gt 0 ]; do
@@ -46,9 +53,10 @@ while [ $# -gt 0 ]; do
     --kept-size) keptSize=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
     --mode) mode=$2; shift 2 ;;
+    --ways) ways=$2; shift 2 ;;
     --work) work=$2; shift 2 ;;
     --keep) keep=true; shift ;;
-    -h|--help) sed -n '2,32p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,38p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "run_bench.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -58,6 +66,13 @@ case $mode in
   both) modes=(cached disk) ;;
   *) echo "run_bench.sh: --mode is cached, disk or both" >&2; exit 2 ;;
 esac
+IFS=',' read -r -a wayList <<< "$ways"
+for way in "${wayList[@]}"; do
+  case $way in
+    plain|stdin|pipe) ;;
+    *) echo "run_bench.sh: --ways lists plain, stdin or pipe" >&2; exit 2 ;;
+  esac
+done
 case $build in /*) ;; *) build=$repo/$build ;; esac
 kapolex=$build/src/kapolex
 zlogsim=$build/zlogsim/zlogsim
@@ -79,6 +94,16 @@ else
 fi
 cleanup() { if [ "$keep" = false ]; then rm -rf "$work"; fi; }
 trap cleanup EXIT
+
+# Runs kapolex one way in the log's folder, console output to console.txt.
+runKapolex() {
+  local way=$1
+  case $way in
+    plain) /usr/bin/time -v -o time.txt "$kapolex" < week.txt > console.txt ;;
+    stdin) /usr/bin/time -v -o time.txt "$kapolex" -w 1356 - -o - < z.log > z.obs 2> console.txt ;;
+    pipe) cat z.log | /usr/bin/time -v -o time.txt "$kapolex" -w 1356 - -o - > z.obs 2> console.txt ;;
+  esac
+}
 
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", b - a }'; }
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
@@ -108,6 +133,7 @@ for entry in "${cases[@]}"; do
   logBytes=$(stat -c %s "$dir/z.log")
 
   for how in "${modes[@]}"; do
+  for way in "${wayList[@]}"; do
     walls=() floors=() reads=() rss=()
     obsBytes=0
     [ "$how" = cached ] && cat "$dir/z.log" > /dev/null
@@ -115,7 +141,7 @@ for entry in "${cases[@]}"; do
       rm -f "$dir/z.obs" "$dir/floor.out"
       [ "$how" = disk ] && evict "$dir/z.log"
       start=$EPOCHREALTIME
-      if ! (cd "$dir" && /usr/bin/time -v -o time.txt "$kapolex" < week.txt > console.txt); then
+      if ! (cd "$dir" && runKapolex "$way"); then
         echo "run_bench.sh: kapolex failed on $name:" >&2
         cat "$dir/time.txt" >&2
         status=1
@@ -148,17 +174,19 @@ for entry in "${cases[@]}"; do
     wall=$(median "${walls[@]}")
     floor=$(median "${floors[@]}")
     peak=$(median "${rss[@]}")
-    results+=("$(awk -v n="$name" -v h="$how" -v lb="$logBytes" -v ob="$obsBytes" -v w="$wall" \
+    results+=("$(awk -v n="$name" -v h="$how" -v way="$way" -v lb="$logBytes" -v ob="$obsBytes" -v w="$wall" \
         -v f="$floor" -v r="$peak" -v m="${messages:-0}" -v e="$epochs" 'BEGIN {
-      printf "%-15s %-6s %8.1f %8.1f %8d/%-8d %9.3f %8.3f %8.1f %6.2f %8.1f",
-        n, h, lb / 1e6, ob / 1e6, e, m, w, f, lb / 1e6 / w, w / f, r / 1024 }')")
-    echo "$name, $how: kapolex ${walls[*]} s; floor ${floors[*]} s, of which reading ${reads[*]} s"
+      printf "%-15s %-6s %-5s %8.1f %8.1f %8d/%-8d %9.3f %8.3f %8.1f %6.2f %8.1f",
+        n, h, way, lb / 1e6, ob / 1e6, e, m, w, f, lb / 1e6 / w, w / f, r / 1024 }')")
+    echo "$name, $how, $way: kapolex ${walls[*]} s; floor ${floors[*]} s, of which reading" \
+      "${reads[*]} s"
+  done
   done
   rm -f "$dir/z.obs" "$dir/floor.out" "$dir/z.log"
 done
 
 echo
-printf '%-15s %-6s %8s %8s %17s %9s %8s %8s %6s %8s\n' case floor "log MB" "obs MB" \
+printf '%-15s %-6s %-5s %8s %8s %17s %9s %8s %8s %6s %8s\n' case floor way "log MB" "obs MB" \
   "epochs/messages" "kapolex s" "floor s" "log MB/s" ratio "RSS MiB"
 printf '%s\n' "${results[@]}"
 echo
