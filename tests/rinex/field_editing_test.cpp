@@ -122,7 +122,7 @@ std::string referenceFixed(int width, int decimals, double value) {
   if (decimals == 0) body += '.';
   const bool roundsToZero = body.find_first_of("123456789") == std::string::npos;
   const bool minus = std::signbit(value) && !roundsToZero;
-  if (minus) body.insert(0, "-");
+  if (minus) body = '-' + body;
   const std::size_t zeroAt = minus ? 1 : 0;
   if (body.size() > static_cast<std::size_t>(width) && body.compare(zeroAt, 2, "0.") == 0) {
     body.erase(zeroAt, 1);

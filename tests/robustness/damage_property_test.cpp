@@ -63,7 +63,8 @@ std::vector<Message> messagesOf(const Bytes& log) {
     const int id = log[at + 1];
     if (id == 23 || id == 151) {
       const BodyHead head = readBodyHead(&log[at + 4]);
-      message.end = at + 4 + bodyHeadSize + channelRecordSize * head.channelCount + 2;
+      message.end = at + 4 + bodyHeadSize +
+                    channelRecordSize * static_cast<std::size_t>(head.channelCount) + 2;
       message.kept = isUsableReceiveTime(head.receiveTime) && keepEpoch(head.receiveTime);
     }
     messages.push_back(message);

@@ -51,8 +51,10 @@ LogBuilder keptEpochs(int count) {
   for (int k = 0; k < count; ++k) {
     for (int c = 0; c < 12; ++c) {
       const auto cycles = static_cast<std::uint32_t>(1000 * k + 7919 * c);
+      const auto fraction = static_cast<std::uint32_t>(17 * c);
       channels[static_cast<std::size_t>(c)] = {static_cast<std::uint8_t>(c * 2), 180,
-                                               100000 * c - 3 * k, carrierWord(cycles, 17 * c), 0};
+                                               100000 * c - 3 * k, carrierWord(cycles, fraction),
+                                               0};
     }
     log.measurement(5.0 * k, channels);
   }
