@@ -59,7 +59,29 @@ void redirect(int target, const fs::path& file, int flags, Stream kind) {
   ::close(fd);
 }
 
-[[noreturn]] void execKapolex(const ScratchFolder& folder, const LaunchOptions& options) {
+bool giveUpRoot() {
+  return ::setgroups(0, nullptr) == 0 && ::setgid(nobody) == 0 && ::setuid(nobody) == 0;
+}
+
+// The program a launch as "nobody" runs. The build tree may sit in a folder
+// only its owner can enter (a home folder, a private temporary folder), so
+// root hands "nobody" a copy beside the scratch folder and opens that folder
+// and the scratch folder to everyone.
+fs::path programForNobody(const ScratchFolder& folder) {
+  const fs::path base = folder.path().parent_path();
+  const fs::path copy = base / "kapolex";
+  if (!fs::exists(copy)) {
+    fs::copy_file(KAPOLEX_BINARY, copy);
+    fs::permissions(copy, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+  }
+  fs::permissions(base, fs::perms::all, fs::perm_options::add);
+  fs::permissions(folder.path(), fs::perms::all, fs::perm_options::add);
+  return copy;
+}
+
+[[noreturn]] void execKapolex(const ScratchFolder& folder, const LaunchOptions& options,
+                              const fs::path& program) {
   const fs::path base = folder.path().parent_path();
   const Stream input = options.standardInput               ? Stream::file
                        : options.inputKind == Stream::file ? Stream::closed
@@ -68,13 +90,11 @@ void redirect(int target, const fs::path& file, int flags, Stream kind) {
   redirect(1, base / "stdout", O_WRONLY | O_CREAT | O_TRUNC, options.outputKind);
   redirect(2, base / "stderr", O_WRONLY | O_CREAT | O_TRUNC, options.errorKind);
   if (options.asUnprivileged && ::geteuid() == 0) {
-    if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0) {
-      ::_exit(124);
-    }
+    if (!giveUpRoot()) ::_exit(124);
   }
   if (::chdir(folder.path().c_str()) != 0) ::_exit(126);
-  const char* argv[] = {KAPOLEX_BINARY, nullptr};
-  ::execv(KAPOLEX_BINARY, const_cast<char* const*>(argv));
+  const char* argv[] = {program.c_str(), nullptr};
+  ::execv(program.c_str(), const_cast<char* const*>(argv));
   ::_exit(127);
 }
 
@@ -143,14 +163,11 @@ LaunchResult launchKapolex(const ScratchFolder& folder, const LaunchOptions& opt
   if (options.standardInput) {
     std::ofstream(base / "stdin", std::ios::binary) << *options.standardInput;
   }
-  if (options.asUnprivileged && ::geteuid() == 0) {
-    // The unprivileged child must reach its folder and write its streams.
-    fs::permissions(base, fs::perms::all, fs::perm_options::add);
-    fs::permissions(folder.path(), fs::perms::all, fs::perm_options::add);
-  }
+  const fs::path program = options.asUnprivileged && ::geteuid() == 0 ? programForNobody(folder)
+                                                                      : fs::path(KAPOLEX_BINARY);
   const pid_t child = ::fork();
   if (child < 0) throw std::runtime_error("fork failed");
-  if (child == 0) execKapolex(folder, options);
+  if (child == 0) execKapolex(folder, options, program);
 
   LaunchResult launched;
   int status = 0;
@@ -173,6 +190,31 @@ LaunchResult launchKapolex(const ScratchFolder& folder, const LaunchOptions& opt
   result.err = fileContent(base / "stderr");
   result.observations = folder.read("z.obs");
   return launched;
+}
+
+std::optional<std::string> whyNotAsNobody(const ScratchFolder& folder) {
+  if (::geteuid() != 0) return std::nullopt;
+  const fs::path program = programForNobody(folder);
+  const pid_t child = ::fork();
+  if (child < 0) return "fork failed";
+  if (child == 0) {
+    if (!giveUpRoot()) ::_exit(1);
+    if (::chdir(folder.path().c_str()) != 0) ::_exit(2);
+    if (::access(program.c_str(), X_OK) != 0) ::_exit(3);
+    ::_exit(0);
+  }
+  int status = 0;
+  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return "the probe was lost";
+  switch (WEXITSTATUS(status)) {
+    case 0:
+      return std::nullopt;
+    case 1:
+      return "root may not become \"nobody\" here";
+    case 2:
+      return "\"nobody\" cannot enter " + folder.path().string();
+    default:
+      return "\"nobody\" cannot execute " + program.string();
+  }
 }
 
 std::vector<std::string> linesWithoutRunDate(const std::string& observations) {

@@ -55,6 +55,11 @@ struct LaunchResult {
 // Runs kapolex in the folder and waits for it.
 LaunchResult launchKapolex(const ScratchFolder& folder, const LaunchOptions& options);
 
+// Why a launch with asUnprivileged cannot work here, or nothing when it can:
+// when root, the child must be allowed to become "nobody", and "nobody" must
+// be able to enter the folder and execute the copy of the program it runs.
+std::optional<std::string> whyNotAsNobody(const ScratchFolder& folder);
+
 // The whole content of a file; empty if it cannot be read.
 std::string fileContent(const std::filesystem::path& path);
 
