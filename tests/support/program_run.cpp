@@ -64,7 +64,8 @@ void writeFile(const fs::path& path, const std::string& content) {
 ScratchFolder::ScratchFolder() {
   std::string pattern = (fs::temp_directory_path() / "kapolex-test-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = fs::path(pattern) / "work";
+  // The program names its files by the working folder's real path.
+  path_ = fs::canonical(pattern) / "work";
   fs::create_directory(path_);
 }
 
