@@ -1,0 +1,28 @@
+#!/bin/sh
+# Renders the manual page as man would, with every groff warning enabled:
+# any warning (an unknown macro, a line that cannot be broken, a bad escape)
+# fails the test, and so does a page that lacks its main sections. Skips
+# where groff is not installed.
+#
+# Usage: check_manual.sh PAGE
+set -eu
+page=$1
+if ! command -v groff > /dev/null 2>&1; then
+  echo "skipped: groff is not installed, so the manual page cannot be rendered here"
+  exit 77
+fi
+warnings=$(groff -man -Tutf8 -ww -z "$page" 2>&1)
+if [ -n "$warnings" ]; then
+  echo "groff warns about $page:" >&2
+  printf '%s\n' "$warnings" >&2
+  exit 1
+fi
+text=$(groff -man -Tutf8 -P-cbou "$page")
+case $text in
+  *NAME*kapolex*SYNOPSIS*DESCRIPTION*OPTIONS*FILES*"EXIT STATUS"*) ;;
+  *)
+    echo "the rendered page lacks one of its main sections:" >&2
+    printf '%s\n' "$text" >&2
+    exit 1
+    ;;
+esac
