@@ -9,6 +9,7 @@
 #include <sys/statfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -111,6 +112,13 @@ TEST(LargeLogs, MemoryDoesNotGrowWithTheLog) {
   writeCopies(small, smallCopies);
   const LaunchResult smallRun = convertFile(small);
   ASSERT_EQ(smallRun.result.exitStatus, 0) << smallRun.result.err;
+  // A short run reaches its peak at its end, and on a busy machine the
+  // sampler can miss that end; it never overstates a peak, so the largest of
+  // a few runs is taken.
+  long smallPeak = smallRun.peakKilobytes;
+  for (int again = 0; again < 4; ++again) {
+    smallPeak = std::max(smallPeak, convertFile(small).peakKilobytes);
+  }
   ScratchFolder large;
   writeCopies(large, largeCopies);
   const LaunchResult largeRun = convertFile(large);
@@ -118,11 +126,11 @@ TEST(LargeLogs, MemoryDoesNotGrowWithTheLog) {
   ASSERT_GT(largeRun.result.observations->size(), 5 * smallRun.result.observations->size());
 
   std::printf("peak resident set: %ld KiB for a %zu-byte log, %ld KiB for %zu times that\n",
-              smallRun.peakKilobytes, smallCopies * block().size(), largeRun.peakKilobytes,
+              smallPeak, smallCopies * block().size(), largeRun.peakKilobytes,
               largeCopies / smallCopies);
-  ASSERT_GT(smallRun.peakKilobytes, 0) << "the run was never sampled";
+  ASSERT_GT(smallPeak, 0) << "the run was never sampled";
   // The buffers are fixed; a log ten times as long may not need a megabyte more.
-  EXPECT_LT(largeRun.peakKilobytes - smallRun.peakKilobytes, 1024);
+  EXPECT_LT(largeRun.peakKilobytes - smallPeak, 1024);
 }
 
 TEST(LargeLogs, ReadsOnPastFourGibibytes) {
