@@ -19,8 +19,8 @@ using kapolex::fuzzing::require;
 
 constexpr const char* answer = "1356\n";
 constexpr const char* prompt = " GPS week = ";
-const std::string endOfLogLine =
-    "kapolex: severe (24): end-of-file during read, unit 1, file /fuzz/z.log\n";
+const std::string endOfLogLine = "kapolex: severe (24): end-of-file during read, unit 1, file " +
+                                 std::string(kapolex::testing::memoryLogPath) + "\n";
 
 void checkEnding(const MemoryRun& run) {
   require(kapolex::fuzzing::isSpecifiedStatus(run.status), "unspecified exit status");

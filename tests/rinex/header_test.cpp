@@ -6,23 +6,17 @@
 #include <vector>
 
 #include "capture.hpp"
+#include "support/program_run.hpp"
 
 namespace kapolex {
 namespace {
 
-// Splits at CR LF; the text must end with one, and hold no other CR or LF.
+// The lines of a header; each must end with CR LF and hold no other CR or LF.
 std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> result;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) {
-      ADD_FAILURE() << "unterminated line: " << text.substr(start);
-      break;
-    }
-    result.push_back(text.substr(start, end - start));
-    EXPECT_EQ(result.back().find_first_of("\r\n"), std::string::npos) << result.back();
-    start = end + 2;
+  EXPECT_TRUE(text.ends_with("\r\n"));
+  const std::vector<std::string> result = testing::splitCrLfLines(text);
+  for (const std::string& line : result) {
+    EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
   }
   return result;
 }

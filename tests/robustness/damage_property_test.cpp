@@ -163,8 +163,8 @@ void expectSpecifiedEnding(const MemoryRun& run) {
   const std::string line = run.status == 0 ? ""
                            : run.status == prnStop
                                ? "98463\n"
-                               : "kapolex: severe (24): end-of-file during read, unit 1, file "
-                                 "/robust/z.log\n";
+                               : testing::diagnosticLine(24, "end-of-file during read", 1,
+                                                         std::string(testing::memoryLogPath));
   EXPECT_EQ(run.errors, line);
   EXPECT_TRUE(run.observations.ends_with("\r\n"));
 }

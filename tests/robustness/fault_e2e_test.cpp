@@ -4,13 +4,11 @@
 // written out once. Every stop must report exactly its diagnostic and leave
 // every line produced before it in z.obs.
 #include <fcntl.h>
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -121,8 +119,7 @@ bool runOnSmallFileSystem(const LogBuilder& log, std::size_t limitedBytes, FullR
   ScratchFolder folder;
   const fs::path base = folder.path().parent_path();
   std::ofstream(base / "z.log", std::ios::binary) << log.text();
-  const pid_t child = ::fork();
-  if (child == 0) {
+  const testing::ChildEnd end = testing::runChild([&] {
     // The mount lives only as long as this child's namespace, so the child
     // runs the program and leaves the results beside the mount point.
     const std::string size = "size=" + std::to_string(limitedBytes);
@@ -138,11 +135,9 @@ bool runOnSmallFileSystem(const LogBuilder& log, std::size_t limitedBytes, FullR
     std::ofstream(base / "status") << result.exitStatus << ' ' << result.signal;
     std::ofstream(base / "kept", std::ios::binary) << folder.read("z.obs").value_or("");
     ::_exit(0);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  if (WIFEXITED(status) && WEXITSTATUS(status) == cannotMount) return false;
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  });
+  if (end.exitStatus == cannotMount) return false;
+  EXPECT_EQ(end.exitStatus, 0);
   std::ifstream(base / "capacity") >> run.capacity;
   std::ifstream(base / "status") >> run.result.exitStatus >> run.result.signal;
   run.kept = testing::fileContent(base / "kept");

@@ -2,25 +2,13 @@
 
 #include <fcntl.h>
 #include <grp.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <stdexcept>
-#include <thread>
-
-#include "common/log_reader.hpp"
-#include "common/output_sink.hpp"
-#include "rinex/local_clock.hpp"
-#include "rinex/observation_writer.hpp"
-#include "run/console_input.hpp"
-#include "run/conversion.hpp"
 
 namespace kapolex::testing {
 
@@ -28,15 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-LocalDate pinnedDate() {
-  return {2006, 1, 20};
-}
-LocalTimeOfDay pinnedTime() {
-  return {9, 5, 7};
-}
-const LocalClock pinnedClock{pinnedDate, pinnedTime};
-
-constexpr auto launchTimeLimit = std::chrono::minutes(5);
 constexpr uid_t nobody = 65534;
 
 void redirect(int target, const fs::path& file, int flags, Stream kind) {
@@ -125,31 +104,6 @@ std::string fileContent(const fs::path& path) {
   return text;
 }
 
-MemoryRun convertInMemory(const std::vector<std::uint8_t>& log, const std::string& answer,
-                          std::size_t readerCapacity) {
-  MemoryRun run;
-  std::optional<LogReader> reader;
-  if (readerCapacity == 0) {
-    reader.emplace(log, "/robust/z.log");
-  } else {
-    FileDescriptor file(::memfd_create("z.log", MFD_CLOEXEC));
-    if (!file || ::write(file.get(), log.data(), log.size()) != static_cast<ssize_t>(log.size()) ||
-        ::lseek(file.get(), 0, SEEK_SET) != 0) {
-      throw std::runtime_error("cannot make a memory file");
-    }
-    constexpr std::size_t longestRead = 255 * 11;
-    reader.emplace(std::move(file), "/robust/z.log",
-                   std::clamp(readerCapacity, longestRead, logBlockSize));
-  }
-  ObservationWriter observations(OutputSink(run.observations, 2, "/robust/z.obs", 65536));
-  OutputSink console(run.console, -1, "CONOUT$", 4096);
-  OutputSink errors(run.errors, 0, "", 4096);
-  ConsoleInput input = ConsoleInput::fromText(answer);
-  RunStreams streams{*reader, observations, input, console, errors, pinnedClock};
-  run.status = runConversion(streams);
-  return run;
-}
-
 std::vector<std::uint8_t> synthesizedLog(const std::vector<std::string>& options) {
   ScratchFolder folder;
   const ProgramResult made = runIn(folder, ZLOGSIM_BINARY, options, std::nullopt);
@@ -165,27 +119,15 @@ LaunchResult launchKapolex(const ScratchFolder& folder, const LaunchOptions& opt
   }
   const fs::path program = options.asUnprivileged && ::geteuid() == 0 ? programForNobody(folder)
                                                                       : fs::path(KAPOLEX_BINARY);
-  const pid_t child = ::fork();
-  if (child < 0) throw std::runtime_error("fork failed");
-  if (child == 0) execKapolex(folder, options, program);
-
   LaunchResult launched;
-  int status = 0;
-  const auto deadline = std::chrono::steady_clock::now() + launchTimeLimit;
-  pid_t waited = 0;
-  while ((waited = ::waitpid(child, &status, WNOHANG)) == 0) {
-    launched.peakKilobytes = std::max(launched.peakKilobytes, highWaterMark(child));
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(child, SIGKILL);
-      waited = ::waitpid(child, &status, 0);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  if (waited != child) throw std::runtime_error("waitpid failed");
+  const ChildEnd end = runChild([&] { execKapolex(folder, options, program); },
+                                [&](pid_t child) {
+                                  launched.peakKilobytes =
+                                      std::max(launched.peakKilobytes, highWaterMark(child));
+                                });
   ProgramResult& result = launched.result;
-  if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  result.exitStatus = end.exitStatus;
+  result.signal = end.signal;
   result.out = fileContent(base / "stdout");
   result.err = fileContent(base / "stderr");
   result.observations = folder.read("z.obs");
@@ -195,17 +137,14 @@ LaunchResult launchKapolex(const ScratchFolder& folder, const LaunchOptions& opt
 std::optional<std::string> whyNotAsNobody(const ScratchFolder& folder) {
   if (::geteuid() != 0) return std::nullopt;
   const fs::path program = programForNobody(folder);
-  const pid_t child = ::fork();
-  if (child < 0) return "fork failed";
-  if (child == 0) {
+  const ChildEnd end = runChild([&] {
     if (!giveUpRoot()) ::_exit(1);
     if (::chdir(folder.path().c_str()) != 0) ::_exit(2);
     if (::access(program.c_str(), X_OK) != 0) ::_exit(3);
     ::_exit(0);
-  }
-  int status = 0;
-  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return "the probe was lost";
-  switch (WEXITSTATUS(status)) {
+  });
+  if (end.exitStatus < 0) return "the probe was lost";
+  switch (end.exitStatus) {
     case 0:
       return std::nullopt;
     case 1:

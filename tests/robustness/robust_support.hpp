@@ -1,6 +1,6 @@
-// Helpers of the robustness tests: conversions in memory with a pinned clock,
-// logs from the synthesiser, and a program launcher that can take away
-// privileges and standard streams and reports the child's peak memory.
+// Helpers of the robustness tests: logs from the synthesiser, and a program
+// launcher that can take away privileges and standard streams and reports
+// the child's peak memory.
 #pragma once
 
 #include <cstdint>
@@ -9,24 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "support/memory_run.hpp"
 #include "support/program_run.hpp"
 
 namespace kapolex::testing {
-
-struct MemoryRun {
-  int status = 0;
-  std::string observations;
-  std::string console;
-  std::string errors;
-};
-
-// The whole conversion of log in memory, with the week answer given and
-// the run's date pinned. With a readerCapacity (at least 2805 bytes, the
-// longest single read: 255 channel records at once) the log is read
-// from a memory file through a buffer of that size instead of being served
-// in one piece, so that the reads meet buffer refills at other offsets.
-MemoryRun convertInMemory(const std::vector<std::uint8_t>& log, const std::string& answer,
-                          std::size_t readerCapacity = 0);
 
 // A log written by the synthesiser with the given options.
 std::vector<std::uint8_t> synthesizedLog(const std::vector<std::string>& options);

@@ -84,27 +84,43 @@ std::optional<std::string> ScratchFolder::read(const std::string& name) const {
   return readFile(path_ / name);
 }
 
+ChildEnd runChild(const std::function<void()>& inChild,
+                  const std::function<void(pid_t)>& whileRunning) {
+  const pid_t child = ::fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    inChild();
+    ::_exit(127);
+  }
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + runTimeLimit;
+  pid_t waited = 0;
+  while ((waited = ::waitpid(child, &status, WNOHANG)) == 0) {
+    if (whileRunning) whileRunning(child);
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(child, SIGKILL);
+      waited = ::waitpid(child, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  if (waited != child) throw std::runtime_error("waitpid failed");
+  ChildEnd end;
+  if (WIFEXITED(status)) end.exitStatus = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) end.signal = WTERMSIG(status);
+  return end;
+}
+
 ProgramResult runIn(const ScratchFolder& folder, const std::string& program,
                     const std::vector<std::string>& arguments,
                     const std::optional<std::string>& standardInput) {
   const fs::path base = folder.path().parent_path();
   if (standardInput) writeFile(base / "stdin", *standardInput);
-  const pid_t child = ::fork();
-  if (child < 0) throw std::runtime_error("fork failed");
-  if (child == 0) execInChild(folder.path(), base, program, arguments, standardInput.has_value());
-  int status = 0;
-  const auto deadline = std::chrono::steady_clock::now() + runTimeLimit;
-  while (::waitpid(child, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(child, SIGKILL);
-      ::waitpid(child, &status, 0);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
+  const ChildEnd end = runChild(
+      [&] { execInChild(folder.path(), base, program, arguments, standardInput.has_value()); });
   ProgramResult result;
-  if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  result.exitStatus = end.exitStatus;
+  result.signal = end.signal;
   result.out = readFile(base / "stdout").value_or("");
   result.err = readFile(base / "stderr").value_or("");
   result.observations = folder.read("z.obs");

@@ -2,7 +2,10 @@
 // given z.log and standard input, and collects everything it left behind.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +34,18 @@ class ScratchFolder {
  private:
   std::filesystem::path path_;
 };
+
+// How a child process ended.
+struct ChildEnd {
+  int exitStatus = -1;  // the low 8 bits the system reports; -1 if killed by a signal
+  int signal = 0;
+};
+
+// Forks a child that runs inChild, which must end in an exec or _exit, and
+// waits for it: whileRunning, if given, is called with the child's pid every
+// millisecond, and a child that runs for more than five minutes is killed.
+ChildEnd runChild(const std::function<void()>& inChild,
+                  const std::function<void(pid_t)>& whileRunning = {});
 
 // Runs the program in the folder with the given standard input text (or
 // with standard input closed) and waits for it.

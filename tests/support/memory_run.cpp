@@ -1,0 +1,68 @@
+#include "support/memory_run.hpp"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <optional>
+#include <stdexcept>
+
+#include "common/file_descriptor.hpp"
+#include "common/log_reader.hpp"
+#include "common/output_sink.hpp"
+#include "rinex/observation_writer.hpp"
+#include "run/console_input.hpp"
+#include "run/conversion.hpp"
+
+namespace kapolex::testing {
+
+namespace {
+
+LocalDate pinnedDate() {
+  return {2006, 1, 20};
+}
+LocalTimeOfDay pinnedTime() {
+  return {9, 5, 7};
+}
+
+FileDescriptor memoryFileOf(std::span<const std::uint8_t> log) {
+  FileDescriptor file(::memfd_create("z.log", MFD_CLOEXEC));
+  std::size_t done = 0;
+  while (file && done < log.size()) {
+    const ssize_t wrote = ::write(file.get(), log.data() + done, log.size() - done);
+    if (wrote <= 0) break;
+    done += static_cast<std::size_t>(wrote);
+  }
+  if (!file || done != log.size() || ::lseek(file.get(), 0, SEEK_SET) != 0) {
+    throw std::runtime_error("cannot make a memory file");
+  }
+  return file;
+}
+
+}  // namespace
+
+const LocalClock& pinnedClock() {
+  static const LocalClock clock{pinnedDate, pinnedTime};
+  return clock;
+}
+
+MemoryRun convertInMemory(std::span<const std::uint8_t> log, std::string_view answer,
+                          std::size_t readerCapacity) {
+  MemoryRun run;
+  std::optional<LogReader> reader;
+  if (readerCapacity == 0) {
+    reader.emplace(log, std::string(memoryLogPath));
+  } else {
+    reader.emplace(memoryFileOf(log), std::string(memoryLogPath),
+                   std::clamp(readerCapacity, longestLogRead, logBlockSize));
+  }
+  ObservationWriter observations(OutputSink(run.observations, 2, "/memory/z.obs", 4096));
+  OutputSink console(run.console, -1, "CONOUT$", 256);
+  OutputSink errors(run.errors, 0, "", 256);
+  ConsoleInput input = ConsoleInput::fromText(answer);
+  RunStreams streams{*reader, observations, input, console, errors, pinnedClock()};
+  run.status = runConversion(streams);
+  return run;
+}
+
+}  // namespace kapolex::testing

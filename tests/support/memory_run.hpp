@@ -1,0 +1,41 @@
+// Whole conversions in memory for the tests and the fuzz targets: the log
+// and the console answer are given, the run's date is pinned, and every
+// stream the run writes is collected. It needs nothing of a test framework,
+// so that the fuzz targets link it too.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "rinex/local_clock.hpp"
+
+namespace kapolex::testing {
+
+struct MemoryRun {
+  int status = 0;
+  std::string observations;
+  std::string console;
+  std::string errors;
+};
+
+// The log's name in a memory run's diagnostics.
+inline constexpr std::string_view memoryLogPath = "/memory/z.log";
+
+// The longest single read of a conversion: all 255 channel records of a
+// measurement body at once.
+inline constexpr std::size_t longestLogRead = 255 * 11;
+
+// A clock that reads 2006-01-20 09:05:07 whenever it is asked.
+const LocalClock& pinnedClock();
+
+// The whole conversion of log with the week answer given at the console.
+// With a readerCapacity the log is read from a memory file through a block
+// of that size (at least longestLogRead) instead of being served in one
+// piece, so that the reads meet block refills at other offsets.
+MemoryRun convertInMemory(std::span<const std::uint8_t> log, std::string_view answer,
+                          std::size_t readerCapacity = 0);
+
+}  // namespace kapolex::testing
