@@ -1,12 +1,14 @@
 #!/bin/sh
 # Renders the manual page as man would, with every groff warning enabled:
 # any warning (an unknown macro, a line that cannot be broken, a bad escape)
-# fails the test, and so does a page that lacks its main sections. Skips
-# where groff is not installed.
+# fails the test, and so does a page that lacks its main sections or one of
+# the options that the program's --help lists. Skips where groff is not
+# installed.
 #
-# Usage: check_manual.sh PAGE
+# Usage: check_manual.sh PAGE KAPOLEX
 set -eu
 page=$1
+kapolex=$2
 if ! command -v groff > /dev/null 2>&1; then
   echo "skipped: groff is not installed, so the manual page cannot be rendered here"
   exit 77
@@ -26,3 +28,12 @@ case $text in
     exit 1
     ;;
 esac
+for option in $("$kapolex" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
+  case $text in
+    *"$option"*) ;;
+    *)
+      echo "the manual page does not document $option" >&2
+      exit 1
+      ;;
+  esac
+done
