@@ -1,0 +1,280 @@
+#include "qc/quality_check.hpp"
+
+#include <algorithm>
+#include <cassert>
+
+#include "qc/report_format.hpp"
+
+namespace kapolex {
+
+namespace {
+
+constexpr std::int32_t lossOfLockSet = 5;
+
+// Sums and products of counts that only a damaged log could push past 64
+// bits stop at the largest value instead.
+std::int64_t saturatingAdd(std::int64_t a, std::int64_t b) {
+  std::int64_t sum = 0;
+  return __builtin_add_overflow(a, b, &sum) ? std::numeric_limits<std::int64_t>::max() : sum;
+}
+
+std::int64_t saturatingMultiply(std::int64_t a, std::int64_t b) {
+  std::int64_t product = 0;
+  return __builtin_mul_overflow(a, b, &product) ? std::numeric_limits<std::int64_t>::max()
+                                                : product;
+}
+
+ReportTime datedTime(const GpsTime& time) {
+  return {time, calendarOf(time)};
+}
+
+}  // namespace
+
+QualityCheck::QualityCheck(const QualityCheckSettings& settings) : settings_(settings) {
+  satelliteSteps_.reserve(prnCount);
+  for (std::size_t p = 0; p < prnCount; ++p) satelliteSteps_.emplace_back(satelliteStepLimit);
+  listed_.reserve(settings_.slipListLimit);
+}
+
+void QualityCheck::addUnusable(double /*receiveTime*/) {
+  ++unusable_;
+}
+
+void QualityCheck::addEpoch(const MeasurementEpoch& epoch, bool written) {
+  std::int64_t t = 0;
+  std::int64_t step = 0;
+  if (epochs_ == 0) {
+    anchor_ = TimelineAnchor(epoch.week, epoch.receiveTime);
+    first_ = {epoch.week, epoch.receiveTime};
+  } else {
+    t = anchor_.instant(epoch.week, epoch.receiveTime);
+    step = addLogStep(epoch.receiveTime, t);
+  }
+  last_ = {epoch.week, epoch.receiveTime};
+  lastAt_ = t;
+  ++epochs_;
+  written_ += written ? 1 : 0;
+  const auto count = static_cast<std::size_t>(epoch.channelCount);
+  channels_ += epoch.channelCount;
+  PlotCell* row = plot_.addEpoch(t, static_cast<std::uint32_t>(count), step);
+  for (std::size_t k = 0; k < count; ++k) addChannel(epoch.channels[k], t, row);
+}
+
+// Counts the step to the epoch at t and returns it, or 0 for a repeated or
+// backward time, which makes no step.
+std::int64_t QualityCheck::addLogStep(double receiveTime, std::int64_t t) {
+  const TimeStep kind = classifyTimeStep(last_.secondsOfWeek, receiveTime);
+  const std::int64_t step = t - lastAt_;
+  if (kind == TimeStep::repeated) {
+    ++repeated_;
+    return 0;
+  }
+  // A timeline past its week limit can make even a forward time no step.
+  if (kind == TimeStep::backward || step <= 0) {
+    ++backward_;
+    return 0;
+  }
+  if (kind == TimeStep::weekRollover) ++rollovers_;
+  const std::size_t entry = logSteps_.add(step, lastAt_);
+  if (entry == StepHistogram::full) {
+    addUnlistedGap(step);
+  } else if (modeEntry_ == StepHistogram::full ||
+             moreCommon(logSteps_.entry(entry), logSteps_.entry(modeEntry_))) {
+    modeEntry_ = entry;
+  }
+  return step;
+}
+
+void QualityCheck::addUnlistedGap(std::int64_t step) {
+  ++unlisted_.steps;
+  const std::int64_t missing = missingEpochs(step, runningInterval());
+  if (missing == 0) return;
+  ++unlisted_.gaps;
+  unlisted_.epochs = saturatingAdd(unlisted_.epochs, missing);
+  if (missing > unlisted_.longest) {
+    unlisted_.longest = missing;
+    unlisted_.longestFrom = lastAt_;
+  }
+}
+
+std::int64_t QualityCheck::runningInterval() const {
+  return modeEntry_ == StepHistogram::full ? 0 : logSteps_.entry(modeEntry_).step;
+}
+
+void QualityCheck::addChannel(const ChannelMeasurement& channel, std::int64_t t, PlotCell* row) {
+  assert(channel.prn >= 1 && channel.prn <= prnCount);
+  const auto p = static_cast<std::size_t>(channel.prn - 1);
+  Track& s = tracks_[p];
+  const double codeMinusCarrier = channel.pseudorange - l1Wavelength * channel.carrierPhase;
+  const bool lockKept = channel.lossOfLock != lossOfLockSet;
+  if (s.epochs == 0) {
+    s.firstAt = t;
+  } else {
+    addSatelliteStep(p, s, t, codeMinusCarrier, lockKept);
+  }
+  s.lastAt = t;
+  s.lastCodeMinusCarrier = codeMinusCarrier;
+  ++s.epochs;
+  const std::uint32_t lost = lockKept ? 0 : 1;
+  s.lossOfLock += lost;
+  s.rollovers += channel.rolloverStep != 0 ? 1 : 0;
+  s.carrierToNoiseSum += channel.carrierToNoise;
+  s.carrierToNoiseMin = std::min(s.carrierToNoiseMin, channel.carrierToNoise);
+  s.carrierToNoiseMax = std::max(s.carrierToNoiseMax, channel.carrierToNoise);
+  PlotCell& cell = row[p];
+  ++cell.epochs;
+  cell.lossOfLock += lost;
+  cell.carrierToNoiseSum += channel.carrierToNoise;
+}
+
+void QualityCheck::addSatelliteStep(std::size_t p, Track& s, std::int64_t t,
+                                    double codeMinusCarrier, bool lockKept) {
+  const std::int64_t step = t - s.lastAt;
+  const std::size_t entry = satelliteSteps_[p].add(step, s.lastAt);
+  if (entry == StepHistogram::full) [[unlikely]] {
+    ++s.unlistedSteps;
+    if (endsArc(step, runningInterval())) ++s.unlistedArcEnds;
+  }
+  // A record with the loss-of-lock flag is a discontinuity the receiver
+  // reported: its jump is neither noise nor a suspected slip.
+  if (!lockKept) return;
+  const double jump = codeMinusCarrier - s.lastCodeMinusCarrier;
+  if (slips_.count(p, jump)) [[unlikely]]
+    judgeJump(p, {t, step, entry, jump});
+}
+
+void QualityCheck::judgeJump(std::size_t p, const SlipCandidate& candidate) {
+  for (const SlipCandidate& slip : slips_.judge(p, candidate)) recordSlip(p, slip);
+}
+
+void QualityCheck::recordSlip(std::size_t p, const SlipCandidate& slip) {
+  // Whether the step lies inside an arc is settled at the end, against the
+  // final interval; the plot and the list go by the interval as it stands.
+  const bool inArc = !endsArc(slip.step, runningInterval());
+  if (slip.stepEntry != StepHistogram::full) {
+    satelliteSteps_[p].mark(slip.stepEntry);
+  } else if (inArc) {
+    ++tracks_[p].unlistedSlips;
+  }
+  if (!inArc) return;
+  plot_.addSlip(slip.at, p);
+  if (listed_.size() < settings_.slipListLimit) listed_.push_back({p, slip});
+}
+
+QualityReport QualityCheck::finish(const MessageCounts& counts) const {
+  QualityReport report;
+  const std::int64_t interval = logSteps_.mode();
+  report.log = logFigures(counts, interval);
+  report.plot = plot_.finish(anchor_, interval, lastAt_);
+  std::vector<ListedSlip> found;
+  for (const ListedSlip& l : listed_) {
+    if (!endsArc(l.slip.step, interval)) found.push_back(l);
+  }
+  for (std::size_t p = 0; p < prnCount; ++p) {
+    if (tracks_[p].epochs == 0) continue;
+    SatelliteFigures figures = satelliteFigures(p, report.log, interval);
+    // Candidates still waiting for a noise estimate are judged now.
+    for (const SlipCandidate& c : slips_.waiting(p)) {
+      if (std::fabs(c.jump) <= figures.slipThreshold || endsArc(c.step, interval)) continue;
+      ++figures.slips;
+      found.push_back({p, c});
+      const auto bin = static_cast<std::size_t>(c.at / report.plot.binWidth);
+      if (c.at >= 0 && bin < report.plot.bins.size()) {
+        ++report.plot.cells[bin * prnCount + p].slips;
+      }
+    }
+    report.slips += figures.slips;
+    report.satellites.push_back(figures);
+  }
+  std::sort(found.begin(), found.end(), [](const ListedSlip& a, const ListedSlip& b) {
+    return a.slip.at != b.slip.at ? a.slip.at < b.slip.at : a.p < b.p;
+  });
+  if (found.size() > settings_.slipListLimit) found.resize(settings_.slipListLimit);
+  for (const ListedSlip& l : found) {
+    report.listedSlips.push_back({static_cast<int>(l.p + 1), reportTime(l.slip.at), l.slip.jump});
+  }
+  return report;
+}
+
+LogFigures QualityCheck::logFigures(const MessageCounts& counts, std::int64_t interval) const {
+  LogFigures f;
+  f.hasEpochs = epochs_ > 0;
+  if (f.hasEpochs) {
+    f.first = datedTime(first_);
+    f.last = datedTime(last_);
+  }
+  f.interval = interval;
+  f.epochs = epochs_;
+  addGaps(f, interval);
+  f.expectedEpochs = saturatingAdd(epochs_ - repeated_ - backward_, f.gapEpochs);
+  f.repeatedTimes = repeated_;
+  f.backwardTimes = backward_;
+  f.weekRollovers = rollovers_;
+  f.unusableTimes = unusable_;
+  f.epochsWritten = written_;
+  f.unlistedSteps = unlisted_.steps;
+  for (const Track& s : tracks_) f.unlistedSteps += s.unlistedSteps;
+  f.channelRecords = channels_;
+  f.meanSatellites =
+      epochs_ > 0 ? static_cast<double>(channels_) / static_cast<double>(epochs_) : 0.0;
+  for (int id = 0; id < messageIdCount; ++id) {
+    if (counts[id] > 0) f.messages.push_back({id, counts[id]});
+  }
+  return f;
+}
+
+void QualityCheck::addGaps(LogFigures& f, std::int64_t interval) const {
+  std::int64_t longestFrom = unlisted_.longestFrom;
+  f.gaps = unlisted_.gaps;
+  f.gapEpochs = unlisted_.epochs;
+  f.longestGapEpochs = unlisted_.longest;
+  for (const StepEntry& e : logSteps_.entries()) {
+    const std::int64_t missing = missingEpochs(e.step, interval);
+    if (missing == 0) continue;
+    f.gaps += e.count;
+    f.gapEpochs = saturatingAdd(f.gapEpochs, saturatingMultiply(missing, e.count));
+    if (missing > f.longestGapEpochs ||
+        (missing == f.longestGapEpochs && e.firstAt < longestFrom)) {
+      f.longestGapEpochs = missing;
+      longestFrom = e.firstAt;
+    }
+  }
+  if (f.longestGapEpochs > 0) f.longestGapStart = reportTime(longestFrom + interval);
+}
+
+SatelliteFigures QualityCheck::satelliteFigures(std::size_t p, const LogFigures& log,
+                                                std::int64_t interval) const {
+  const Track& s = tracks_[p];
+  SatelliteFigures f;
+  f.prn = static_cast<int>(p + 1);
+  f.epochs = s.epochs;
+  f.spanShare = log.expectedEpochs > 0
+                    ? static_cast<double>(s.epochs) / static_cast<double>(log.expectedEpochs)
+                    : 0.0;
+  f.arcs = 1 + s.unlistedArcEnds;
+  f.slips = s.unlistedSlips;
+  for (const StepEntry& e : satelliteSteps_[p].entries()) {
+    if (endsArc(e.step, interval)) {
+      f.arcs += e.count;
+    } else {
+      f.slips += e.marks;
+    }
+  }
+  f.first = reportTime(s.firstAt);
+  f.last = reportTime(s.lastAt);
+  f.lossOfLock = s.lossOfLock;
+  f.carrierToNoiseMean = s.carrierToNoiseSum / static_cast<double>(s.epochs);
+  f.carrierToNoiseMin = s.carrierToNoiseMin;
+  f.carrierToNoiseMax = s.carrierToNoiseMax;
+  f.rollovers = s.rollovers;
+  const SlipDetector::Settled settled = slips_.settled(p);
+  f.jumpNoise = settled.noise;
+  f.slipThreshold = settled.threshold;
+  return f;
+}
+
+ReportTime QualityCheck::reportTime(std::int64_t t) const {
+  return datedTime(anchor_.timeOf(t));
+}
+
+}  // namespace kapolex

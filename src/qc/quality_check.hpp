@@ -1,0 +1,120 @@
+// The quality check of a receiver log: fed every measurement message in log
+// order, it gathers the figures of the log and of each satellite, suspected
+// cycle slips and the tracking plot's data. It keeps no epoch: its memory is
+// per-satellite figures, step histograms with an entry limit and the plot's
+// fixed bins, the same for any length of log. The work per channel is a few
+// array updates, so that checking costs little next to the conversion.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "common/measurement.hpp"
+#include "common/message_counts.hpp"
+#include "qc/quality_report.hpp"
+#include "qc/slip_detector.hpp"
+#include "qc/step_histogram.hpp"
+#include "qc/timeline.hpp"
+#include "qc/tracking_bins.hpp"
+
+namespace kapolex {
+
+// Distinct steps kept for the log and for each satellite.
+constexpr std::size_t logStepLimit = 256;
+constexpr std::size_t satelliteStepLimit = 128;
+
+struct QualityCheckSettings {
+  // Suspected slips listed one by one in the report; all are counted.
+  std::size_t slipListLimit = 100;
+};
+
+class QualityCheck {
+ public:
+  explicit QualityCheck(const QualityCheckSettings& settings = {});
+
+  // Counts a measurement message whose receive time is negative, not a
+  // number or too large: it has no epoch.
+  void addUnusable(double receiveTime);
+
+  // Takes a usable epoch, decoded in full, in log order; written tells
+  // whether the observation file keeps it.
+  void addEpoch(const MeasurementEpoch& epoch, bool written);
+
+  // The report at the end of the log, with the message counts of the run.
+  QualityReport finish(const MessageCounts& counts) const;
+
+ private:
+  // A satellite's figures and its previous record.
+  struct Track {
+    std::int64_t epochs = 0;
+    std::int64_t firstAt = 0;
+    std::int64_t lastAt = 0;
+    double lastCodeMinusCarrier = 0.0;
+    std::int64_t lossOfLock = 0;
+    std::int64_t rollovers = 0;
+    double carrierToNoiseSum = 0.0;
+    double carrierToNoiseMin = std::numeric_limits<double>::infinity();
+    double carrierToNoiseMax = -std::numeric_limits<double>::infinity();
+    // Steps past the histogram's limit, classified when they came.
+    std::int64_t unlistedSteps = 0;
+    std::int64_t unlistedArcEnds = 0;
+    std::int64_t unlistedSlips = 0;
+  };
+
+  struct ListedSlip {
+    std::size_t p = 0;
+    SlipCandidate slip;
+  };
+
+  // Gaps among steps past the log histogram's limit.
+  struct UnlistedGaps {
+    std::int64_t steps = 0;
+    std::int64_t gaps = 0;
+    std::int64_t epochs = 0;
+    std::int64_t longest = 0;
+    std::int64_t longestFrom = 0;
+  };
+
+  std::int64_t addLogStep(double receiveTime, std::int64_t t);
+  void addUnlistedGap(std::int64_t step);
+  void addChannel(const ChannelMeasurement& channel, std::int64_t t, PlotCell* row);
+  void addSatelliteStep(std::size_t p, Track& track, std::int64_t t, double codeMinusCarrier,
+                        bool lockKept);
+  void judgeJump(std::size_t p, const SlipCandidate& candidate);
+  void recordSlip(std::size_t p, const SlipCandidate& slip);
+  std::int64_t runningInterval() const;
+
+  LogFigures logFigures(const MessageCounts& counts, std::int64_t interval) const;
+  void addGaps(LogFigures& figures, std::int64_t interval) const;
+  SatelliteFigures satelliteFigures(std::size_t p, const LogFigures& log,
+                                    std::int64_t interval) const;
+  ReportTime reportTime(std::int64_t t) const;
+
+  QualityCheckSettings settings_;
+  TimelineAnchor anchor_;
+  std::int64_t epochs_ = 0;
+  std::int64_t written_ = 0;
+  std::int64_t unusable_ = 0;
+  std::int64_t repeated_ = 0;
+  std::int64_t backward_ = 0;
+  std::int64_t rollovers_ = 0;
+  std::int64_t channels_ = 0;
+  GpsTime first_;
+  GpsTime last_;
+  std::int64_t lastAt_ = 0;
+  StepHistogram logSteps_{logStepLimit};
+  std::size_t modeEntry_ = StepHistogram::full;
+  UnlistedGaps unlisted_;
+  std::array<Track, prnCount> tracks_{};
+  std::vector<StepHistogram> satelliteSteps_;
+  SlipDetector slips_;
+  // Slips found so far and not yet known to cross an arc's end; the list
+  // holds the first few.
+  std::vector<ListedSlip> listed_;
+  TrackingBins plot_;
+};
+
+}  // namespace kapolex

@@ -1,0 +1,66 @@
+#include "qc/report_format.hpp"
+
+#include <array>
+#include <charconv>
+
+#include "qc/timeline.hpp"
+
+namespace kapolex {
+
+namespace {
+
+std::string twoDigits(std::int32_t value) {
+  std::string text = std::to_string(value);
+  return text.size() < 2 ? "0" + text : text;
+}
+
+}  // namespace
+
+std::string shortestDecimal(double value) {
+  std::array<char, 64> text{};
+  const auto end =
+      std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed).ptr;
+  return {text.data(), end};
+}
+
+std::string fixedDecimal(double value, int decimals) {
+  std::array<char, 400> text{};
+  const auto end = std::to_chars(text.data(), text.data() + text.size(), value,
+                                 std::chars_format::fixed, decimals)
+                       .ptr;
+  return {text.data(), end};
+}
+
+std::string exactSeconds(std::int64_t nanos) {
+  const bool negative = nanos < 0;
+  // Magnitudes in unsigned arithmetic, so that the most negative value works too.
+  const std::uint64_t magnitude =
+      negative ? 0 - static_cast<std::uint64_t>(nanos) : static_cast<std::uint64_t>(nanos);
+  const auto perSecond = static_cast<std::uint64_t>(nanosPerSecond);
+  std::string text = (negative ? "-" : "") + std::to_string(magnitude / perSecond);
+  std::uint64_t fraction = magnitude % perSecond;
+  if (fraction == 0) return text;
+  std::string digits(9, '0');
+  for (std::size_t i = 9; i-- > 0; fraction /= 10)
+    digits[i] = static_cast<char>('0' + fraction % 10);
+  digits.erase(digits.find_last_not_of('0') + 1);
+  return text + "." + digits;
+}
+
+std::string gpsTimeText(const GpsTime& time) {
+  return std::to_string(time.week) + "/" + shortestDecimal(time.secondsOfWeek);
+}
+
+EpochTime calendarOf(const GpsTime& time) {
+  const double seconds = time.secondsOfWeek;
+  return epochTimeOf(time.week, seconds, minuteTestValue(seconds));
+}
+
+std::string calendarText(const EpochTime& time) {
+  std::string second = fixedDecimal(time.second, 7);
+  if (second.size() < 10) second = "0" + second;
+  return std::to_string(time.year) + "-" + twoDigits(time.month) + "-" + twoDigits(time.day) + " " +
+         twoDigits(time.hour) + ":" + twoDigits(time.minute) + ":" + second;
+}
+
+}  // namespace kapolex

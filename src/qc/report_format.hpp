@@ -1,0 +1,34 @@
+// Numbers and times as every report prints them, the same in text, JSON and
+// the plot, and free of any locale: std::to_chars alone turns numbers into
+// digits.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/epoch_time.hpp"
+#include "measure/gps_time.hpp"
+
+namespace kapolex {
+
+// The shortest decimal that reads back as the same double: 300000, 604799.9.
+std::string shortestDecimal(double value);
+
+// A fixed number of decimals, rounded: fixedDecimal(45.125, 2) is "45.13"
+// or "45.12" as the exact binary value lies.
+std::string fixedDecimal(double value, int decimals);
+
+// Nanoseconds as exact decimal seconds: 1000000000 is "1", 333333333 is
+// "0.333333333".
+std::string exactSeconds(std::int64_t nanos);
+
+// "week/seconds", seconds as shortestDecimal: "1356/300000".
+std::string gpsTimeText(const GpsTime& time);
+
+// The GPS calendar date and time z.obs would print for a GPS time.
+EpochTime calendarOf(const GpsTime& time);
+
+// "YYYY-MM-DD hh:mm:ss.sssssss", seconds to the seven decimals of z.obs.
+std::string calendarText(const EpochTime& time);
+
+}  // namespace kapolex

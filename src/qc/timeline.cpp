@@ -1,0 +1,47 @@
+#include "qc/timeline.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace kapolex {
+
+namespace {
+
+constexpr double oneDay = 86400.0;
+
+// Floor division and the matching non-negative remainder.
+std::int64_t floorDivide(std::int64_t a, std::int64_t b) {
+  const std::int64_t q = a / b;
+  return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+}  // namespace
+
+std::int64_t receiveTimeNanos(double receiveTime) {
+  return std::llround(receiveTime * 1e9);
+}
+
+TimeStep classifyTimeStep(double previousReceiveTime, double receiveTime) {
+  if (receiveTime > previousReceiveTime) return TimeStep::forward;
+  if (receiveTime == previousReceiveTime) return TimeStep::repeated;
+  const double ahead = (secondsPerWeek - previousReceiveTime) + receiveTime;
+  return ahead > 0.0 && ahead <= oneDay ? TimeStep::weekRollover : TimeStep::backward;
+}
+
+std::int64_t TimelineAnchor::instant(std::int32_t week, double receiveTime) const {
+  // The converter's week never goes down, so the difference is not negative.
+  const std::int64_t weeks =
+      std::clamp<std::int64_t>(std::int64_t{week} - week_, 0, timelineWeekLimit);
+  return weeks * nanosPerWeek + (receiveTimeNanos(receiveTime) - nanos_);
+}
+
+GpsTime TimelineAnchor::timeOf(std::int64_t instant) const {
+  const std::int64_t total = nanos_ + instant;
+  const std::int64_t weeks = floorDivide(total, nanosPerWeek);
+  const std::int64_t rest = total - weeks * nanosPerWeek;
+  const std::int64_t week = std::clamp<std::int64_t>(week_ + weeks, INT32_MIN, INT32_MAX);
+  return {static_cast<std::int32_t>(week), static_cast<double>(rest) / 1e9};
+}
+
+}  // namespace kapolex

@@ -1,0 +1,99 @@
+// The tracking plot's data, decimated while the log is read: time is cut
+// into at most plotBinLimit bins, and each bin holds, per satellite, how
+// many of its epochs were seen, their C/N0, loss-of-lock records and slips,
+// and for the receiver its epochs, satellites per epoch and longest step.
+// When an epoch falls past the last bin, neighbouring bins are merged two by
+// two and the bin width doubles: the memory stays the same for any log.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "common/measurement.hpp"
+#include "qc/timeline.hpp"
+
+namespace kapolex {
+
+constexpr std::size_t plotBinLimit = 1024;
+// The width of the first bins; it doubles as the log grows.
+constexpr std::int64_t plotFirstBinWidth = nanosPerSecond;
+
+// One satellite in one time bin.
+struct PlotCell {
+  std::uint32_t epochs = 0;
+  std::uint32_t lossOfLock = 0;
+  std::uint32_t slips = 0;
+  double carrierToNoiseSum = 0.0;  // dB-Hz; quarter dB-Hz values add up exactly
+};
+
+// The receiver in one time bin.
+struct PlotBin {
+  std::uint32_t epochs = 0;
+  std::uint32_t fewestSatellites = 0;
+  std::uint32_t mostSatellites = 0;
+  std::uint64_t channels = 0;    // channel records, for the mean per epoch
+  std::int64_t longestStep = 0;  // ns, the longest step that ended in the bin
+};
+
+// What the plot draws: bins of equal width from the log's first epoch.
+struct TrackingPlotData {
+  TimelineAnchor origin;      // instant 0, the first epoch
+  std::int64_t binWidth = 0;  // ns
+  std::int64_t interval = 0;  // ns, the nominal interval
+  std::int64_t span = 0;      // ns from the first to the last epoch
+  std::vector<PlotBin> bins;
+  std::vector<PlotCell> cells;  // bins.size() * prnCount, bin by bin
+
+  const PlotCell& cell(std::size_t bin, std::size_t p) const { return cells[bin * prnCount + p]; }
+};
+
+class TrackingBins {
+ public:
+  TrackingBins();
+
+  // Counts an epoch at instant t whose step from the previous epoch was
+  // `step` (0 when none) and returns its bin's row of cells, indexed by
+  // PRN - 1, for the channels to be counted in. Inline: a new bin is
+  // needed only every few epochs.
+  PlotCell* addEpoch(std::int64_t t, std::uint32_t satellites, std::int64_t step) {
+    if (t < binStart_ || t >= binEnd_) selectBin(t);
+    PlotBin& bin = *bin_;
+    if (bin.epochs == 0 || satellites < bin.fewestSatellites) bin.fewestSatellites = satellites;
+    if (satellites > bin.mostSatellites) bin.mostSatellites = satellites;
+    ++bin.epochs;
+    bin.channels += satellites;
+    if (step > bin.longestStep) bin.longestStep = step;
+    return row_;
+  }
+
+  // Counts a suspected slip of the satellite with index p at instant t.
+  void addSlip(std::int64_t t, std::size_t p);
+
+  // The data with bins merged until none is shorter than the nominal
+  // interval, so that a bin without epochs always means a gap.
+  TrackingPlotData finish(const TimelineAnchor& origin, std::int64_t interval,
+                          std::int64_t span) const;
+
+ private:
+  void selectBin(std::int64_t t);
+  void doubleWidth();
+
+  std::int64_t width_ = plotFirstBinWidth;
+  std::size_t used_ = 0;  // one past the last bin with an epoch
+  PlotBin* bin_ = nullptr;
+  std::int64_t binStart_ = 0;
+  std::int64_t binEnd_ = 0;
+  PlotCell* row_ = nullptr;
+  std::vector<PlotBin> bins_;
+  std::vector<PlotCell> cells_;
+  // Epochs before the first (only a damaged log's time does that) are
+  // counted here and not drawn.
+  PlotBin discardedBin_;
+  std::vector<PlotCell> discardedRow_;
+};
+
+// Data whose bins are merged `factor` at a time.
+TrackingPlotData mergeBins(const TrackingPlotData& data, std::size_t factor);
+
+}  // namespace kapolex

@@ -1,0 +1,389 @@
+#include "qc/tracking_plot.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "qc/report_format.hpp"
+#include "qc/step_histogram.hpp"
+#include "qc/text_report.hpp"
+
+namespace kapolex {
+
+namespace {
+
+constexpr std::size_t colourCount = 9;
+// A perceptually ordered scale from dark (weak) to bright (strong) that
+// stays apart from the red, black and orange of the other marks.
+constexpr std::array<const char*, colourCount> colours = {"#440154", "#472d7b", "#3b528b",
+                                                          "#2c728e", "#21918c", "#28ae80",
+                                                          "#5ec962", "#addc30", "#fde725"};
+constexpr const char* lossOfLockColour = "#e4002b";
+constexpr const char* slipColour = "#000000";
+constexpr const char* gapColour = "#ffd8a8";
+constexpr const char* shortGapColour = "#e8590c";
+
+constexpr double width = 1200.0;
+constexpr double left = 64.0;
+constexpr double right = 40.0;
+constexpr double rowsTop = 64.0;
+constexpr double rowHeight = 14.0;
+constexpr double markTop = 2.0;  // within the row
+constexpr double markHeight = 10.0;
+constexpr double panelGap = 16.0;
+constexpr double panelHeight = 100.0;
+constexpr double axisHeight = 84.0;
+constexpr double legendHeight = 56.0;
+constexpr int maxTicks = 8;
+
+struct Layout {
+  std::size_t bins = 0;
+  std::size_t rows = 0;
+  double binWidth = 0.0;  // px
+  double rowsBottom = 0.0;
+  double panelTop = 0.0;
+  double panelBottom = 0.0;
+  double height = 0.0;
+  double x(std::size_t bin) const { return left + binWidth * static_cast<double>(bin); }
+  double rowTop(std::size_t row) const { return rowsTop + rowHeight * static_cast<double>(row); }
+};
+
+Layout layoutOf(const QualityReport& report) {
+  Layout l;
+  l.bins = std::max<std::size_t>(report.plot.bins.size(), 1);
+  l.rows = report.satellites.size();
+  l.binWidth = (width - left - right) / static_cast<double>(l.bins);
+  l.rowsBottom = rowsTop + rowHeight * static_cast<double>(l.rows);
+  l.panelTop = l.rowsBottom + panelGap;
+  l.panelBottom = l.panelTop + panelHeight;
+  l.height = l.panelBottom + axisHeight + legendHeight;
+  return l;
+}
+
+// A coordinate to a tenth of a pixel, without a trailing ".0".
+std::string px(double value) {
+  std::string text = fixedDecimal(value, 1);
+  if (text.ends_with(".0")) text.resize(text.size() - 2);
+  return text == "-0" ? "0" : text;
+}
+
+// A path command with one point.
+std::string point(char command, double x, double y) {
+  std::string text(1, command);
+  text += px(x);
+  text += ' ';
+  text += px(y);
+  return text;
+}
+
+// The subpath of a rectangle.
+std::string box(double x, double y, double w, double h) {
+  return "M" + px(x) + " " + px(y) + "h" + px(w) + "v" + px(h) + "h" + px(-w) + "z";
+}
+
+std::string pathElement(const std::string& d, const std::string& style) {
+  return d.empty() ? "" : "<path d=\"" + d + "\" " + style + "/>\n";
+}
+
+// The text with the characters XML reserves replaced by their entities.
+std::string escaped(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '<') {
+      out += "&lt;";
+    } else if (c == '>') {
+      out += "&gt;";
+    } else if (c == '&') {
+      out += "&amp;";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string textElement(double x, double y, const std::string& text,
+                        const std::string& extra = "") {
+  return "<text x=\"" + px(x) + "\" y=\"" + px(y) + "\"" + (extra.empty() ? "" : " " + extra) +
+         ">" + escaped(text) + "</text>\n";
+}
+
+std::size_t colourClass(const PlotCell& cell) {
+  const double mean = cell.carrierToNoiseSum / static_cast<double>(cell.epochs);
+  if (mean < plotCarrierToNoiseLow) return 0;
+  if (mean >= plotCarrierToNoiseHigh) return colourCount - 1;
+  return 1 + static_cast<std::size_t>((mean - plotCarrierToNoiseLow) / plotCarrierToNoiseStep);
+}
+
+// Calls run(first, end) for each run of consecutive bins that `in` accepts.
+template <class In, class Run>
+void forRuns(std::size_t count, In in, Run run) {
+  std::size_t b = 0;
+  while (b < count) {
+    if (!in(b)) {
+      ++b;
+      continue;
+    }
+    std::size_t end = b + 1;
+    while (end < count && in(end)) ++end;
+    run(b, end);
+    b = end;
+  }
+}
+
+std::string gapMarks(const QualityReport& report, const Layout& l) {
+  const TrackingPlotData& plot = report.plot;
+  std::string bands;
+  forRuns(
+      plot.bins.size(), [&](std::size_t b) { return plot.bins[b].epochs == 0; },
+      [&](std::size_t b, std::size_t end) {
+        bands += box(l.x(b), rowsTop, l.binWidth * static_cast<double>(end - b),
+                     l.panelBottom - rowsTop);
+      });
+  // A gap shorter than a bin shows as a line where its bin starts.
+  std::string lines;
+  for (std::size_t b = 0; b < plot.bins.size(); ++b) {
+    const PlotBin& bin = plot.bins[b];
+    if (bin.epochs == 0 || (b > 0 && plot.bins[b - 1].epochs == 0)) continue;
+    if (missingEpochs(bin.longestStep, plot.interval) == 0) continue;
+    lines += "M" + px(l.x(b)) + " " + px(rowsTop) + "V" + px(l.panelBottom);
+  }
+  return pathElement(bands, "fill=\"" + std::string(gapColour) + "\"") +
+         pathElement(lines, "stroke=\"" + std::string(shortGapColour) + "\" stroke-width=\"1\"");
+}
+
+// Each tracked bin's mark, runs of one colour merged, into the paths by colour.
+void addCells(const TrackingPlotData& plot, std::size_t p, double top, const Layout& l,
+              std::array<std::string, colourCount>& cells) {
+  std::size_t b = 0;
+  while (b < plot.bins.size()) {
+    if (plot.cell(b, p).epochs == 0) {
+      ++b;
+      continue;
+    }
+    const std::size_t colour = colourClass(plot.cell(b, p));
+    std::size_t end = b + 1;
+    while (end < plot.bins.size() && plot.cell(end, p).epochs > 0 &&
+           colourClass(plot.cell(end, p)) == colour) {
+      ++end;
+    }
+    cells[colour] +=
+        box(l.x(b), top + markTop, l.binWidth * static_cast<double>(end - b), markHeight);
+    b = end;
+  }
+}
+
+// Loss of lock as a strip along the row's top; slips as a bar across it.
+void addFlags(const TrackingPlotData& plot, std::size_t p, double top, const Layout& l,
+              std::string& lossOfLock, std::string& slips) {
+  forRuns(
+      plot.bins.size(), [&](std::size_t b) { return plot.cell(b, p).lossOfLock > 0; },
+      [&](std::size_t b, std::size_t end) {
+        lossOfLock += box(l.x(b), top, l.binWidth * static_cast<double>(end - b), 3.0);
+      });
+  for (std::size_t b = 0; b < plot.bins.size(); ++b) {
+    if (plot.cell(b, p).slips == 0) continue;
+    slips += box(l.x(b) + l.binWidth / 2.0 - 1.0, top - 1.0, 2.0, rowHeight);
+  }
+}
+
+std::string prnLabel(int prn) {
+  return std::string(prn < 10 ? "G0" : "G") + std::to_string(prn);
+}
+
+std::string satelliteRows(const QualityReport& report, const Layout& l) {
+  std::array<std::string, colourCount> cells;
+  std::string stripes;
+  std::string lossOfLock;
+  std::string slips;
+  std::string labels;
+  for (std::size_t r = 0; r < l.rows; ++r) {
+    const int prn = report.satellites[r].prn;
+    const auto p = static_cast<std::size_t>(prn - 1);
+    const double top = l.rowTop(r);
+    if (r % 2 == 1) stripes += box(left, top, width - left - right, rowHeight);
+    labels += textElement(left - 6, top + 11, prnLabel(prn));
+    addCells(report.plot, p, top, l, cells);
+    addFlags(report.plot, p, top, l, lossOfLock, slips);
+  }
+  std::string svg = pathElement(stripes, "fill=\"#f3f3f3\"");
+  for (std::size_t c = 0; c < colourCount; ++c) {
+    svg += pathElement(cells[c], "fill=\"" + std::string(colours[c]) + "\"");
+  }
+  svg += pathElement(lossOfLock, "fill=\"" + std::string(lossOfLockColour) + "\"");
+  svg += pathElement(slips, "fill=\"" + std::string(slipColour) + "\"");
+  return svg + "<g text-anchor=\"end\">\n" + labels + "</g>\n";
+}
+
+// The lower panel: the fewest to the most satellites of each bin's epochs as
+// a band, their mean as a line, both broken where a bin has no epoch.
+std::string satelliteCounts(const QualityReport& report, const Layout& l) {
+  const TrackingPlotData& plot = report.plot;
+  std::uint32_t most = 4;
+  for (const PlotBin& bin : plot.bins) most = std::max(most, bin.mostSatellites);
+  const std::uint32_t top = (most + 3) / 4 * 4;
+  const auto y = [&](double count) {
+    return l.panelBottom - panelHeight * count / static_cast<double>(top);
+  };
+  std::string grid;
+  std::string labels;
+  for (std::uint32_t k = 0; k <= top; k += 4) {
+    grid += "M" + px(left) + " " + px(y(k)) + "H" + px(width - right);
+    labels += textElement(left - 6, y(k) + 4, std::to_string(k));
+  }
+  std::string band;
+  std::string mean;
+  forRuns(
+      plot.bins.size(), [&](std::size_t b) { return plot.bins[b].epochs > 0; },
+      [&](std::size_t b, std::size_t end) {
+        // Along the most satellites, then back along the fewest.
+        for (std::size_t k = b; k < end; ++k) {
+          const double high = y(plot.bins[k].mostSatellites);
+          band += point(k == b ? 'M' : 'L', l.x(k), high);
+          band += point('L', l.x(k + 1), high);
+        }
+        for (std::size_t k = end; k-- > b;) {
+          const double fewest = y(plot.bins[k].fewestSatellites);
+          band += point('L', l.x(k + 1), fewest);
+          band += point('L', l.x(k), fewest);
+        }
+        band += 'z';
+        for (std::size_t k = b; k < end; ++k) {
+          const PlotBin& bin = plot.bins[k];
+          const double average =
+              static_cast<double>(bin.channels) / static_cast<double>(bin.epochs);
+          mean += point(k == b ? 'M' : 'L', l.x(k) + l.binWidth / 2.0, y(average));
+        }
+      });
+  return pathElement(grid, "stroke=\"#dddddd\" stroke-width=\"1\"") +
+         pathElement(band, "fill=\"#a5c8e4\"") +
+         pathElement(mean, "fill=\"none\" stroke=\"#1f4e79\" stroke-width=\"1.2\"") +
+         pathElement(box(left, l.panelTop, width - left - right, panelHeight),
+                     "fill=\"none\" stroke=\"#888888\"") +
+         "<g text-anchor=\"end\">\n" + labels + "</g>\n" +
+         textElement(16, l.panelTop + panelHeight / 2.0, "satellites per epoch",
+                     "text-anchor=\"middle\" transform=\"rotate(-90 16 " +
+                         px(l.panelTop + panelHeight / 2.0) + ")\"");
+}
+
+// Tick spacing: the shortest of these (seconds) that gives at most maxTicks
+// ticks; longer logs take whole weeks, doubled as needed.
+std::int64_t tickSpacing(std::int64_t range) {
+  constexpr std::array<std::int64_t, 20> spacings = {
+      1,   2,    5,    10,   15,    30,    60,    120,   300,    600,
+      900, 1800, 3600, 7200, 10800, 21600, 43200, 86400, 172800, 604800};
+  for (const std::int64_t s : spacings) {
+    if (range / (s * nanosPerSecond) < maxTicks) return s * nanosPerSecond;
+  }
+  std::int64_t s = nanosPerWeek;
+  while (range / s >= maxTicks) s *= 2;
+  return s;
+}
+
+std::string twoDigits(std::int32_t value) {
+  return (value < 10 ? "0" : "") + std::to_string(value);
+}
+
+std::string timeAxis(const QualityReport& report, const Layout& l) {
+  const TrackingPlotData& plot = report.plot;
+  const std::int64_t range = plot.binWidth * static_cast<std::int64_t>(l.bins);
+  const std::int64_t spacing = tickSpacing(range);
+  const std::int64_t origin = plot.origin.nanosOfWeek() % spacing;
+  std::string ticks;
+  std::string grid;
+  std::string labels;
+  std::string previousDate;
+  for (std::int64_t t = (spacing - origin) % spacing; t <= range; t += spacing) {
+    const double x =
+        left + (width - left - right) * static_cast<double>(t) / static_cast<double>(range);
+    grid += "M" + px(x) + " " + px(rowsTop) + "V" + px(l.rowsBottom);
+    ticks += "M" + px(x) + " " + px(l.panelBottom) + "v5";
+    const GpsTime gps = plot.origin.timeOf(t);
+    const EpochTime calendar = calendarOf(gps);
+    const std::string date = std::to_string(calendar.year) + "-" + twoDigits(calendar.month) + "-" +
+                             twoDigits(calendar.day);
+    std::string clock = twoDigits(calendar.hour) + ":" + twoDigits(calendar.minute);
+    if (spacing < 60 * nanosPerSecond) clock += ":" + twoDigits(static_cast<int>(calendar.second));
+    labels += textElement(x, l.panelBottom + 18, gpsTimeText(gps));
+    labels += textElement(x, l.panelBottom + 32, clock);
+    if (date != previousDate) labels += textElement(x, l.panelBottom + 46, date);
+    previousDate = date;
+  }
+  const std::string caption =
+      "time: GPS week/seconds of week (first line), GPS calendar time (second and third)";
+  return pathElement(grid, "stroke=\"#cccccc\" stroke-width=\"0.6\"") +
+         pathElement(ticks, "stroke=\"#444444\"") + "<g text-anchor=\"middle\">\n" + labels +
+         "</g>\n" + textElement(left, l.panelBottom + 66, caption);
+}
+
+std::string legend(const Layout& l) {
+  const double top = l.panelBottom + axisHeight;
+  std::string svg = textElement(left, top + 10, "C/N0, dB-Hz (mean of the bin):");
+  double x = left + 190;
+  for (std::size_t c = 0; c < colourCount; ++c) {
+    std::string label = "<" + std::to_string(static_cast<int>(plotCarrierToNoiseLow));
+    if (c == colourCount - 1)
+      label = std::to_string(static_cast<int>(plotCarrierToNoiseHigh)) + "+";
+    if (c > 0 && c < colourCount - 1) {
+      const double low =
+          plotCarrierToNoiseLow + plotCarrierToNoiseStep * static_cast<double>(c - 1);
+      label = std::to_string(static_cast<int>(low)) + "-" +
+              std::to_string(static_cast<int>(low + plotCarrierToNoiseStep));
+    }
+    svg += pathElement(box(x, top, 14, 12), "fill=\"" + std::string(colours[c]) + "\"");
+    svg += textElement(x + 18, top + 10, label);
+    x += 62;
+  }
+  const double second = top + 28;
+  svg += pathElement(box(left, second, 14, 3), "fill=\"" + std::string(lossOfLockColour) + "\"");
+  svg += textElement(left + 18, second + 10, "loss-of-lock flag");
+  svg += pathElement(box(left + 150, second - 1, 2, 14), "fill=\"#000000\"");
+  svg += textElement(left + 158, second + 10, "suspected slip");
+  svg += pathElement(box(left + 280, second, 14, 12), "fill=\"" + std::string(gapColour) + "\"");
+  svg += textElement(left + 298, second + 10, "gap (no epoch in the bin)");
+  svg += pathElement("M" + px(left + 480) + " " + px(second - 1) + "v14",
+                     "stroke=\"" + std::string(shortGapColour) + "\"");
+  svg += textElement(left + 488, second + 10, "gap within the bin");
+  svg += pathElement(box(left + 630, second, 14, 12), "fill=\"#a5c8e4\"");
+  svg += textElement(left + 648, second + 10, "fewest to most satellites; line: mean");
+  return svg;
+}
+
+std::string heading(const QualityReport& report, const Layout& l) {
+  const LogFigures& log = report.log;
+  const std::string span =
+      log.hasEpochs
+          ? gpsTimeText(log.first.gps) + " (" + calendarText(log.first.calendar) + ") to " +
+                gpsTimeText(log.last.gps) + " (" + calendarText(log.last.calendar) + ")"
+          : "no epochs";
+  const std::string bin = exactSeconds(report.plot.binWidth);
+  return textElement(left, 22, "Tracking: " + span + ", GPS time", "font-size=\"14\"") +
+         textElement(left, 42,
+                     "interval " + exactSeconds(log.interval) + " s, one bin " + bin + " s; " +
+                         summaryText(report)) +
+         "<desc>" + std::to_string(l.rows) + " satellites, " + std::to_string(l.bins) +
+         " bins</desc>\n";
+}
+
+}  // namespace
+
+void writeTrackingPlot(OutputSink& out, const QualityReport& report) {
+  const Layout l = layoutOf(report);
+  out.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+  out.write("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + px(width) +
+            "\" height=\"" + px(l.height) + "\" viewBox=\"0 0 " + px(width) + " " + px(l.height) +
+            "\" font-family=\"sans-serif\" font-size=\"11\">\n");
+  out.write("<title>Tracking plot</title>\n");
+  out.write("<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n");
+  out.write(heading(report, l));
+  out.write(gapMarks(report, l));
+  out.write(satelliteRows(report, l));
+  out.write(satelliteCounts(report, l));
+  out.write(timeAxis(report, l));
+  out.write(legend(l));
+  out.write("</svg>\n");
+}
+
+}  // namespace kapolex
