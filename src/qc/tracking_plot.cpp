@@ -223,7 +223,8 @@ std::string satelliteCounts(const QualityReport& report, const Layout& l) {
   const TrackingPlotData& plot = report.plot;
   std::uint32_t most = 4;
   for (const PlotBin& bin : plot.bins) most = std::max(most, bin.mostSatellites);
-  const std::uint32_t top = (most + 3) / 4 * 4;
+  // Room above the most, so that a full line does not hide in the frame.
+  const std::uint32_t top = (most / 4 + 1) * 4;
   const auto y = [&](double count) {
     return l.panelBottom - panelHeight * count / static_cast<double>(top);
   };
