@@ -1,0 +1,85 @@
+#include "qc_feed.hpp"
+
+#include <fcntl.h>
+
+#include <limits>
+#include <optional>
+#include <stdexcept>
+
+#include "common/log_reader.hpp"
+#include "common/message_counts.hpp"
+#include "common/output_sink.hpp"
+#include "measure/do23.hpp"
+#include "qc/json_report.hpp"
+#include "qc/text_report.hpp"
+#include "qc/tracking_plot.hpp"
+#include "run/framing.hpp"
+
+namespace kapolex::testing {
+
+namespace {
+
+QualityReport check(LogReader& log, std::int32_t week, const QualityCheckSettings& settings) {
+  MessageFramer framer(log);
+  MeasurementStage measurements({.week = week, .decodeDroppedEpochs = true});
+  MessageCounts counts;
+  QualityCheck quality(settings);
+  MeasurementEpoch epoch;
+  while (const std::optional<MessageHeader> message = framer.next()) {
+    counts.add(message->id);
+    if (!isMeasurementMessage(message->id)) continue;
+    switch (measurements.DO23(log, epoch)) {
+      case MeasurementOutcome::unusable:
+        quality.addUnusable(std::numeric_limits<double>::quiet_NaN());
+        break;
+      case MeasurementOutcome::dropped:
+        quality.addEpoch(epoch, false);
+        break;
+      case MeasurementOutcome::kept:
+        quality.addEpoch(epoch, true);
+        break;
+    }
+  }
+  return quality.finish(counts);
+}
+
+template <class Writer>
+std::string inMemory(const QualityReport& report, Writer write) {
+  std::string text;
+  {
+    OutputSink sink(text, 3, "memory", 4096);
+    write(sink, report);
+    sink.flush();
+  }
+  return text;
+}
+
+}  // namespace
+
+QualityReport checkLog(std::span<const std::uint8_t> bytes, std::int32_t week,
+                       const QualityCheckSettings& settings) {
+  LogReader log(bytes, "z.log");
+  return check(log, week, settings);
+}
+
+QualityReport checkLogFile(const std::string& path, std::int32_t week,
+                           const QualityCheckSettings& settings) {
+  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file) throw std::runtime_error("cannot open " + path);
+  LogReader log(std::move(file), path);
+  return check(log, week, settings);
+}
+
+std::string textOf(const QualityReport& report) {
+  return inMemory(report, writeTextReport);
+}
+
+std::string jsonOf(const QualityReport& report) {
+  return inMemory(report, writeJsonReport);
+}
+
+std::string plotOf(const QualityReport& report) {
+  return inMemory(report, writeTrackingPlot);
+}
+
+}  // namespace kapolex::testing

@@ -1,0 +1,118 @@
+#include "slip_scoring.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace kapolex::testing {
+
+namespace {
+
+constexpr std::int64_t nanosPerWeek = 604800LL * 1000000000LL;
+constexpr std::int64_t smallestScored = 20;
+constexpr std::int64_t smallBandEnd = 50;
+
+using Key = std::pair<int, std::int64_t>;  // PRN, instant
+
+struct Records {
+  std::map<Key, unsigned> flags;
+  std::map<int, std::vector<std::int64_t>> times;  // by PRN, in order
+  std::int64_t interval = 0;
+
+  // The satellite's record before the one at `at`, or -1.
+  std::int64_t previous(int prn, std::int64_t at) const {
+    const auto found = times.find(prn);
+    if (found == times.end()) return -1;
+    const auto it = std::lower_bound(found->second.begin(), found->second.end(), at);
+    return it == found->second.begin() ? -1 : *(it - 1);
+  }
+};
+
+Records recordsOf(const SimulatedLog& truth) {
+  if (truth.rows.empty()) throw std::runtime_error("the truth has no rows");
+  Records r;
+  for (const TruthRow& row : truth.rows) {
+    r.flags[{row.prn, row.at}] = row.flags;
+    r.times[row.prn].push_back(row.at);
+  }
+  const std::string interval = truth.lines.find("log")->second.at("interval");
+  r.interval = std::llround(std::stod(interval) * 1e9);
+  return r;
+}
+
+std::int64_t instantOf(const ReportTime& t) {
+  return std::int64_t{t.gps.week} * nanosPerWeek + std::llround(t.gps.secondsOfWeek * 1e9);
+}
+
+}  // namespace
+
+double SlipScore::detectionRate() const {
+  return eligible == 0 ? 0.0 : static_cast<double>(found) / static_cast<double>(eligible);
+}
+
+double SlipScore::falsePer10000() const {
+  return satelliteEpochs == 0
+             ? 0.0
+             : 1e4 * static_cast<double>(falseSlips) / static_cast<double>(satelliteEpochs);
+}
+
+SlipScore scoreSlips(const QualityReport& report, const SimulatedLog& truth) {
+  const Records records = recordsOf(truth);
+  std::map<int, std::vector<std::pair<std::int64_t, std::int64_t>>> injected;  // time, cycles
+  for (const auto& [keyword, f] : truth.lines) {
+    if (keyword != "slip") continue;
+    injected[std::stoi(f.at("prn"))].emplace_back(truthInstant(f.at("week"), f.at("sow")),
+                                                  std::stoll(f.at("cycles")));
+  }
+  std::set<Key> suspected;
+  for (const SuspectedSlip& s : report.listedSlips) suspected.insert({s.prn, instantOf(s.at)});
+  SlipScore score;
+  score.satelliteEpochs = static_cast<std::int64_t>(truth.rows.size());
+  score.suspected = static_cast<std::int64_t>(suspected.size());
+  // Slips since the satellite's previous record, up to and including `at`.
+  const auto slipsBefore = [&](int prn, std::int64_t since, std::int64_t at) {
+    std::vector<std::int64_t> cycles;
+    for (const auto& [time, c] : injected[prn]) {
+      if (time > since && time <= at) cycles.push_back(c);
+    }
+    return cycles;
+  };
+  for (const auto& [prn, events] : injected) {
+    for (const auto& [at, cycles] : events) {
+      const auto flags = records.flags.find({prn, at});
+      if (flags == records.flags.end() || flags->second != 0) continue;
+      const std::int64_t before = records.previous(prn, at);
+      if (before < 0 || at - before > 2 * records.interval) continue;
+      if (slipsBefore(prn, before, at).size() != 1 || std::llabs(cycles) < smallestScored) continue;
+      const bool found = suspected.count({prn, at}) > 0;
+      ++score.eligible;
+      score.found += found ? 1 : 0;
+      if (std::llabs(cycles) < smallBandEnd) {
+        ++score.eligibleSmall;
+        score.foundSmall += found ? 1 : 0;
+      }
+    }
+  }
+  for (const auto& [prn, at] : suspected) {
+    const std::int64_t before = records.previous(prn, at);
+    if (slipsBefore(prn, before, at).empty()) ++score.falseSlips;
+  }
+  return score;
+}
+
+SlipScore& operator+=(SlipScore& total, const SlipScore& more) {
+  total.eligible += more.eligible;
+  total.found += more.found;
+  total.eligibleSmall += more.eligibleSmall;
+  total.foundSmall += more.foundSmall;
+  total.suspected += more.suspected;
+  total.falseSlips += more.falseSlips;
+  total.satelliteEpochs += more.satelliteEpochs;
+  return total;
+}
+
+}  // namespace kapolex::testing
