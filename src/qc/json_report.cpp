@@ -23,7 +23,10 @@ class JsonWriter {
   }
   void close(char bracket) {
     first_.pop_back();
-    out_.write("\n" + indent() + bracket);
+    std::string text = "\n";
+    text.append(2 * first_.size(), ' ');
+    text += bracket;
+    out_.write(text);
   }
   // A number, already formatted.
   void number(const std::string& name, const std::string& digits) {
@@ -33,7 +36,7 @@ class JsonWriter {
   void number(const std::string& name, std::int64_t value) { number(name, std::to_string(value)); }
   void text(const std::string& name, const std::string& value) {
     start(name);
-    out_.write("\"" + value + "\"");
+    out_.write(joined("\"", value, "\""));
   }
   void null(const std::string& name) {
     start(name);
@@ -48,7 +51,7 @@ class JsonWriter {
     out_.write(first_.back() ? "\n" : ",\n");
     first_.back() = false;
     out_.write(indent());
-    if (!name.empty()) out_.write("\"" + name + "\": ");
+    if (!name.empty()) out_.write(joined("\"", name, "\": "));
   }
 
   OutputSink& out_;

@@ -11,7 +11,7 @@ namespace {
 
 std::string twoDigits(std::int32_t value) {
   std::string text = std::to_string(value);
-  return text.size() < 2 ? "0" + text : text;
+  return text.size() < 2 ? joined("0", text) : text;
 }
 
 }  // namespace
@@ -37,18 +37,21 @@ std::string exactSeconds(std::int64_t nanos) {
   const std::uint64_t magnitude =
       negative ? 0 - static_cast<std::uint64_t>(nanos) : static_cast<std::uint64_t>(nanos);
   const auto perSecond = static_cast<std::uint64_t>(nanosPerSecond);
-  std::string text = (negative ? "-" : "") + std::to_string(magnitude / perSecond);
+  std::string text = negative ? "-" : "";
+  text += std::to_string(magnitude / perSecond);
   std::uint64_t fraction = magnitude % perSecond;
   if (fraction == 0) return text;
   std::string digits(9, '0');
   for (std::size_t i = 9; i-- > 0; fraction /= 10)
     digits[i] = static_cast<char>('0' + fraction % 10);
   digits.erase(digits.find_last_not_of('0') + 1);
-  return text + "." + digits;
+  text += '.';
+  text += digits;
+  return text;
 }
 
 std::string gpsTimeText(const GpsTime& time) {
-  return std::to_string(time.week) + "/" + shortestDecimal(time.secondsOfWeek);
+  return joined(std::to_string(time.week), "/", shortestDecimal(time.secondsOfWeek));
 }
 
 EpochTime calendarOf(const GpsTime& time) {
@@ -58,9 +61,9 @@ EpochTime calendarOf(const GpsTime& time) {
 
 std::string calendarText(const EpochTime& time) {
   std::string second = fixedDecimal(time.second, 7);
-  if (second.size() < 10) second = "0" + second;
-  return std::to_string(time.year) + "-" + twoDigits(time.month) + "-" + twoDigits(time.day) + " " +
-         twoDigits(time.hour) + ":" + twoDigits(time.minute) + ":" + second;
+  if (second.size() < 10) second = joined("0", second);
+  return joined(std::to_string(time.year), "-", twoDigits(time.month), "-", twoDigits(time.day),
+                " ", twoDigits(time.hour), ":", twoDigits(time.minute), ":", second);
 }
 
 }  // namespace kapolex

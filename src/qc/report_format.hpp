@@ -5,11 +5,23 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "common/epoch_time.hpp"
 #include "measure/gps_time.hpp"
 
 namespace kapolex {
+
+// The pieces (strings and string literals) appended in order into one
+// string. Reports are built so rather than with + on a literal, which GCC 12's
+// optimiser misreads as copying between overlapping ranges.
+template <class... Pieces>
+std::string joined(const Pieces&... pieces) {
+  std::string text;
+  text.reserve((std::string_view(pieces).size() + ... + 0));
+  (text.append(std::string_view(pieces)), ...);
+  return text;
+}
 
 // The shortest decimal that reads back as the same double: 300000, 604799.9.
 std::string shortestDecimal(double value);

@@ -18,79 +18,83 @@ std::string column(const std::string& text, int width) {
 }
 
 std::string timeText(const ReportTime& time) {
-  return gpsTimeText(time.gps) + "  " + calendarText(time.calendar);
+  return joined(gpsTimeText(time.gps), "  ", calendarText(time.calendar));
 }
 
 void line(OutputSink& out, const std::string& label, const std::string& value) {
-  out.write("  " + column(label, -18) + value + "\n");
+  out.write(joined("  ", column(label, -18), value, "\n"));
+}
+
+std::string number(std::int64_t value) {
+  return std::to_string(value);
 }
 
 void writeLogSection(OutputSink& out, const LogFigures& log) {
   out.write("Log\n");
   line(out, "first epoch", log.hasEpochs ? timeText(log.first) : "-");
   line(out, "last epoch", log.hasEpochs ? timeText(log.last) : "-");
-  line(out, "interval", exactSeconds(log.interval) + " s");
+  line(out, "interval", joined(exactSeconds(log.interval), " s"));
   line(out, "epochs",
-       std::to_string(log.epochs) + " present, " + std::to_string(log.expectedEpochs) +
-           " expected, " + std::to_string(log.epochsWritten) + " written");
+       joined(number(log.epochs), " present, ", number(log.expectedEpochs), " expected, ",
+              number(log.epochsWritten), " written"));
   const std::string longest =
-      log.longestGapEpochs > 0 ? " from " + timeText(log.longestGapStart) : "";
+      log.longestGapEpochs > 0 ? joined(" from ", timeText(log.longestGapStart)) : "";
   line(out, "gaps",
-       std::to_string(log.gaps) + ", " + std::to_string(log.gapEpochs) +
-           " epochs missing, longest " + std::to_string(log.longestGapEpochs) + longest);
+       joined(number(log.gaps), ", ", number(log.gapEpochs), " epochs missing, longest ",
+              number(log.longestGapEpochs), longest));
   line(out, "times",
-       std::to_string(log.repeatedTimes) + " repeated, " + std::to_string(log.backwardTimes) +
-           " backward, " + std::to_string(log.weekRollovers) + " week rollovers, " +
-           std::to_string(log.unusableTimes) + " unusable");
-  line(out, "unlisted steps", std::to_string(log.unlistedSteps));
+       joined(number(log.repeatedTimes), " repeated, ", number(log.backwardTimes), " backward, ",
+              number(log.weekRollovers), " week rollovers, ", number(log.unusableTimes),
+              " unusable"));
+  line(out, "unlisted steps", number(log.unlistedSteps));
   std::string messages;
   for (const MessageTally& m : log.messages) {
-    messages +=
-        (messages.empty() ? "" : ", ") + std::to_string(m.id) + ": " + std::to_string(m.count);
+    messages += joined(messages.empty() ? "" : ", ", number(m.id), ": ", number(m.count));
   }
   line(out, "messages by ID", messages.empty() ? "-" : messages);
 }
 
 std::string satelliteHeading() {
-  return column("PRN", 3) + column("epochs", 9) + column("span%", 7) + column("arcs", 6) + "  " +
-         column("first", -18) + "  " + column("last", -18) + column("LLI", 7) +
-         column("C/N0 mean", 11) + column("min", 7) + column("max", 7) + column("rollovers", 11) +
-         column("slips", 7) + column("noise m", 9) + column("limit m", 9) + "\n";
+  return joined(column("PRN", 3), column("epochs", 9), column("span%", 7), column("arcs", 6), "  ",
+                column("first", -18), "  ", column("last", -18), column("LLI", 7),
+                column("C/N0 mean", 11), column("min", 7), column("max", 7),
+                column("rollovers", 11), column("slips", 7), column("noise m", 9),
+                column("limit m", 9), "\n");
 }
 
 std::string satelliteLine(const SatelliteFigures& s) {
-  return column(std::to_string(s.prn), 3) + column(std::to_string(s.epochs), 9) +
-         column(fixedDecimal(100.0 * s.spanShare, 1), 7) + column(std::to_string(s.arcs), 6) +
-         "  " + column(gpsTimeText(s.first.gps), -18) + "  " +
-         column(gpsTimeText(s.last.gps), -18) + column(std::to_string(s.lossOfLock), 7) +
-         column(fixedDecimal(s.carrierToNoiseMean, 2), 11) +
-         column(shortestDecimal(s.carrierToNoiseMin), 7) +
-         column(shortestDecimal(s.carrierToNoiseMax), 7) + column(std::to_string(s.rollovers), 11) +
-         column(std::to_string(s.slips), 7) + column(fixedDecimal(s.jumpNoise, 3), 9) +
-         column(fixedDecimal(s.slipThreshold, 3), 9) + "\n";
+  return joined(column(number(s.prn), 3), column(number(s.epochs), 9),
+                column(fixedDecimal(100.0 * s.spanShare, 1), 7), column(number(s.arcs), 6), "  ",
+                column(gpsTimeText(s.first.gps), -18), "  ", column(gpsTimeText(s.last.gps), -18),
+                column(number(s.lossOfLock), 7), column(fixedDecimal(s.carrierToNoiseMean, 2), 11),
+                column(shortestDecimal(s.carrierToNoiseMin), 7),
+                column(shortestDecimal(s.carrierToNoiseMax), 7), column(number(s.rollovers), 11),
+                column(number(s.slips), 7), column(fixedDecimal(s.jumpNoise, 3), 9),
+                column(fixedDecimal(s.slipThreshold, 3), 9), "\n");
 }
 
 void writeSlips(OutputSink& out, const QualityReport& report) {
-  out.write("\nSuspected slips: " + std::to_string(report.slips) + ", listed " +
-            std::to_string(report.listedSlips.size()) + "\n");
+  out.write(joined("\nSuspected slips: ", number(report.slips), ", listed ",
+                   std::to_string(report.listedSlips.size()), "\n"));
   if (report.listedSlips.empty()) return;
   out.write("PRN  time                                         jump m\n");
   for (const SuspectedSlip& s : report.listedSlips) {
-    out.write(column(std::to_string(s.prn), 3) + "  " + column(timeText(s.at), -43) +
-              column(fixedDecimal(s.jump, 3), 10) + "\n");
+    out.write(joined(column(number(s.prn), 3), "  ", column(timeText(s.at), -43),
+                     column(fixedDecimal(s.jump, 3), 10), "\n"));
   }
 }
 
 }  // namespace
 
 std::string summaryText(const QualityReport& report) {
-  const auto count = [](std::int64_t n, const std::string& one, const std::string& more) {
-    return std::to_string(n) + " " + (n == 1 ? one : more);
+  const auto count = [](std::int64_t n, const char* one, const char* more) {
+    return joined(number(n), " ", n == 1 ? one : more);
   };
-  return count(static_cast<std::int64_t>(report.satellites.size()), "satellite", "satellites") +
-         ", " + fixedDecimal(report.log.meanSatellites, 2) + " per epoch, " +
-         count(report.slips, "suspected slip", "suspected slips") + ", " +
-         count(report.log.gaps, "gap", "gaps");
+  return joined(
+      count(static_cast<std::int64_t>(report.satellites.size()), "satellite", "satellites"), ", ",
+      fixedDecimal(report.log.meanSatellites, 2), " per epoch, ",
+      count(report.slips, "suspected slip", "suspected slips"), ", ",
+      count(report.log.gaps, "gap", "gaps"));
 }
 
 void writeTextReport(OutputSink& out, const QualityReport& report) {
@@ -102,7 +106,7 @@ void writeTextReport(OutputSink& out, const QualityReport& report) {
   out.write(satelliteHeading());
   for (const SatelliteFigures& s : report.satellites) out.write(satelliteLine(s));
   writeSlips(out, report);
-  out.write("\nSummary: " + summaryText(report) + "\n");
+  out.write(joined("\nSummary: ", summaryText(report), "\n"));
 }
 
 }  // namespace kapolex

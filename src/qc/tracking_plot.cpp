@@ -24,6 +24,7 @@ constexpr const char* lossOfLockColour = "#e4002b";
 constexpr const char* slipColour = "#000000";
 constexpr const char* gapColour = "#ffd8a8";
 constexpr const char* shortGapColour = "#e8590c";
+constexpr const char* bandColour = "#a5c8e4";
 
 constexpr double width = 1200.0;
 constexpr double left = 64.0;
@@ -80,11 +81,15 @@ std::string point(char command, double x, double y) {
 
 // The subpath of a rectangle.
 std::string box(double x, double y, double w, double h) {
-  return "M" + px(x) + " " + px(y) + "h" + px(w) + "v" + px(h) + "h" + px(-w) + "z";
+  return joined("M", px(x), " ", px(y), "h", px(w), "v", px(h), "h", px(-w), "z");
+}
+
+std::string fill(const char* colour) {
+  return joined("fill=\"", colour, "\"");
 }
 
 std::string pathElement(const std::string& d, const std::string& style) {
-  return d.empty() ? "" : "<path d=\"" + d + "\" " + style + "/>\n";
+  return d.empty() ? "" : joined("<path d=\"", d, "\" ", style, "/>\n");
 }
 
 // The text with the characters XML reserves replaced by their entities.
@@ -106,8 +111,8 @@ std::string escaped(const std::string& text) {
 
 std::string textElement(double x, double y, const std::string& text,
                         const std::string& extra = "") {
-  return "<text x=\"" + px(x) + "\" y=\"" + px(y) + "\"" + (extra.empty() ? "" : " " + extra) +
-         ">" + escaped(text) + "</text>\n";
+  return joined("<text x=\"", px(x), "\" y=\"", px(y), "\"", extra.empty() ? "" : " ", extra, ">",
+                escaped(text), "</text>\n");
 }
 
 std::size_t colourClass(const PlotCell& cell) {
@@ -148,10 +153,10 @@ std::string gapMarks(const QualityReport& report, const Layout& l) {
     const PlotBin& bin = plot.bins[b];
     if (bin.epochs == 0 || (b > 0 && plot.bins[b - 1].epochs == 0)) continue;
     if (missingEpochs(bin.longestStep, plot.interval) == 0) continue;
-    lines += "M" + px(l.x(b)) + " " + px(rowsTop) + "V" + px(l.panelBottom);
+    lines += joined("M", px(l.x(b)), " ", px(rowsTop), "V", px(l.panelBottom));
   }
-  return pathElement(bands, "fill=\"" + std::string(gapColour) + "\"") +
-         pathElement(lines, "stroke=\"" + std::string(shortGapColour) + "\" stroke-width=\"1\"");
+  return joined(pathElement(bands, fill(gapColour)),
+                pathElement(lines, joined("stroke=\"", shortGapColour, "\" stroke-width=\"1\"")));
 }
 
 // Each tracked bin's mark, runs of one colour merged, into the paths by colour.
@@ -190,7 +195,7 @@ void addFlags(const TrackingPlotData& plot, std::size_t p, double top, const Lay
 }
 
 std::string prnLabel(int prn) {
-  return std::string(prn < 10 ? "G0" : "G") + std::to_string(prn);
+  return joined(prn < 10 ? "G0" : "G", std::to_string(prn));
 }
 
 std::string satelliteRows(const QualityReport& report, const Layout& l) {
@@ -210,11 +215,11 @@ std::string satelliteRows(const QualityReport& report, const Layout& l) {
   }
   std::string svg = pathElement(stripes, "fill=\"#f3f3f3\"");
   for (std::size_t c = 0; c < colourCount; ++c) {
-    svg += pathElement(cells[c], "fill=\"" + std::string(colours[c]) + "\"");
+    svg += pathElement(cells[c], fill(colours[c]));
   }
-  svg += pathElement(lossOfLock, "fill=\"" + std::string(lossOfLockColour) + "\"");
-  svg += pathElement(slips, "fill=\"" + std::string(slipColour) + "\"");
-  return svg + "<g text-anchor=\"end\">\n" + labels + "</g>\n";
+  svg += pathElement(lossOfLock, fill(lossOfLockColour));
+  svg += pathElement(slips, fill(slipColour));
+  return joined(svg, "<g text-anchor=\"end\">\n", labels, "</g>\n");
 }
 
 // The lower panel: the fewest to the most satellites of each bin's epochs as
@@ -231,7 +236,7 @@ std::string satelliteCounts(const QualityReport& report, const Layout& l) {
   std::string grid;
   std::string labels;
   for (std::uint32_t k = 0; k <= top; k += 4) {
-    grid += "M" + px(left) + " " + px(y(k)) + "H" + px(width - right);
+    grid += joined("M", px(left), " ", px(y(k)), "H", px(width - right));
     labels += textElement(left - 6, y(k) + 4, std::to_string(k));
   }
   std::string band;
@@ -258,15 +263,16 @@ std::string satelliteCounts(const QualityReport& report, const Layout& l) {
           mean += point(k == b ? 'M' : 'L', l.x(k) + l.binWidth / 2.0, y(average));
         }
       });
-  return pathElement(grid, "stroke=\"#dddddd\" stroke-width=\"1\"") +
-         pathElement(band, "fill=\"#a5c8e4\"") +
-         pathElement(mean, "fill=\"none\" stroke=\"#1f4e79\" stroke-width=\"1.2\"") +
-         pathElement(box(left, l.panelTop, width - left - right, panelHeight),
-                     "fill=\"none\" stroke=\"#888888\"") +
-         "<g text-anchor=\"end\">\n" + labels + "</g>\n" +
-         textElement(16, l.panelTop + panelHeight / 2.0, "satellites per epoch",
-                     "text-anchor=\"middle\" transform=\"rotate(-90 16 " +
-                         px(l.panelTop + panelHeight / 2.0) + ")\"");
+  const double middle = l.panelTop + panelHeight / 2.0;
+  return joined(
+      pathElement(grid, "stroke=\"#dddddd\" stroke-width=\"1\""),
+      pathElement(band, fill(bandColour)),
+      pathElement(mean, "fill=\"none\" stroke=\"#1f4e79\" stroke-width=\"1.2\""),
+      pathElement(box(left, l.panelTop, width - left - right, panelHeight),
+                  "fill=\"none\" stroke=\"#888888\""),
+      "<g text-anchor=\"end\">\n", labels, "</g>\n",
+      textElement(16, middle, "satellites per epoch",
+                  joined("text-anchor=\"middle\" transform=\"rotate(-90 16 ", px(middle), ")\"")));
 }
 
 // Tick spacing: the shortest of these (seconds) that gives at most maxTicks
@@ -284,7 +290,7 @@ std::int64_t tickSpacing(std::int64_t range) {
 }
 
 std::string twoDigits(std::int32_t value) {
-  return (value < 10 ? "0" : "") + std::to_string(value);
+  return joined(value < 10 ? "0" : "", std::to_string(value));
 }
 
 std::string timeAxis(const QualityReport& report, const Layout& l) {
@@ -299,14 +305,16 @@ std::string timeAxis(const QualityReport& report, const Layout& l) {
   for (std::int64_t t = (spacing - origin) % spacing; t <= range; t += spacing) {
     const double x =
         left + (width - left - right) * static_cast<double>(t) / static_cast<double>(range);
-    grid += "M" + px(x) + " " + px(rowsTop) + "V" + px(l.rowsBottom);
-    ticks += "M" + px(x) + " " + px(l.panelBottom) + "v5";
+    grid += joined("M", px(x), " ", px(rowsTop), "V", px(l.rowsBottom));
+    ticks += joined("M", px(x), " ", px(l.panelBottom), "v5");
     const GpsTime gps = plot.origin.timeOf(t);
     const EpochTime calendar = calendarOf(gps);
-    const std::string date = std::to_string(calendar.year) + "-" + twoDigits(calendar.month) + "-" +
-                             twoDigits(calendar.day);
-    std::string clock = twoDigits(calendar.hour) + ":" + twoDigits(calendar.minute);
-    if (spacing < 60 * nanosPerSecond) clock += ":" + twoDigits(static_cast<int>(calendar.second));
+    const std::string date = joined(std::to_string(calendar.year), "-", twoDigits(calendar.month),
+                                    "-", twoDigits(calendar.day));
+    std::string clock = joined(twoDigits(calendar.hour), ":", twoDigits(calendar.minute));
+    if (spacing < 60 * nanosPerSecond) {
+      clock += joined(":", twoDigits(static_cast<int>(calendar.second)));
+    }
     labels += textElement(x, l.panelBottom + 18, gpsTimeText(gps));
     labels += textElement(x, l.panelBottom + 32, clock);
     if (date != previousDate) labels += textElement(x, l.panelBottom + 46, date);
@@ -314,9 +322,9 @@ std::string timeAxis(const QualityReport& report, const Layout& l) {
   }
   const std::string caption =
       "time: GPS week/seconds of week (first line), GPS calendar time (second and third)";
-  return pathElement(grid, "stroke=\"#cccccc\" stroke-width=\"0.6\"") +
-         pathElement(ticks, "stroke=\"#444444\"") + "<g text-anchor=\"middle\">\n" + labels +
-         "</g>\n" + textElement(left, l.panelBottom + 66, caption);
+  return joined(pathElement(grid, "stroke=\"#cccccc\" stroke-width=\"0.6\""),
+                pathElement(ticks, "stroke=\"#444444\""), "<g text-anchor=\"middle\">\n", labels,
+                "</g>\n", textElement(left, l.panelBottom + 66, caption));
 }
 
 std::string legend(const Layout& l) {
@@ -324,30 +332,31 @@ std::string legend(const Layout& l) {
   std::string svg = textElement(left, top + 10, "C/N0, dB-Hz (mean of the bin):");
   double x = left + 190;
   for (std::size_t c = 0; c < colourCount; ++c) {
-    std::string label = "<" + std::to_string(static_cast<int>(plotCarrierToNoiseLow));
-    if (c == colourCount - 1)
-      label = std::to_string(static_cast<int>(plotCarrierToNoiseHigh)) + "+";
+    std::string label = joined("<", std::to_string(static_cast<int>(plotCarrierToNoiseLow)));
+    if (c == colourCount - 1) {
+      label = joined(std::to_string(static_cast<int>(plotCarrierToNoiseHigh)), "+");
+    }
     if (c > 0 && c < colourCount - 1) {
       const double low =
           plotCarrierToNoiseLow + plotCarrierToNoiseStep * static_cast<double>(c - 1);
-      label = std::to_string(static_cast<int>(low)) + "-" +
-              std::to_string(static_cast<int>(low + plotCarrierToNoiseStep));
+      label = joined(std::to_string(static_cast<int>(low)), "-",
+                     std::to_string(static_cast<int>(low + plotCarrierToNoiseStep)));
     }
-    svg += pathElement(box(x, top, 14, 12), "fill=\"" + std::string(colours[c]) + "\"");
+    svg += pathElement(box(x, top, 14, 12), fill(colours[c]));
     svg += textElement(x + 18, top + 10, label);
     x += 62;
   }
   const double second = top + 28;
-  svg += pathElement(box(left, second, 14, 3), "fill=\"" + std::string(lossOfLockColour) + "\"");
+  svg += pathElement(box(left, second, 14, 3), fill(lossOfLockColour));
   svg += textElement(left + 18, second + 10, "loss-of-lock flag");
-  svg += pathElement(box(left + 150, second - 1, 2, 14), "fill=\"#000000\"");
+  svg += pathElement(box(left + 150, second - 1, 2, 14), fill(slipColour));
   svg += textElement(left + 158, second + 10, "suspected slip");
-  svg += pathElement(box(left + 280, second, 14, 12), "fill=\"" + std::string(gapColour) + "\"");
+  svg += pathElement(box(left + 280, second, 14, 12), fill(gapColour));
   svg += textElement(left + 298, second + 10, "gap (no epoch in the bin)");
-  svg += pathElement("M" + px(left + 480) + " " + px(second - 1) + "v14",
-                     "stroke=\"" + std::string(shortGapColour) + "\"");
+  svg += pathElement(joined("M", px(left + 480), " ", px(second - 1), "v14"),
+                     joined("stroke=\"", shortGapColour, "\""));
   svg += textElement(left + 488, second + 10, "gap within the bin");
-  svg += pathElement(box(left + 630, second, 14, 12), "fill=\"#a5c8e4\"");
+  svg += pathElement(box(left + 630, second, 14, 12), fill(bandColour));
   svg += textElement(left + 648, second + 10, "fewest to most satellites; line: mean");
   return svg;
 }
@@ -356,16 +365,15 @@ std::string heading(const QualityReport& report, const Layout& l) {
   const LogFigures& log = report.log;
   const std::string span =
       log.hasEpochs
-          ? gpsTimeText(log.first.gps) + " (" + calendarText(log.first.calendar) + ") to " +
-                gpsTimeText(log.last.gps) + " (" + calendarText(log.last.calendar) + ")"
+          ? joined(gpsTimeText(log.first.gps), " (", calendarText(log.first.calendar), ") to ",
+                   gpsTimeText(log.last.gps), " (", calendarText(log.last.calendar), ")")
           : "no epochs";
-  const std::string bin = exactSeconds(report.plot.binWidth);
-  return textElement(left, 22, "Tracking: " + span + ", GPS time", "font-size=\"14\"") +
-         textElement(left, 42,
-                     "interval " + exactSeconds(log.interval) + " s, one bin " + bin + " s; " +
-                         summaryText(report)) +
-         "<desc>" + std::to_string(l.rows) + " satellites, " + std::to_string(l.bins) +
-         " bins</desc>\n";
+  const std::string detail =
+      joined("interval ", exactSeconds(log.interval), " s, one bin ",
+             exactSeconds(report.plot.binWidth), " s; ", summaryText(report));
+  return joined(textElement(left, 22, joined("Tracking: ", span, ", GPS time"), "font-size=\"14\""),
+                textElement(left, 42, detail), "<desc>", std::to_string(l.rows), " satellites, ",
+                std::to_string(l.bins), " bins</desc>\n");
 }
 
 }  // namespace
@@ -373,9 +381,9 @@ std::string heading(const QualityReport& report, const Layout& l) {
 void writeTrackingPlot(OutputSink& out, const QualityReport& report) {
   const Layout l = layoutOf(report);
   out.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
-  out.write("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + px(width) +
-            "\" height=\"" + px(l.height) + "\" viewBox=\"0 0 " + px(width) + " " + px(l.height) +
-            "\" font-family=\"sans-serif\" font-size=\"11\">\n");
+  out.write(joined("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"", px(width),
+                   "\" height=\"", px(l.height), "\" viewBox=\"0 0 ", px(width), " ", px(l.height),
+                   "\" font-family=\"sans-serif\" font-size=\"11\">\n"));
   out.write("<title>Tracking plot</title>\n");
   out.write("<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n");
   out.write(heading(report, l));
