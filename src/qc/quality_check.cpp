@@ -57,7 +57,8 @@ void QualityCheck::addEpoch(const MeasurementEpoch& epoch, bool written) {
   const auto count = static_cast<std::size_t>(epoch.channelCount);
   channels_ += epoch.channelCount;
   PlotCell* row = plot_.addEpoch(t, static_cast<std::uint32_t>(count), step);
-  for (std::size_t k = 0; k < count; ++k) addChannel(epoch.channels[k], t, row);
+  const bool sampled = epochs_ % noiseSampleSpacing == 0;
+  for (std::size_t k = 0; k < count; ++k) addChannel(epoch.channels[k], t, row, sampled);
 }
 
 // Counts the step to the epoch at t and returns it, or 0 for a repeated or
@@ -101,49 +102,70 @@ std::int64_t QualityCheck::runningInterval() const {
   return modeEntry_ == StepHistogram::full ? 0 : logSteps_.entry(modeEntry_).step;
 }
 
-void QualityCheck::addChannel(const ChannelMeasurement& channel, std::int64_t t, PlotCell* row) {
+// Inline: it runs for every channel. The common case, a satellite whose
+// step is the one it took last time, takes no call and no rare branch.
+inline void QualityCheck::addChannel(const ChannelMeasurement& channel, std::int64_t t,
+                                     PlotCell* row, bool sampled) {
   assert(channel.prn >= 1 && channel.prn <= prnCount);
   const auto p = static_cast<std::size_t>(channel.prn - 1);
   Track& s = tracks_[p];
   const double codeMinusCarrier = channel.pseudorange - l1Wavelength * channel.carrierPhase;
   const bool lockKept = channel.lossOfLock != lossOfLockSet;
-  if (s.epochs == 0) {
-    s.firstAt = t;
-  } else {
-    addSatelliteStep(p, s, t, codeMinusCarrier, lockKept);
-  }
+  const std::int64_t step = t - s.lastAt;
+  const double jump = codeMinusCarrier - s.lastCodeMinusCarrier;
   s.lastAt = t;
   s.lastCodeMinusCarrier = codeMinusCarrier;
-  ++s.epochs;
-  const std::uint32_t lost = lockKept ? 0 : 1;
-  s.lossOfLock += lost;
   s.rollovers += channel.rolloverStep != 0 ? 1 : 0;
-  s.carrierToNoiseSum += channel.carrierToNoise;
   s.carrierToNoiseMin = std::min(s.carrierToNoiseMin, channel.carrierToNoise);
   s.carrierToNoiseMax = std::max(s.carrierToNoiseMax, channel.carrierToNoise);
   PlotCell& cell = row[p];
   ++cell.epochs;
-  cell.lossOfLock += lost;
-  cell.carrierToNoiseSum += channel.carrierToNoise;
-}
-
-void QualityCheck::addSatelliteStep(std::size_t p, Track& s, std::int64_t t,
-                                    double codeMinusCarrier, bool lockKept) {
-  const std::int64_t step = t - s.lastAt;
-  const std::size_t entry = satelliteSteps_[p].add(step, s.lastAt);
-  if (entry == StepHistogram::full) [[unlikely]] {
-    ++s.unlistedSteps;
-    if (endsArc(step, runningInterval())) ++s.unlistedArcEnds;
+  cell.lossOfLock += lockKept ? 0 : 1;
+  // The signal byte again, exactly: C/N0 is a whole number of quarters.
+  cell.signalQuarters += static_cast<std::uint32_t>(channel.carrierToNoise * 4.0);
+  if (step == s.runStep) {
+    ++s.runCount;
+  } else if (!addNewStep(p, step, t)) {
+    return;
   }
   // A record with the loss-of-lock flag is a discontinuity the receiver
   // reported: its jump is neither noise nor a suspected slip.
-  if (!lockKept) return;
-  const double jump = codeMinusCarrier - s.lastCodeMinusCarrier;
-  if (slips_.count(p, jump)) [[unlikely]]
-    judgeJump(p, {t, step, entry, jump});
+  if (lockKept && slips_.count(p, jump, sampled)) [[unlikely]]
+    judgeJump(p, {t, step, 0, jump});
 }
 
-void QualityCheck::judgeJump(std::size_t p, const SlipCandidate& candidate) {
+// Starts a run of a new step; false for the satellite's first record,
+// which has no step.
+bool QualityCheck::addNewStep(std::size_t p, std::int64_t step, std::int64_t t) {
+  TrackNotes& notes = notes_[p];
+  if (!notes.seen) {
+    notes.seen = true;
+    notes.firstAt = t;
+    return false;
+  }
+  Track& s = tracks_[p];
+  if (s.runCount > 0) endRun(p);
+  s.runStep = step;
+  s.runCount = 1;
+  return true;
+}
+
+// Counts the satellite's run of equal steps into its histogram and returns
+// the run's entry; the run goes on from a count of 0.
+std::size_t QualityCheck::endRun(std::size_t p) {
+  Track& s = tracks_[p];
+  const std::size_t entry = satelliteSteps_[p].add(s.runStep, 0, s.runCount);
+  if (entry == StepHistogram::full) {
+    TrackNotes& notes = notes_[p];
+    notes.unlistedSteps += s.runCount;
+    if (endsArc(s.runStep, runningInterval())) notes.unlistedArcEnds += s.runCount;
+  }
+  s.runCount = 0;
+  return entry;
+}
+
+void QualityCheck::judgeJump(std::size_t p, SlipCandidate candidate) {
+  candidate.stepEntry = endRun(p);
   for (const SlipCandidate& slip : slips_.judge(p, candidate)) recordSlip(p, slip);
 }
 
@@ -154,7 +176,7 @@ void QualityCheck::recordSlip(std::size_t p, const SlipCandidate& slip) {
   if (slip.stepEntry != StepHistogram::full) {
     satelliteSteps_[p].mark(slip.stepEntry);
   } else if (inArc) {
-    ++tracks_[p].unlistedSlips;
+    ++notes_[p].unlistedSlips;
   }
   if (!inArc) return;
   plot_.addSlip(slip.at, p);
@@ -171,8 +193,8 @@ QualityReport QualityCheck::finish(const MessageCounts& counts) const {
     if (!endsArc(l.slip.step, interval)) found.push_back(l);
   }
   for (std::size_t p = 0; p < prnCount; ++p) {
-    if (tracks_[p].epochs == 0) continue;
-    SatelliteFigures figures = satelliteFigures(p, report.log, interval);
+    if (!notes_[p].seen) continue;
+    SatelliteFigures figures = satelliteFigures(p, report.log, interval, plot_.totals(p));
     // Candidates still waiting for a noise estimate are judged now.
     for (const SlipCandidate& c : slips_.waiting(p)) {
       if (std::fabs(c.jump) <= figures.slipThreshold || endsArc(c.step, interval)) continue;
@@ -213,7 +235,7 @@ LogFigures QualityCheck::logFigures(const MessageCounts& counts, std::int64_t in
   f.unusableTimes = unusable_;
   f.epochsWritten = written_;
   f.unlistedSteps = unlisted_.steps;
-  for (const Track& s : tracks_) f.unlistedSteps += s.unlistedSteps;
+  for (const TrackNotes& n : notes_) f.unlistedSteps += n.unlistedSteps;
   f.channelRecords = channels_;
   f.meanSatellites =
       epochs_ > 0 ? static_cast<double>(channels_) / static_cast<double>(epochs_) : 0.0;
@@ -243,16 +265,20 @@ void QualityCheck::addGaps(LogFigures& f, std::int64_t interval) const {
 }
 
 SatelliteFigures QualityCheck::satelliteFigures(std::size_t p, const LogFigures& log,
-                                                std::int64_t interval) const {
+                                                std::int64_t interval,
+                                                const CellTotals& totals) const {
   const Track& s = tracks_[p];
   SatelliteFigures f;
   f.prn = static_cast<int>(p + 1);
-  f.epochs = s.epochs;
+  f.epochs = totals.epochs;
   f.spanShare = log.expectedEpochs > 0
-                    ? static_cast<double>(s.epochs) / static_cast<double>(log.expectedEpochs)
+                    ? static_cast<double>(f.epochs) / static_cast<double>(log.expectedEpochs)
                     : 0.0;
-  f.arcs = 1 + s.unlistedArcEnds;
-  f.slips = s.unlistedSlips;
+  const TrackNotes& notes = notes_[p];
+  f.arcs = 1 + notes.unlistedArcEnds;
+  // The steps still being counted have no slips: a candidate ends the run.
+  if (s.runCount > 0 && endsArc(s.runStep, interval)) f.arcs += s.runCount;
+  f.slips = notes.unlistedSlips;
   for (const StepEntry& e : satelliteSteps_[p].entries()) {
     if (endsArc(e.step, interval)) {
       f.arcs += e.count;
@@ -260,10 +286,11 @@ SatelliteFigures QualityCheck::satelliteFigures(std::size_t p, const LogFigures&
       f.slips += e.marks;
     }
   }
-  f.first = reportTime(s.firstAt);
+  f.first = reportTime(notes.firstAt);
   f.last = reportTime(s.lastAt);
-  f.lossOfLock = s.lossOfLock;
-  f.carrierToNoiseMean = s.carrierToNoiseSum / static_cast<double>(s.epochs);
+  f.lossOfLock = totals.lossOfLock;
+  f.carrierToNoiseMean =
+      0.25 * static_cast<double>(totals.signalQuarters) / static_cast<double>(f.epochs);
   f.carrierToNoiseMin = s.carrierToNoiseMin;
   f.carrierToNoiseMax = s.carrierToNoiseMax;
   f.rollovers = s.rollovers;

@@ -47,17 +47,28 @@ class QualityCheck {
   QualityReport finish(const MessageCounts& counts) const;
 
  private:
-  // A satellite's figures and its previous record.
-  struct Track {
-    std::int64_t epochs = 0;
-    std::int64_t firstAt = 0;
+  // No step yet: the satellite's first record is still to come.
+  static constexpr std::int64_t noStep = std::numeric_limits<std::int64_t>::min();
+
+  // What every record of a satellite reads and writes, in one cache line:
+  // its previous record and the figures that the plot's cells do not sum
+  // (they alone sum epochs, loss-of-lock records and C/N0). Its steps are
+  // counted here while they repeat, and go to its histogram when they
+  // change.
+  struct alignas(64) Track {
     std::int64_t lastAt = 0;
+    std::int64_t runStep = noStep;
+    std::int64_t runCount = 0;
     double lastCodeMinusCarrier = 0.0;
-    std::int64_t lossOfLock = 0;
-    std::int64_t rollovers = 0;
-    double carrierToNoiseSum = 0.0;
     double carrierToNoiseMin = std::numeric_limits<double>::infinity();
     double carrierToNoiseMax = -std::numeric_limits<double>::infinity();
+    std::int64_t rollovers = 0;
+  };
+
+  // What only a satellite's first record and rarer events touch.
+  struct TrackNotes {
+    bool seen = false;
+    std::int64_t firstAt = 0;
     // Steps past the histogram's limit, classified when they came.
     std::int64_t unlistedSteps = 0;
     std::int64_t unlistedArcEnds = 0;
@@ -80,17 +91,17 @@ class QualityCheck {
 
   std::int64_t addLogStep(double receiveTime, std::int64_t t);
   void addUnlistedGap(std::int64_t step);
-  void addChannel(const ChannelMeasurement& channel, std::int64_t t, PlotCell* row);
-  void addSatelliteStep(std::size_t p, Track& track, std::int64_t t, double codeMinusCarrier,
-                        bool lockKept);
-  void judgeJump(std::size_t p, const SlipCandidate& candidate);
+  void addChannel(const ChannelMeasurement& channel, std::int64_t t, PlotCell* row, bool sampled);
+  bool addNewStep(std::size_t p, std::int64_t step, std::int64_t t);
+  std::size_t endRun(std::size_t p);
+  void judgeJump(std::size_t p, SlipCandidate candidate);
   void recordSlip(std::size_t p, const SlipCandidate& slip);
   std::int64_t runningInterval() const;
 
   LogFigures logFigures(const MessageCounts& counts, std::int64_t interval) const;
   void addGaps(LogFigures& figures, std::int64_t interval) const;
-  SatelliteFigures satelliteFigures(std::size_t p, const LogFigures& log,
-                                    std::int64_t interval) const;
+  SatelliteFigures satelliteFigures(std::size_t p, const LogFigures& log, std::int64_t interval,
+                                    const CellTotals& totals) const;
   ReportTime reportTime(std::int64_t t) const;
 
   QualityCheckSettings settings_;
@@ -109,6 +120,7 @@ class QualityCheck {
   std::size_t modeEntry_ = StepHistogram::full;
   UnlistedGaps unlisted_;
   std::array<Track, prnCount> tracks_{};
+  std::array<TrackNotes, prnCount> notes_{};
   std::vector<StepHistogram> satelliteSteps_;
   SlipDetector slips_;
   // Slips found so far and not yet known to cross an arc's end; the list

@@ -17,63 +17,75 @@ double jumpBinFloor(std::size_t bin) {
   return std::ldexp(1.0 + eighths / 8.0, octave);
 }
 
-double medianJump(std::span<const std::int64_t, jumpBinCount> bins, std::int64_t total) {
-  if (total <= 0) return 0.0;
+SlipDetector::SlipDetector() = default;
+
+SlipDetector::Settled SlipDetector::settled(std::size_t p) const {
+  const Watch& w = watches_[p];
+  const std::int64_t total = w.jumps - w.removed;
+  if (total == 0) return {};
+  // The median absolute jump, interpolated within its bin.
   const double half = static_cast<double>(total) / 2.0;
   double below = 0.0;
+  double median = jumpBinFloor(jumpBinCount);
   for (std::size_t i = 0; i < jumpBinCount; ++i) {
-    const auto here = static_cast<double>(bins[i]);
+    const auto here = static_cast<double>(bins_[i][p]);
     if (here > 0.0 && below + here >= half) {
       const double low = jumpBinFloor(i);
-      const double high = jumpBinFloor(i + 1);
-      return low + (high - low) * ((half - below) / here);
+      median = low + (jumpBinFloor(i + 1) - low) * ((half - below) / here);
+      break;
     }
     below += here;
   }
-  return jumpBinFloor(jumpBinCount);
+  const double noise = madToSigma * median;
+  const double margin =
+      1.0 + noiseEstimateMargin * noiseEstimateError / std::sqrt(static_cast<double>(total));
+  return {noise, std::max(slipThresholdFloor, slipThresholdFactor * margin * noise)};
 }
 
-SlipDetector::SlipDetector() = default;
-
-void SlipDetector::refresh(Satellite& s) {
-  const double noise = madToSigma * medianJump(s.bins, s.jumps);
-  s.threshold = std::max(slipThresholdFloor, slipThresholdFactor * noise);
-  s.nextRefresh = s.jumps < noiseRefreshSpacing ? 2 * s.jumps : s.jumps + noiseRefreshSpacing;
-}
-
-void SlipDetector::decideHeld(Satellite& s) {
-  for (std::size_t i = 0; i < s.waiting; ++i) {
-    if (std::fabs(s.held[i].jump) > s.threshold) decided_[decidedCount_++] = s.held[i];
+void SlipDetector::refresh(std::size_t p) {
+  Watch& w = watches_[p];
+  if (w.jumps % noiseHalvingSpacing == 0) {
+    for (auto& bin : bins_) {
+      w.removed += bin[p] - bin[p] / 2;
+      bin[p] /= 2;
+    }
   }
-  s.waiting = 0;
+  w.threshold = settled(p).threshold;
+  w.nextRefresh =
+      w.jumps + (w.jumps < noiseHalvingSpacing ? noiseRefreshSpacing : noiseLaterRefreshSpacing);
+}
+
+void SlipDetector::decideHeld(std::size_t p) {
+  Held& h = held_[p];
+  for (std::size_t i = 0; i < h.count; ++i) {
+    if (std::fabs(h.candidates[i].jump) > watches_[p].threshold) {
+      decided_[decidedCount_++] = h.candidates[i];
+    }
+  }
+  h.count = 0;
 }
 
 std::span<const SlipCandidate> SlipDetector::judge(std::size_t p, const SlipCandidate& candidate) {
-  Satellite& s = satellites_[p];
+  Watch& w = watches_[p];
+  Held& h = held_[p];
   decidedCount_ = 0;
-  if (s.jumps == s.nextRefresh) {
-    refresh(s);
-    if (!s.ready) {
-      s.ready = true;
-      decideHeld(s);
+  if (w.jumps == w.nextRefresh) {
+    refresh(p);
+    if (!h.ready) {
+      h.ready = true;
+      decideHeld(p);
     }
   }
-  if (std::fabs(candidate.jump) > s.threshold) {
+  if (std::fabs(candidate.jump) > w.threshold) {
     // Before the estimate is ready at most noiseWarmUpJumps - 1 jumps have
     // been counted, so there is always room to hold this one.
-    if (s.ready) {
+    if (h.ready) {
       decided_[decidedCount_++] = candidate;
     } else {
-      s.held[s.waiting++] = candidate;
+      h.candidates[h.count++] = candidate;
     }
   }
   return {decided_.data(), decidedCount_};
-}
-
-SlipDetector::Settled SlipDetector::settled(std::size_t p) const {
-  const Satellite& s = satellites_[p];
-  const double noise = madToSigma * medianJump(s.bins, s.jumps);
-  return {noise, std::max(slipThresholdFloor, slipThresholdFactor * noise)};
 }
 
 }  // namespace kapolex

@@ -5,8 +5,9 @@
 // it exceeds a threshold made from that satellite's own jump noise, estimated
 // robustly (from the median absolute jump, which the few slips cannot move),
 // times a factor chosen for the false-alarm rate, and never below a floor.
-// The estimate builds up from the log as it is read: until a satellite has
-// enough jumps for it, the jumps beyond the floor wait to be judged.
+// The estimate builds up from the log as it is read and forgets slowly:
+// until a satellite has enough jumps for it, the jumps beyond the floor wait
+// to be judged.
 #pragma once
 
 #include <algorithm>
@@ -28,15 +29,35 @@ constexpr double l1Wavelength = 299792458.0 / 1575.42e6;
 // 6.8e-6 per jump, well inside 1 false slip per 10,000 satellite-epochs even
 // with the estimate's own error and the noise's heavier tails.
 constexpr double slipThresholdFactor = 4.5;
+// An estimate from n jumps may fall short of the noise: its standard error
+// is 1.166 / sqrt(n) of it (the median absolute value is 37 % as efficient
+// as the standard deviation). The threshold is raised by two such errors, so
+// that a satellite whose first minutes happen to be quiet does not see its
+// ordinary noise as slips while its estimate rests on few jumps.
+constexpr double noiseEstimateError = 1.166;
+constexpr double noiseEstimateMargin = 2.0;
 // No threshold below this many metres (5.3 cycles): it keeps code-phase
 // quantisation and the slow code-carrier wander of a real receiver
 // (ionosphere, multipath) from passing as slips when the noise is tiny.
 constexpr double slipThresholdFloor = 1.0;
 // A satellite's noise is estimated once it has this many jumps.
 constexpr std::int64_t noiseWarmUpJumps = 64;
-// Past this many jumps the estimate is refreshed every this many jumps;
-// before, whenever the count doubles.
-constexpr std::int64_t noiseRefreshSpacing = 4096;
+// Once a satellite's estimate is ready, the jumps of one epoch in this many
+// go into it: the median of a quarter of thousands of jumps is as good as
+// that of all, and counting every jump would cost a third of the check.
+constexpr std::int64_t noiseSampleSpacing = 4;
+// The estimate is refreshed every this many counted jumps, and every
+// noiseLaterRefreshSpacing once it rests on noiseHalvingSpacing jumps.
+constexpr std::int64_t noiseRefreshSpacing = 64;
+constexpr std::int64_t noiseLaterRefreshSpacing = 256;
+// Every this many counted jumps the counts are halved, so that the estimate
+// follows a noise that changes slowly, as it does with elevation: it rests
+// on the last 1024 to 2048 counted jumps (about 1 to 2 hours at 1 Hz).
+constexpr std::int64_t noiseHalvingSpacing = 1024;
+static_assert(noiseWarmUpJumps % noiseRefreshSpacing == 0 &&
+                  noiseHalvingSpacing % noiseRefreshSpacing == 0 &&
+                  noiseHalvingSpacing % noiseLaterRefreshSpacing == 0,
+              "the estimate is refreshed when it is ready and when it is halved");
 
 // Histogram of absolute jumps: eight bins to the octave from 2^-10 m
 // (about 1 mm) to 2^20 m; smaller jumps fall into the first bin, larger ones
@@ -45,12 +66,14 @@ constexpr std::size_t jumpBinCount = 240;
 constexpr int jumpBinFirstOctave = -10;
 
 inline std::size_t jumpBin(double jump) {
-  const std::uint64_t magnitude = std::bit_cast<std::uint64_t>(jump) & ~(std::uint64_t{1} << 63);
-  // The exponent and the top three bits of the mantissa: eight per octave.
-  const auto top = static_cast<std::int64_t>(magnitude >> 49);
-  constexpr std::int64_t firstTop = std::int64_t{1023 + jumpBinFirstOctave} << 3;
-  return static_cast<std::size_t>(
-      std::clamp<std::int64_t>(top - firstTop, 0, std::int64_t{jumpBinCount} - 1));
+  // Clamped first, so that the bits give the bin with no test: the sign
+  // goes with the absolute value, and the exponent and the top three bits
+  // of the mantissa count eight bins to the octave.
+  constexpr double lowest = 0x1p-10;
+  constexpr double highest = 0x1.fp19;  // in the last bin
+  const double magnitude = std::min(std::max(std::fabs(jump), lowest), highest);
+  constexpr std::uint64_t firstTop = std::bit_cast<std::uint64_t>(lowest) >> 49;
+  return static_cast<std::size_t>((std::bit_cast<std::uint64_t>(magnitude) >> 49) - firstTop);
 }
 
 // The lower edge of a jump bin, m (0 for the first).
@@ -68,15 +91,18 @@ class SlipDetector {
  public:
   SlipDetector();
 
-  // Counts a jump of the satellite with index p (PRN - 1) between two
-  // consecutive records under the same lock. True when the jump needs
-  // judge(): it is beyond the threshold, or the noise estimate is due.
-  // Inline: it runs for nearly every channel.
-  bool count(std::size_t p, double jump) {
-    Satellite& s = satellites_[p];
-    ++s.bins[jumpBin(jump)];
-    ++s.jumps;
-    return std::fabs(jump) > s.threshold || s.jumps == s.nextRefresh;
+  // Looks at a jump of the satellite with index p (PRN - 1) between two
+  // consecutive records under the same lock, and counts it into the noise
+  // estimate if it is a sampled epoch's or the estimate is not ready. True
+  // when the jump needs judge(): it is beyond the threshold, or the
+  // estimate is due. Inline: it runs for nearly every channel.
+  bool count(std::size_t p, double jump, bool sampledEpoch) {
+    Watch& w = watches_[p];
+    if (sampledEpoch || w.jumps < noiseWarmUpJumps) {
+      ++bins_[jumpBin(jump)][p];
+      if (++w.jumps == w.nextRefresh) return true;
+    }
+    return std::fabs(jump) > w.threshold;
   }
 
   // Refreshes the estimate if due and returns the candidates found to be
@@ -85,38 +111,44 @@ class SlipDetector {
   // is valid until the next call.
   std::span<const SlipCandidate> judge(std::size_t p, const SlipCandidate& candidate);
 
-  // At the end of the log: the noise and threshold from all the
-  // satellite's jumps, and the candidates still waiting for them.
+  // The noise (standard deviation of the jumps, m) and the threshold from
+  // the satellite's jumps as they are counted now.
   struct Settled {
     double noise = 0.0;
     double threshold = slipThresholdFloor;
   };
   Settled settled(std::size_t p) const;
+
+  // The candidates still waiting for the satellite's first estimate.
   std::span<const SlipCandidate> waiting(std::size_t p) const {
-    return {satellites_[p].held.data(), satellites_[p].waiting};
+    return {held_[p].candidates.data(), held_[p].count};
   }
 
  private:
-  struct Satellite {
-    std::int64_t jumps = 0;
+  // What every jump looks at, kept together for all satellites.
+  struct alignas(32) Watch {
+    std::int64_t jumps = 0;    // counted into the estimate
+    std::int64_t removed = 0;  // taken out of it by the halvings
     std::int64_t nextRefresh = noiseWarmUpJumps;
     double threshold = slipThresholdFloor;
+  };
+  struct Held {
     bool ready = false;
-    std::size_t waiting = 0;
-    std::array<SlipCandidate, noiseWarmUpJumps> held{};
-    std::array<std::int64_t, jumpBinCount> bins{};
+    std::size_t count = 0;
+    std::array<SlipCandidate, noiseWarmUpJumps> candidates{};
   };
 
-  void refresh(Satellite& s);
-  void decideHeld(Satellite& s);
+  void refresh(std::size_t p);
+  void decideHeld(std::size_t p);
 
-  std::array<Satellite, prnCount> satellites_{};
+  std::array<Watch, prnCount> watches_{};
+  // Bin by bin, all satellites side by side: the bins that the jumps of
+  // every satellite fall into share few cache lines. 32 bits count 136
+  // years of one satellite's jumps at 1 Hz.
+  std::array<std::array<std::uint32_t, prnCount>, jumpBinCount> bins_{};
+  std::array<Held, prnCount> held_{};
   std::array<SlipCandidate, noiseWarmUpJumps + 1> decided_{};
   std::size_t decidedCount_ = 0;
 };
-
-// The median of a jump histogram with `total` entries, interpolated within
-// its bin; 0 for an empty one.
-double medianJump(std::span<const std::int64_t, jumpBinCount> bins, std::int64_t total);
 
 }  // namespace kapolex

@@ -6,16 +6,16 @@ StepHistogram::StepHistogram(std::size_t capacity) : capacity_(capacity) {
   entries_.reserve(capacity);
 }
 
-std::size_t StepHistogram::addOther(std::int64_t step, std::int64_t from) {
+std::size_t StepHistogram::addOther(std::int64_t step, std::int64_t from, std::int64_t count) {
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     if (entries_[i].step == step) {
-      ++entries_[i].count;
+      entries_[i].count += count;
       last_ = i;
       return i;
     }
   }
   if (entries_.size() == capacity_) return full;
-  entries_.push_back({step, 1, from, 0});
+  entries_.push_back({step, count, from, 0});
   last_ = entries_.size() - 1;
   return last_;
 }

@@ -30,15 +30,16 @@ class StepHistogram {
   // counting never allocates.
   explicit StepHistogram(std::size_t capacity);
 
-  // Counts a step that followed the epoch at instant `from`; returns its
-  // entry's index, or `full` for a new step that found no room. Inline: a
-  // satellite's step is nearly always the one it took last time.
-  std::size_t add(std::int64_t step, std::int64_t from) {
+  // Counts `count` steps of this size, the first of which followed the
+  // epoch at instant `from`; returns the entry's index, or `full` for a new
+  // step that found no room. Inline: a step is nearly always the one that
+  // came last time.
+  std::size_t add(std::int64_t step, std::int64_t from, std::int64_t count = 1) {
     if (last_ < entries_.size() && entries_[last_].step == step) {
-      ++entries_[last_].count;
+      entries_[last_].count += count;
       return last_;
     }
-    return addOther(step, from);
+    return addOther(step, from, count);
   }
 
   // Counts a suspected slip against an entry.
@@ -51,7 +52,7 @@ class StepHistogram {
   std::int64_t mode() const;
 
  private:
-  std::size_t addOther(std::int64_t step, std::int64_t from);
+  std::size_t addOther(std::int64_t step, std::int64_t from, std::int64_t count);
 
   std::vector<StepEntry> entries_;
   std::size_t capacity_;

@@ -1,7 +1,6 @@
 #include "qc/timeline.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 
 namespace kapolex {
@@ -17,10 +16,6 @@ std::int64_t floorDivide(std::int64_t a, std::int64_t b) {
 }
 
 }  // namespace
-
-std::int64_t receiveTimeNanos(double receiveTime) {
-  return std::llround(receiveTime * 1e9);
-}
 
 TimeStep classifyTimeStep(double previousReceiveTime, double receiveTime) {
   if (receiveTime > previousReceiveTime) return TimeStep::forward;

@@ -22,7 +22,7 @@ void mergeInto(PlotCell& into, const PlotCell& from) {
   into.epochs += from.epochs;
   into.lossOfLock += from.lossOfLock;
   into.slips += from.slips;
-  into.carrierToNoiseSum += from.carrierToNoiseSum;
+  into.signalQuarters += from.signalQuarters;
 }
 
 // Merges bins [i * factor, (i + 1) * factor) into bin i, in place, for the
@@ -82,6 +82,18 @@ void TrackingBins::addSlip(std::int64_t t, std::size_t p) {
   if (t < 0) return;
   const auto index = static_cast<std::size_t>(t / width_);
   if (index < plotBinLimit) ++cells_[index * prnCount + p].slips;
+}
+
+CellTotals TrackingBins::totals(std::size_t p) const {
+  CellTotals sum;
+  const auto add = [&sum](const PlotCell& cell) {
+    sum.epochs += cell.epochs;
+    sum.lossOfLock += cell.lossOfLock;
+    sum.signalQuarters += cell.signalQuarters;
+  };
+  for (std::size_t b = 0; b < used_; ++b) add(cells_[b * prnCount + p]);
+  add(discardedRow_[p]);
+  return sum;
 }
 
 TrackingPlotData TrackingBins::finish(const TimelineAnchor& origin, std::int64_t interval,

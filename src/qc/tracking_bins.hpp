@@ -19,12 +19,25 @@ constexpr std::size_t plotBinLimit = 1024;
 // The width of the first bins; it doubles as the log grows.
 constexpr std::int64_t plotFirstBinWidth = nanosPerSecond;
 
-// One satellite in one time bin.
+// One satellite in one time bin, in 16 bytes: every channel adds to one.
+// The C/N0 of a record is its signal byte, a count of quarter dB-Hz; 32 bits
+// hold the sum of 16 million records, far more than a bin of any log gets.
 struct PlotCell {
   std::uint32_t epochs = 0;
   std::uint32_t lossOfLock = 0;
   std::uint32_t slips = 0;
-  double carrierToNoiseSum = 0.0;  // dB-Hz; quarter dB-Hz values add up exactly
+  std::uint32_t signalQuarters = 0;  // C/N0 sum, quarter dB-Hz
+
+  double meanCarrierToNoise() const {
+    return 0.25 * static_cast<double>(signalQuarters) / static_cast<double>(epochs);
+  }
+};
+
+// A satellite's cells added up over the whole log.
+struct CellTotals {
+  std::int64_t epochs = 0;
+  std::int64_t lossOfLock = 0;
+  std::int64_t signalQuarters = 0;
 };
 
 // The receiver in one time bin.
@@ -66,6 +79,9 @@ class TrackingBins {
     if (step > bin.longestStep) bin.longestStep = step;
     return row_;
   }
+
+  // The satellite's cells added up, those of epochs that were not drawn too.
+  CellTotals totals(std::size_t p) const;
 
   // Counts a suspected slip of the satellite with index p at instant t.
   void addSlip(std::int64_t t, std::size_t p);

@@ -116,7 +116,7 @@ std::string textElement(double x, double y, const std::string& text,
 }
 
 std::size_t colourClass(const PlotCell& cell) {
-  const double mean = cell.carrierToNoiseSum / static_cast<double>(cell.epochs);
+  const double mean = cell.meanCarrierToNoise();
   if (mean < plotCarrierToNoiseLow) return 0;
   if (mean >= plotCarrierToNoiseHigh) return colourCount - 1;
   return 1 + static_cast<std::size_t>((mean - plotCarrierToNoiseLow) / plotCarrierToNoiseStep);
