@@ -62,28 +62,43 @@ void QualityCheck::addEpoch(const MeasurementEpoch& epoch, bool written) {
 }
 
 // Counts the step to the epoch at t and returns it, or 0 for a repeated or
-// backward time, which makes no step.
-std::int64_t QualityCheck::addLogStep(double receiveTime, std::int64_t t) {
-  const TimeStep kind = classifyTimeStep(last_.secondsOfWeek, receiveTime);
+// backward time, which makes no step. Inline: nearly every epoch is later
+// than the last in the same week, by the step that is already the mode.
+inline std::int64_t QualityCheck::addLogStep(double receiveTime, std::int64_t t) {
   const std::int64_t step = t - lastAt_;
+  if (receiveTime > last_.secondsOfWeek && step > 0) {
+    const std::size_t entry = logSteps_.add(step, lastAt_);
+    if (entry != modeEntry_) noteLogStep(entry, step);
+    return step;
+  }
+  return addOtherLogStep(receiveTime, step);
+}
+
+// A repeated or backward time, a week rollover, or a later time that the
+// timeline's week limit makes no step.
+std::int64_t QualityCheck::addOtherLogStep(double receiveTime, std::int64_t step) {
+  const TimeStep kind = classifyTimeStep(last_.secondsOfWeek, receiveTime);
   if (kind == TimeStep::repeated) {
     ++repeated_;
     return 0;
   }
-  // A timeline past its week limit can make even a forward time no step.
   if (kind == TimeStep::backward || step <= 0) {
     ++backward_;
     return 0;
   }
   if (kind == TimeStep::weekRollover) ++rollovers_;
-  const std::size_t entry = logSteps_.add(step, lastAt_);
+  noteLogStep(logSteps_.add(step, lastAt_), step);
+  return step;
+}
+
+// A step counted in an entry other than the mode's, or in none.
+void QualityCheck::noteLogStep(std::size_t entry, std::int64_t step) {
   if (entry == StepHistogram::full) {
     addUnlistedGap(step);
   } else if (modeEntry_ == StepHistogram::full ||
              moreCommon(logSteps_.entry(entry), logSteps_.entry(modeEntry_))) {
     modeEntry_ = entry;
   }
-  return step;
 }
 
 void QualityCheck::addUnlistedGap(std::int64_t step) {
@@ -156,9 +171,7 @@ std::size_t QualityCheck::endRun(std::size_t p) {
   Track& s = tracks_[p];
   const std::size_t entry = satelliteSteps_[p].add(s.runStep, 0, s.runCount);
   if (entry == StepHistogram::full) {
-    TrackNotes& notes = notes_[p];
-    notes.unlistedSteps += s.runCount;
-    if (endsArc(s.runStep, runningInterval())) notes.unlistedArcEnds += s.runCount;
+    if (endsArc(s.runStep, runningInterval())) notes_[p].unlistedArcEnds += s.runCount;
   }
   s.runCount = 0;
   return entry;
@@ -235,7 +248,6 @@ LogFigures QualityCheck::logFigures(const MessageCounts& counts, std::int64_t in
   f.unusableTimes = unusable_;
   f.epochsWritten = written_;
   f.unlistedSteps = unlisted_.steps;
-  for (const TrackNotes& n : notes_) f.unlistedSteps += n.unlistedSteps;
   f.channelRecords = channels_;
   f.meanSatellites =
       epochs_ > 0 ? static_cast<double>(channels_) / static_cast<double>(epochs_) : 0.0;

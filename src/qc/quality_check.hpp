@@ -22,7 +22,11 @@
 
 namespace kapolex {
 
-// Distinct steps kept for the log and for each satellite.
+// Distinct steps kept for the log and for each satellite. A sound log has a
+// handful of steps of its own; a satellite has one more for every time it
+// comes back after setting, so that in logs of months it runs out of room,
+// and its further steps are classified against the interval as it stands
+// (which is the final one in any log whose interval does not change).
 constexpr std::size_t logStepLimit = 256;
 constexpr std::size_t satelliteStepLimit = 128;
 
@@ -70,7 +74,6 @@ class QualityCheck {
     bool seen = false;
     std::int64_t firstAt = 0;
     // Steps past the histogram's limit, classified when they came.
-    std::int64_t unlistedSteps = 0;
     std::int64_t unlistedArcEnds = 0;
     std::int64_t unlistedSlips = 0;
   };
@@ -90,6 +93,8 @@ class QualityCheck {
   };
 
   std::int64_t addLogStep(double receiveTime, std::int64_t t);
+  std::int64_t addOtherLogStep(double receiveTime, std::int64_t step);
+  void noteLogStep(std::size_t entry, std::int64_t step);
   void addUnlistedGap(std::int64_t step);
   void addChannel(const ChannelMeasurement& channel, std::int64_t t, PlotCell* row, bool sampled);
   bool addNewStep(std::size_t p, std::int64_t step, std::int64_t t);

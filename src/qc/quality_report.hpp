@@ -40,8 +40,9 @@ struct LogFigures {
   std::int64_t weekRollovers = 0;
   std::int64_t unusableTimes = 0;
   std::int64_t epochsWritten = 0;
-  // Steps that found no room in the histograms and were classified against
-  // the interval as it stood when they came: 0 in any sound log.
+  // Steps between epochs that found no room in the log's histogram and
+  // were classified against the interval as it stood when they came: 0 in
+  // any sound log.
   std::int64_t unlistedSteps = 0;
   std::int64_t channelRecords = 0;
   double meanSatellites = 0.0;         // channel records per epoch

@@ -24,13 +24,6 @@ TimeStep classifyTimeStep(double previousReceiveTime, double receiveTime) {
   return ahead > 0.0 && ahead <= oneDay ? TimeStep::weekRollover : TimeStep::backward;
 }
 
-std::int64_t TimelineAnchor::instant(std::int32_t week, double receiveTime) const {
-  // The converter's week never goes down, so the difference is not negative.
-  const std::int64_t weeks =
-      std::clamp<std::int64_t>(std::int64_t{week} - week_, 0, timelineWeekLimit);
-  return weeks * nanosPerWeek + (receiveTimeNanos(receiveTime) - nanos_);
-}
-
 GpsTime TimelineAnchor::timeOf(std::int64_t instant) const {
   const std::int64_t total = nanos_ + instant;
   const std::int64_t weeks = floorDivide(total, nanosPerWeek);

@@ -5,6 +5,7 @@
 // receive time runs backwards: the check dates every epoch as z.obs does.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "measure/gps_time.hpp"
@@ -46,8 +47,14 @@ class TimelineAnchor {
   TimelineAnchor(std::int32_t week, double receiveTime)
       : week_(week), nanos_(receiveTimeNanos(receiveTime)) {}
 
-  // Nanoseconds from the anchor to an epoch dated by the converter.
-  std::int64_t instant(std::int32_t week, double receiveTime) const;
+  // Nanoseconds from the anchor to an epoch dated by the converter. Inline:
+  // it runs for every epoch.
+  std::int64_t instant(std::int32_t week, double receiveTime) const {
+    // The converter's week never goes down, so the difference is not negative.
+    const std::int64_t weeks =
+        std::min<std::int64_t>(std::int64_t{week} - week_, timelineWeekLimit);
+    return weeks * nanosPerWeek + (receiveTimeNanos(receiveTime) - nanos_);
+  }
   // Week and seconds of week (in [0, 604800)) of a timeline instant.
   GpsTime timeOf(std::int64_t instant) const;
   // Nanoseconds of week of instant 0.

@@ -110,6 +110,11 @@ INSTANTIATE_TEST_SUITE_P(
                                    "--lock-loss", "12", "--outage", "250,100", "--outage", "310,3",
                                    "--mask", "-10"},
                                   1356},
+                      // More distinct lock-loss lengths than a satellite's histogram holds.
+                      FiguresCase{"ManyLockLossesAt10Hz",
+                                  {"-r", "10", "-d", "21600", "--seed", "13", "--lock-loss", "300",
+                                   "--outage", "15000,30"},
+                                  1356},
                       FiguresCase{"ThirdOfASecondWithOtherMessagesAndGarbage",
                                   {"-r",          "3",       "-d",       "900",       "--seed",
                                    "11",          "--other", "1.5",      "--garbage", "0.01",
