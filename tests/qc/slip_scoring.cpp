@@ -18,27 +18,33 @@ constexpr std::int64_t smallBandEnd = 50;
 
 using Key = std::pair<int, std::int64_t>;  // PRN, instant
 
+// Each satellite's records in time order: instant and tracking flags.
 struct Records {
-  std::map<Key, unsigned> flags;
-  std::map<int, std::vector<std::int64_t>> times;  // by PRN, in order
+  std::map<int, std::vector<std::pair<std::int64_t, unsigned>>> byPrn;
   std::int64_t interval = 0;
 
+  // The record of the satellite at `at`, or null.
+  const std::pair<std::int64_t, unsigned>* find(int prn, std::int64_t at) const {
+    const auto found = byPrn.find(prn);
+    if (found == byPrn.end()) return nullptr;
+    const auto& records = found->second;
+    const auto it = std::lower_bound(records.begin(), records.end(), std::make_pair(at, 0U));
+    return it != records.end() && it->first == at ? &*it : nullptr;
+  }
   // The satellite's record before the one at `at`, or -1.
   std::int64_t previous(int prn, std::int64_t at) const {
-    const auto found = times.find(prn);
-    if (found == times.end()) return -1;
-    const auto it = std::lower_bound(found->second.begin(), found->second.end(), at);
-    return it == found->second.begin() ? -1 : *(it - 1);
+    const auto found = byPrn.find(prn);
+    if (found == byPrn.end()) return -1;
+    const auto& records = found->second;
+    const auto it = std::lower_bound(records.begin(), records.end(), std::make_pair(at, 0U));
+    return it == records.begin() ? -1 : (it - 1)->first;
   }
 };
 
 Records recordsOf(const SimulatedLog& truth) {
   if (truth.rows.empty()) throw std::runtime_error("the truth has no rows");
   Records r;
-  for (const TruthRow& row : truth.rows) {
-    r.flags[{row.prn, row.at}] = row.flags;
-    r.times[row.prn].push_back(row.at);
-  }
+  for (const TruthRow& row : truth.rows) r.byPrn[row.prn].emplace_back(row.at, row.flags);
   const std::string interval = truth.lines.find("log")->second.at("interval");
   r.interval = std::llround(std::stod(interval) * 1e9);
   return r;
@@ -83,8 +89,8 @@ SlipScore scoreSlips(const QualityReport& report, const SimulatedLog& truth) {
   };
   for (const auto& [prn, events] : injected) {
     for (const auto& [at, cycles] : events) {
-      const auto flags = records.flags.find({prn, at});
-      if (flags == records.flags.end() || flags->second != 0) continue;
+      const auto* record = records.find(prn, at);
+      if (record == nullptr || record->second != 0) continue;
       const std::int64_t before = records.previous(prn, at);
       if (before < 0 || at - before > 2 * records.interval) continue;
       if (slipsBefore(prn, before, at).size() != 1 || std::llabs(cycles) < smallestScored) continue;

@@ -1,9 +1,11 @@
 #include "zlogsim_truth.hpp"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 #include "support/program_run.hpp"
 
@@ -23,14 +25,35 @@ TruthFields fieldsOf(std::istringstream& words) {
   return fields;
 }
 
+// The cells of a CSV row, without copies.
+std::vector<std::string_view> cellsOf(std::string_view line) {
+  std::vector<std::string_view> cells;
+  for (std::size_t start = 0;;) {
+    const std::size_t comma = line.find(',', start);
+    cells.push_back(line.substr(start, comma - start));
+    if (comma == std::string_view::npos) return cells;
+    start = comma + 1;
+  }
+}
+
+template <class Number>
+Number numberOf(std::string_view cell) {
+  Number value{};
+  const auto [end, ec] = std::from_chars(cell.data(), cell.data() + cell.size(), value);
+  if (ec != std::errc() || end != cell.data() + cell.size()) {
+    throw std::runtime_error("not a number in a truth row: " + std::string(cell));
+  }
+  return value;
+}
+
 // offset,week,receive_time,...,prn (7th),...,flags (12th),...
 TruthRow rowOf(const std::string& line) {
-  std::vector<std::string> cells;
-  std::istringstream in(line);
-  for (std::string cell; std::getline(in, cell, ',');) cells.push_back(cell);
+  const std::vector<std::string_view> cells = cellsOf(line);
   if (cells.size() < 12) throw std::runtime_error("short truth row: " + line);
-  return {truthInstant(cells[1], cells[2]), std::stoi(cells[6]),
-          static_cast<unsigned>(std::stoul(cells[11]))};
+  const auto week = numberOf<std::int64_t>(cells[1]);
+  const auto seconds = numberOf<double>(cells[2]);
+  return {week * nanosPerWeek + std::llround(seconds * 1e9), numberOf<int>(cells[6]),
+          numberOf<unsigned>(cells[11])};
 }
 
 void readTruth(const std::string& text, SimulatedLog& run) {
