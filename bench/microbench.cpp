@@ -174,7 +174,7 @@ void frameLog(benchmark::State& state, const std::vector<std::uint8_t>& bytes,
     LogReader log(bytes, "z.log");
     MeasurementStage measurements({.week = 1356});
     MessageCounts counts;
-    convertMessages(log, measurements, writer, counts);
+    convertMessages(log, {measurements, &writer, nullptr, counts});
     benchmark::DoNotOptimize(counts);
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(messages));

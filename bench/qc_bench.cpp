@@ -15,8 +15,6 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
-#include <limits>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,7 +28,6 @@
 #include "qc/tracking_plot.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/conversion.hpp"
-#include "run/framing.hpp"
 
 namespace {
 
@@ -85,7 +82,7 @@ void convertOnly(const std::string& path) {
   MeasurementStage measurements({.week = week});
   ObservationWriter observations(fileSink(observationPath, 2));
   MessageCounts counts;
-  convertMessages(log, measurements, observations, counts);
+  convertMessages(log, {measurements, &observations, nullptr, counts});
   observations.flush();
 }
 
@@ -97,24 +94,7 @@ void convertAndCheck(const std::string& path, bool check, std::int64_t& channels
   ObservationWriter observations(fileSink(observationPath, 2));
   MessageCounts counts;
   QualityCheck quality;
-  MessageFramer framer(log);
-  MeasurementEpoch epoch;
-  while (const std::optional<MessageHeader> message = framer.next()) {
-    counts.add(message->id);
-    if (!isMeasurementMessage(message->id)) continue;
-    switch (measurements.DO23(log, epoch)) {
-      case MeasurementOutcome::unusable:
-        quality.addUnusable(std::numeric_limits<double>::quiet_NaN());
-        break;
-      case MeasurementOutcome::dropped:
-        if (check) quality.addEpoch(epoch, false);
-        break;
-      case MeasurementOutcome::kept:
-        observations.writeEpoch(epoch);
-        if (check) quality.addEpoch(epoch, true);
-        break;
-    }
-  }
+  convertMessages(log, {measurements, &observations, check ? &quality : nullptr, counts});
   observations.flush();
   const QualityReport report = quality.finish(counts);
   OutputSink out = fileSink("/dev/null", 3);

@@ -24,6 +24,9 @@ enum class Diagnostic : int {
 // Stream numbers, used only in diagnostics.
 constexpr int logUnit = 1;
 constexpr int observationUnit = 2;
+constexpr int qualityTextUnit = 3;
+constexpr int qualityJsonUnit = 4;
+constexpr int trackingPlotUnit = 5;
 constexpr int consoleOutputUnit = -1;
 constexpr int consoleInputUnit = -4;
 constexpr std::string_view consoleInputName = "CONIN$";

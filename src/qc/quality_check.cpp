@@ -36,7 +36,7 @@ QualityCheck::QualityCheck(const QualityCheckSettings& settings) : settings_(set
   listed_.reserve(settings_.slipListLimit);
 }
 
-void QualityCheck::addUnusable(double /*receiveTime*/) {
+void QualityCheck::addUnusable() {
   ++unusable_;
 }
 

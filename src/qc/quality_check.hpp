@@ -41,7 +41,7 @@ class QualityCheck {
 
   // Counts a measurement message whose receive time is negative, not a
   // number or too large: it has no epoch.
-  void addUnusable(double receiveTime);
+  void addUnusable();
 
   // Takes a usable epoch, decoded in full, in log order; written tells
   // whether the observation file keeps it.

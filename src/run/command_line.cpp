@@ -39,9 +39,13 @@ enum OptionCode : int {
   antennaDeltaOption,
   snrOption,
   versionOption,
+  qualityTextOption,
+  qualityJsonOption,
+  trackingPlotOption,
+  noObservationsOption,
 };
 
-constexpr std::array<option, 19> longOptions{{
+constexpr std::array<option, 23> longOptions{{
     {"output", required_argument, nullptr, 'o'},
     {"week", required_argument, nullptr, 'w'},
     {"date", required_argument, nullptr, dateOption},
@@ -57,6 +61,10 @@ constexpr std::array<option, 19> longOptions{{
     {"position", required_argument, nullptr, positionOption},
     {"antenna-delta", required_argument, nullptr, antennaDeltaOption},
     {"snr", no_argument, nullptr, snrOption},
+    {"qc", required_argument, nullptr, qualityTextOption},
+    {"qc-json", required_argument, nullptr, qualityJsonOption},
+    {"plot", required_argument, nullptr, trackingPlotOption},
+    {"no-obs", no_argument, nullptr, noObservationsOption},
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, versionOption},
@@ -204,6 +212,15 @@ class Parser {
       case snrOption:
         result_.options.header.withSnr = true;
         return true;
+      case qualityTextOption:
+        return reportPath(result_.options.qualityTextPath, value, name);
+      case qualityJsonOption:
+        return reportPath(result_.options.qualityJsonPath, value, name);
+      case trackingPlotOption:
+        return reportPath(result_.options.trackingPlotPath, value, name);
+      case noObservationsOption:
+        noObservations_ = true;
+        return true;
       case 'q':
         result_.options.quiet = true;
         return true;
@@ -252,6 +269,12 @@ class Parser {
   bool outputPath(std::string_view value, const std::string& name) {
     if (value.empty()) return fail("option '" + name + "' needs a file name");
     output_ = std::string(value);
+    return true;
+  }
+
+  bool reportPath(std::string& target, std::string_view value, const std::string& name) {
+    if (value.empty()) return fail("option '" + name + "' needs a file name");
+    target = std::string(value);
     return true;
   }
 
@@ -323,7 +346,22 @@ class Parser {
       fail("the log's name is empty");
       return;
     }
-    if (output_) {
+    if (!observationFile(logGiven)) return;
+    if (!oneStandardOutput()) return;
+    if (options.week) return;
+    if (options.logPath == standardStreamName) {
+      fail("a log read from standard input needs '--week' or '--date'");
+    } else if (options.writesStandardOutput()) {
+      fail("an output on standard output needs '--week' or '--date'");
+    }
+  }
+
+  bool observationFile(bool logGiven) {
+    RunOptions& options = result_.options;
+    if (noObservations_) {
+      if (output_) return fail("options '--no-obs' and '--output' exclude each other");
+      options.observationPath.clear();
+    } else if (output_) {
       options.observationPath = *output_;
     } else if (!logGiven) {
       options.observationPath = std::string(observationFileName);
@@ -332,21 +370,44 @@ class Parser {
     } else {
       options.observationPath = observationPathFor(options.logPath);
     }
-    if (options.week) return;
-    if (options.logPath == standardStreamName) {
-      fail("a log read from standard input needs '--week' or '--date'");
-    } else if (options.observationPath == standardStreamName) {
-      fail("an observation file on standard output needs '--week' or '--date'");
+    return true;
+  }
+
+  // At most one output may go to standard output.
+  bool oneStandardOutput() {
+    const RunOptions& options = result_.options;
+    const std::pair<const std::string*, std::string> outputs[] = {
+        {&options.observationPath, "the observation file"},
+        {&options.qualityTextPath, "'--qc'"},
+        {&options.qualityJsonPath, "'--qc-json'"},
+        {&options.trackingPlotPath, "'--plot'"}};
+    const std::string* first = nullptr;
+    for (const auto& [path, name] : outputs) {
+      if (*path != standardStreamName) continue;
+      if (first != nullptr) {
+        return fail(*first + " and " + name + " cannot both go to standard output");
+      }
+      first = &name;
     }
+    return true;
   }
 
   std::vector<char*> argv_;
   CommandLine result_;
   std::optional<std::string> output_;
+  bool noObservations_ = false;
   std::string weekOption_;  // --week or --date, whichever came first
 };
 
 }  // namespace
+
+bool RunOptions::writesStandardOutput() const {
+  for (const std::string* path :
+       {&observationPath, &qualityTextPath, &qualityJsonPath, &trackingPlotPath}) {
+    if (*path == standardStreamName) return true;
+  }
+  return false;
+}
 
 CommandLine parseCommandLine(std::span<const char* const> arguments) {
   return Parser(arguments).parse();
@@ -411,14 +472,18 @@ LOG is the log to read (default z.log); '-' reads it from standard input.
       --position X,Y,Z     APPROX POSITION XYZ in metres
       --antenna-delta H,E,N  ANTENNA: DELTA H/E/N in metres
       --snr                add S1, the signal as C/N0 in dB-Hz
+      --qc FILE            a quality report of the whole log, as text
+      --qc-json FILE       the same figures as JSON
+      --plot FILE          a tracking plot of the whole log, as SVG
+      --no-obs             write no observation file
   -q, --quiet              print no summary
   -h, --help               show this text and exit
       --version            show the version and exit
       --                   end the options
 
 Texts must be printable ASCII; a value that does not fit its header field is
-refused. When the observation file is standard output, the summary goes to
-standard error. Usage errors exit with status 2.
+refused. FILE '-' is standard output, for one output at most; the summary
+then goes to standard error. Usage errors exit with status 2.
 )";
 }
 

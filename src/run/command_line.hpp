@@ -20,11 +20,25 @@ namespace kapolex {
 inline constexpr std::string_view standardStreamName = "-";
 
 struct RunOptions {
-  std::string logPath;               // as given; "-" for standard input
-  std::string observationPath;       // as given or derived; "-" for standard output
+  std::string logPath;  // as given; "-" for standard input
+  // As given or derived; "-" for standard output; empty for none.
+  std::string observationPath;
   std::optional<std::int32_t> week;  // from --week or --date; asked at the console without
   HeaderFields header;               // with the decimation interval and S1
   bool quiet = false;                // no summary
+  // The quality reports: text, JSON and the tracking plot; empty when not
+  // asked for, "-" for standard output.
+  std::string qualityTextPath;
+  std::string qualityJsonPath;
+  std::string trackingPlotPath;
+
+  // Whether any quality report is asked for.
+  bool checksQuality() const {
+    return !qualityTextPath.empty() || !qualityJsonPath.empty() || !trackingPlotPath.empty();
+  }
+  // Whether an output goes to standard output, so that the console's text
+  // must go to standard error.
+  bool writesStandardOutput() const;
 };
 
 struct CommandLine {

@@ -4,6 +4,9 @@
 
 #include "common/measurement.hpp"
 #include "common/message_header.hpp"
+#include "qc/json_report.hpp"
+#include "qc/text_report.hpp"
+#include "qc/tracking_plot.hpp"
 #include "run/fixed_names.hpp"
 #include "run/framing.hpp"
 #include "run/summary.hpp"
@@ -11,30 +14,61 @@
 
 namespace kapolex {
 
-void convertMessages(LogReader& log, MeasurementStage& measurements,
-                     ObservationWriter& observations, MessageCounts& counts) {
+void convertMessages(LogReader& log, const ConversionStages& stages) {
   MessageFramer framer(log);
-  // One epoch for the whole walk: its channels are rewritten by every kept
-  // message, never set up afresh.
+  // One epoch for the whole walk: its channels are rewritten by every
+  // decoded message, never set up afresh.
   MeasurementEpoch epoch;
   while (const std::optional<MessageHeader> message = framer.next()) {
-    counts.add(message->id);
+    stages.counts.add(message->id);
     if (!isMeasurementMessage(message->id)) continue;
-    if (measurements.DO23(log, epoch) == MeasurementOutcome::kept) observations.writeEpoch(epoch);
+    const MeasurementOutcome outcome = stages.measurements.DO23(log, epoch);
+    const bool written = outcome == MeasurementOutcome::kept && stages.observations != nullptr;
+    if (written) stages.observations->writeEpoch(epoch);
+    if (stages.quality == nullptr) continue;
+    if (outcome == MeasurementOutcome::unusable) {
+      stages.quality->addUnusable();
+    } else {
+      stages.quality->addEpoch(epoch, written);
+    }
   }
 }
 
 namespace {
 
+void writeQualityReports(const QualityOutputs& outputs, const QualityReport& report) {
+  if (outputs.text != nullptr) {
+    writeTextReport(*outputs.text, report);
+    outputs.text->flush();
+  }
+  if (outputs.json != nullptr) {
+    writeJsonReport(*outputs.json, report);
+    outputs.json->flush();
+  }
+  if (outputs.plot != nullptr) {
+    writeTrackingPlot(*outputs.plot, report);
+    outputs.plot->flush();
+  }
+}
+
 void convert(RunStreams& streams, const ConversionSettings& settings) {
   const std::int32_t week =
       settings.week ? *settings.week : askWeek(streams.consoleIn, streams.consoleOut);
-  MeasurementStage measurements({.week = week, .decimationSeconds = settings.decimationSeconds});
-  streams.observations.writeHeader(versionText, streams.clock);
+  const bool checksQuality = streams.quality.any();
+  MeasurementStage measurements({.week = week,
+                                 .decimationSeconds = settings.decimationSeconds,
+                                 .decodeDroppedEpochs = checksQuality});
+  if (streams.observations != nullptr) {
+    streams.observations->writeHeader(versionText, streams.clock);
+  }
   MessageCounts counts;
-  convertMessages(streams.log, measurements, streams.observations, counts);
+  std::optional<QualityCheck> quality;
+  if (checksQuality) quality.emplace();
+  convertMessages(streams.log,
+                  {measurements, streams.observations, quality ? &*quality : nullptr, counts});
   // A failed write must be reported before anything that looks like success.
-  streams.observations.flush();
+  if (streams.observations != nullptr) streams.observations->flush();
+  if (quality) writeQualityReports(streams.quality, quality->finish(counts));
   if (settings.summary) writeSummary(streams.consoleOut, counts);
   streams.consoleOut.flush();
 }
@@ -62,7 +96,7 @@ int runConversion(RunStreams& streams, const ConversionSettings& settings) {
     convert(streams, settings);
     return 0;
   } catch (const RunStop& stop) {
-    return reportStop(stop, &streams.observations, streams.consoleOut, streams.errorOut);
+    return reportStop(stop, streams.observations, streams.consoleOut, streams.errorOut);
   }
 }
 

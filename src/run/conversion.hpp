@@ -2,7 +2,8 @@
 // where a stopped run reports its diagnostic and keeps the lines already
 // produced. It wires the stages together: framing yields messages, the
 // measurement stage turns each measurement message into a dated epoch or
-// drops it, and the observation writer writes the kept ones.
+// drops it, the observation writer writes the kept ones, and the quality
+// check, when asked for, sees every one.
 #pragma once
 
 #include <cstdint>
@@ -13,27 +14,47 @@
 #include "common/output_sink.hpp"
 #include "common/run_stop.hpp"
 #include "measure/do23.hpp"
+#include "qc/quality_check.hpp"
 #include "rinex/local_clock.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/console_input.hpp"
 
 namespace kapolex {
 
+// Where the quality reports go; a report without a sink is not written.
+struct QualityOutputs {
+  OutputSink* text = nullptr;
+  OutputSink* json = nullptr;
+  OutputSink* plot = nullptr;
+
+  bool any() const { return text != nullptr || json != nullptr || plot != nullptr; }
+};
+
 // The streams of one run, opened by the caller: real files and the console
 // for the program, memory for tests and fuzzing.
 struct RunStreams {
   LogReader& log;
-  ObservationWriter& observations;
+  ObservationWriter* observations;  // none when no observation file is written
   ConsoleInput& consoleIn;
   OutputSink& consoleOut;
   OutputSink& errorOut;
   const LocalClock& clock;
+  QualityOutputs quality = {};
+};
+
+// The stages a walk over the log feeds; the observation writer and the
+// quality check may be absent.
+struct ConversionStages {
+  MeasurementStage& measurements;
+  ObservationWriter* observations;
+  QualityCheck* quality;
+  MessageCounts& counts;
 };
 
 // Walks the log to its end: counts every message, hands each measurement
-// message to the measurement stage and each kept epoch to the writer.
-void convertMessages(LogReader& log, MeasurementStage& measurements,
-                     ObservationWriter& observations, MessageCounts& counts);
+// message to the measurement stage, each kept epoch to the writer and, when
+// there is a quality check, every message's outcome to it.
+void convertMessages(LogReader& log, const ConversionStages& stages);
 
 // What a run was asked to do beyond the classic conversion.
 struct ConversionSettings {

@@ -20,6 +20,7 @@
 #include "run/console_input.hpp"
 #include "run/conversion.hpp"
 #include "run/fixed_names.hpp"
+#include "run/run_files.hpp"
 
 namespace kapolex {
 
@@ -35,112 +36,6 @@ void reserveStandardDescriptors() {
       if (reserved >= 0 && reserved != fd) ::close(reserved);
     }
   }
-}
-
-// The full path name to which a name resolves in the working directory.
-// Steps "." and empty steps are left out, as they change nothing; ".." is
-// kept, as it leads elsewhere when the step before it is a link.
-std::string fullPathName(std::string_view name) {
-  std::string path;
-  if (!name.starts_with('/')) {
-    char directory[PATH_MAX];
-    if (::getcwd(directory, sizeof directory) == nullptr) return std::string(name);
-    path = directory;
-  }
-  for (std::size_t start = 0; start <= name.size();) {
-    const std::size_t end = std::min(name.find('/', start), name.size());
-    const std::string_view step = name.substr(start, end - start);
-    if (!step.empty() && step != ".") {
-      if (path.empty() || path.back() != '/') path += '/';
-      path += step;
-    }
-    start = end + 1;
-  }
-  return path.empty() ? std::string("/") : path;
-}
-
-// Whether two full path names lead to the same file: the same name, or the
-// same existing file under two names.
-bool sameFile(const std::string& first, const std::string& second) {
-  if (first == second) return true;
-  struct stat a {};
-  struct stat b {};
-  return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 &&
-         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-Diagnostic openFailureDiagnostic(int error) {
-  if (error == ENOENT) return Diagnostic::fileNotFound;
-  if (error == EACCES || error == EPERM || error == EROFS) return Diagnostic::permissionDenied;
-  return Diagnostic::openFailure;
-}
-
-FileDescriptor openLog(const std::string& path) {
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!file) stopRun(openFailureDiagnostic(errno), logUnit, path);
-  struct stat status {};
-  if (::fstat(file.get(), &status) != 0 || S_ISDIR(status.st_mode)) {
-    stopRun(Diagnostic::openFailure, logUnit, path);
-  }
-  return file;
-}
-
-// Opens the observation file without cutting it: an existing file keeps its
-// content until this run's first output reaches it, which cuts a regular
-// file (other files, such as a terminal or a pipe, cannot be cut).
-OutputSink openObservations(const std::string& path) {
-  FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
-  if (!file) stopRun(openFailureDiagnostic(errno), observationUnit, path);
-  struct stat status {};
-  const bool isRegularFile = ::fstat(file.get(), &status) == 0 && S_ISREG(status.st_mode);
-  return OutputSink(std::move(file), observationUnit, path, fileOutputBufferSize, isRegularFile);
-}
-
-// A pipe holds 64 KiB unless asked for more; a log streamed through one is
-// read in far fewer pieces with room for a block.
-void widenPipe(int fd) {
-#ifdef F_SETPIPE_SZ
-  struct stat status {};
-  if (::fstat(fd, &status) == 0 && S_ISFIFO(status.st_mode)) {
-    (void)::fcntl(fd, F_SETPIPE_SZ, static_cast<int>(logBlockSize));
-  }
-#else
-  (void)fd;
-#endif
-}
-
-// The console streams of a run: prompt and summary go to standard output,
-// unless the observation file does.
-struct Console {
-  OutputSink out;
-  OutputSink errors;
-};
-
-Console consoleFor(const RunOptions& options) {
-  const int outFd = options.observationPath == standardStreamName ? STDERR_FILENO : STDOUT_FILENO;
-  return {OutputSink::borrowing(outFd, consoleOutputUnit, std::string(consoleOutputName),
-                                consoleOutputBufferSize),
-          OutputSink::borrowing(STDERR_FILENO, 0, "", consoleOutputBufferSize)};
-}
-
-LogReader openLogReader(const RunOptions& options) {
-  if (options.logPath == standardStreamName) {
-    widenPipe(STDIN_FILENO);
-    return LogReader(FileDescriptor(::dup(STDIN_FILENO)), std::string(consoleInputName));
-  }
-  const std::string path = fullPathName(options.logPath);
-  return LogReader(openLog(path), path);
-}
-
-ObservationWriter openObservationWriter(const RunOptions& options) {
-  if (options.observationPath == standardStreamName) {
-    // Never cut: what the caller put in front of the stream is theirs.
-    return ObservationWriter(
-        OutputSink::borrowing(STDOUT_FILENO, observationUnit, std::string(consoleOutputName),
-                              fileOutputBufferSize),
-        options.header);
-  }
-  return ObservationWriter(openObservations(fullPathName(options.observationPath)), options.header);
 }
 
 // A usage error: one line saying what is wrong, one pointing at the help.
@@ -165,33 +60,28 @@ int printText(const std::string& text) {
              : RunStop(Diagnostic::writeError, consoleOutputUnit, consoleOutputName).exitStatus();
 }
 
-// The files named by the options, unless they are one and the same.
-std::optional<std::string> clashingFiles(const RunOptions& options) {
-  if (options.logPath == standardStreamName || options.observationPath == standardStreamName) {
-    return std::nullopt;
-  }
-  if (!sameFile(fullPathName(options.logPath), fullPathName(options.observationPath))) {
-    return std::nullopt;
-  }
-  return "the observation file '" + options.observationPath +
-         "' is the log itself; name another with '--output'";
-}
-
 int convertFiles(const RunOptions& options) {
   Console console = consoleFor(options);
-  std::optional<LogReader> log;
-  std::optional<ObservationWriter> observations;
+  RunFiles files;
   try {
-    log.emplace(openLogReader(options));
-    observations.emplace(openObservationWriter(options));
+    openRunFiles(options, files);
   } catch (const RunStop& stop) {
     return reportStop(stop, nullptr, console.out, console.errors);
   }
+  ObservationWriter* observations = files.observations ? &*files.observations : nullptr;
   ConsoleInput consoleIn = ConsoleInput::fromDescriptor(STDIN_FILENO);
-  RunStreams streams{*log, *observations, consoleIn, console.out, console.errors, systemClock()};
+  RunStreams streams{*files.log,    observations,          consoleIn, console.out, console.errors,
+                     systemClock(), files.qualityOutputs()};
   const ConversionSettings settings{options.week, options.header.intervalSeconds, !options.quiet};
   int status = runConversion(streams, settings);
-  if (!observations->close() && status == 0) {
+  // Closing is the last chance for a file to report that its data was lost.
+  for (OutputSink* output : {streams.quality.text, streams.quality.json, streams.quality.plot}) {
+    if (output != nullptr && !output->close() && status == 0) {
+      status = reportStop(RunStop(Diagnostic::writeError, output->unit(), output->path()), nullptr,
+                          console.out, console.errors);
+    }
+  }
+  if (observations != nullptr && !observations->close() && status == 0) {
     status = reportStop(RunStop(Diagnostic::writeError, observations->unit(), observations->path()),
                         nullptr, console.out, console.errors);
   }

@@ -2,8 +2,6 @@
 
 #include <fcntl.h>
 
-#include <limits>
-#include <optional>
 #include <stdexcept>
 
 #include "common/log_reader.hpp"
@@ -13,33 +11,17 @@
 #include "qc/json_report.hpp"
 #include "qc/text_report.hpp"
 #include "qc/tracking_plot.hpp"
-#include "run/framing.hpp"
+#include "run/conversion.hpp"
 
 namespace kapolex::testing {
 
 namespace {
 
 QualityReport check(LogReader& log, std::int32_t week, const QualityCheckSettings& settings) {
-  MessageFramer framer(log);
   MeasurementStage measurements({.week = week, .decodeDroppedEpochs = true});
   MessageCounts counts;
   QualityCheck quality(settings);
-  MeasurementEpoch epoch;
-  while (const std::optional<MessageHeader> message = framer.next()) {
-    counts.add(message->id);
-    if (!isMeasurementMessage(message->id)) continue;
-    switch (measurements.DO23(log, epoch)) {
-      case MeasurementOutcome::unusable:
-        quality.addUnusable(std::numeric_limits<double>::quiet_NaN());
-        break;
-      case MeasurementOutcome::dropped:
-        quality.addEpoch(epoch, false);
-        break;
-      case MeasurementOutcome::kept:
-        quality.addEpoch(epoch, true);
-        break;
-    }
-  }
+  convertMessages(log, {measurements, nullptr, &quality, counts});
   return quality.finish(counts);
 }
 

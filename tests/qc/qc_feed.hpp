@@ -1,7 +1,6 @@
 // Feeds a receiver log to the quality check with the real pieces of a run:
-// the log reader, the message framing, the measurement stage decoding every
-// usable epoch in full, and the message counts; the same order of calls a
-// conversion makes.
+// the log reader and the conversion loop, with the measurement stage
+// decoding every usable epoch in full and no observation file.
 #pragma once
 
 #include <cstdint>

@@ -104,13 +104,23 @@ TEST(CommandLineRuns, UsageErrorsSayWhatIsWrongAndTouchNothing) {
        "invalid value 'nan,0,0' for '--position': give three numbers in metres, separated by "
        "commas"},
       {{"-"}, "a log read from standard input needs '--week' or '--date'"},
-      {{"-o", "-"}, "an observation file on standard output needs '--week' or '--date'"},
+      {{"-o", "-"}, "an output on standard output needs '--week' or '--date'"},
+      {{"--no-obs", "--plot", "-"}, "an output on standard output needs '--week' or '--date'"},
+      {{"-w", "1", "--qc"}, "option '--qc' requires a value"},
+      {{"-w", "1", "--no-obs", "-o", "x.obs"},
+       "options '--no-obs' and '--output' exclude each other"},
+      {{"-w", "1", "-", "--qc-json", "-"},
+       "the observation file and '--qc-json' cannot both go to standard output"},
+      {{"-w", "1", "--qc", "-", "--plot", "-"},
+       "'--qc' and '--plot' cannot both go to standard output"},
+      {{"-w", "1", "--qc", "z.log"}, "the quality report 'z.log' is the log too; name another"},
+      {{"-w", "1", "--qc", "q", "--plot", "./q"},
+       "the tracking plot './q' is the quality report too; name another"},
       {{"-o", ""}, "option '--output' needs a file name"},
       {{"z.log", "site.log"}, "more than one log given: 'site.log'"},
-      {{"-w", "1356", "-o", "z.log"},
-       "the observation file 'z.log' is the log itself; name another with '--output'"},
+      {{"-w", "1356", "-o", "z.log"}, "the observation file 'z.log' is the log too; name another"},
       {{"-w", "1356", "-o", ".//./z.log"},
-       "the observation file './/./z.log' is the log itself; name another with '--output'"},
+       "the observation file './/./z.log' is the log too; name another"},
   };
   for (const Case& c : cases) {
     const FolderRun run = runWith(c.arguments, before);
@@ -175,6 +185,32 @@ TEST(CommandLineRuns, WeekOptionsAndStreamsWriteThePlainRunsFile) {
   }
 }
 
+// The quality reports: into files beside the observation file or instead of
+// it, or one of them on standard output with the summary on standard error.
+TEST(CommandLineRuns, QualityReportsGoWhereTheyAreAsked) {
+  const Files logs{{"site.log", sampleLog()}};
+  const FolderRun all = runWith(
+      {"-q", "-w", "1356", "--qc", "q.txt", "--qc-json", "q.json", "--plot", "p.svg", "site.log"},
+      logs);
+  ASSERT_EQ(all.result.exitStatus, 0) << all.result.err;
+  EXPECT_EQ(all.result.out + all.result.err, "");
+  ASSERT_EQ(all.files.size(), 5u);
+  const std::string& text = all.files.at("q.txt");
+  EXPECT_NE(text.find("300 present, 300 expected, 60 written"), std::string::npos) << text;
+  EXPECT_NE(all.files.at("q.json").find("\"epochs_written\": 60"), std::string::npos);
+  EXPECT_TRUE(all.files.at("p.svg").starts_with("<?xml")) << all.files.at("p.svg").substr(0, 40);
+
+  const FolderRun alone = runWith({"-w", "1356", "--no-obs", "--qc", "-", "site.log"}, logs);
+  ASSERT_EQ(alone.result.exitStatus, 0) << alone.result.err;
+  EXPECT_EQ(alone.files, logs);
+  EXPECT_NE(alone.result.out.find("300 present, 300 expected, 0 written"), std::string::npos)
+      << alone.result.out;
+  EXPECT_TRUE(alone.result.err.starts_with(" id=")) << alone.result.err;
+  // The same figures whatever else the run writes.
+  EXPECT_EQ(alone.result.out.substr(alone.result.out.find("Satellites")),
+            text.substr(text.find("Satellites")));
+}
+
 TEST(CommandLineRuns, DiagnosticsNameTheFilesInUse) {
   const std::string cut = sampleLog().substr(0, 200);  // ends inside a measurement body
   struct Case {
@@ -201,10 +237,19 @@ TEST(CommandLineRuns, DiagnosticsNameTheFilesInUse) {
        2,
        "/no/such/x.obs"},
       {{"-w", "1356", "-", "-o", "out.obs"}, cut, 24, "end-of-file during read", 1, "CONIN$"},
+      {{"-w", "1356", "cut.log", "--qc", "no/q.txt"},
+       std::nullopt,
+       29,
+       "file not found",
+       3,
+       "/no/q.txt"},
+      {{"-w", "1356", "cut.log", "--plot", "."}, std::nullopt, 30, "open failure", 5, "."},
   };
   for (const Case& c : cases) {
     const FolderRun run = runWith(c.arguments, {{"cut.log", cut}}, c.standardInput);
-    const std::string file = c.file.starts_with('/') ? run.folder + c.file : c.file;
+    const std::string file = c.file == "."             ? run.folder
+                             : c.file.starts_with('/') ? run.folder + c.file
+                                                       : c.file;
     EXPECT_EQ(run.result.err, testing::diagnosticLine(c.number, c.text, c.unit, file));
     EXPECT_EQ(run.result.exitStatus, c.number);
   }

@@ -60,7 +60,7 @@ MemoryRun convertInMemory(std::span<const std::uint8_t> log, std::string_view an
   OutputSink console(run.console, -1, "CONOUT$", 256);
   OutputSink errors(run.errors, 0, "", 256);
   ConsoleInput input = ConsoleInput::fromText(answer);
-  RunStreams streams{*reader, observations, input, console, errors, pinnedClock()};
+  RunStreams streams{*reader, &observations, input, console, errors, pinnedClock()};
   run.status = runConversion(streams);
   return run;
 }
