@@ -18,6 +18,8 @@
 #   plain   as an operator runs it: z.log to z.obs, the week at the prompt
 #   stdin   kapolex -w 1356 - -o - < z.log > z.obs
 #   pipe    cat z.log | kapolex -w 1356 - -o - > z.obs
+#   qc      kapolex -w 1356 --qc qc.txt --plot plot.svg: the conversion with
+#           the quality check and its plot (their bytes are not in the floor)
 #
 # Usage: bench/run_bench.sh [--build DIR] [--size SIZE] [--kept-size SIZE]
 #                           [--runs N] [--mode cached|disk|both]
@@ -28,8 +30,8 @@
 #   --kept-size SIZE  size of the 0.2 Hz log (default 1G)
 #   --runs N          runs of each measurement (default 5)
 #   --mode MODE       cached, disk or both (default both)
-#   --ways LIST       comma-separated ways to run kapolex: plain, stdin, pipe
-#                     (default plain)
+#   --ways LIST       comma-separated ways to run kapolex: plain, stdin, pipe,
+#                     qc (default plain)
 #   --work DIR        scratch folder (default: a new one under /tmp, removed
 #                     at the end unless --keep); needs about the size of the
 #                     larger log plus twice its z.obs (8 GB with the defaults)
@@ -56,7 +58,7 @@ while [ $# -gt 0 ]; do
     --ways) ways=$2; shift 2 ;;
     --work) work=$2; shift 2 ;;
     --keep) keep=true; shift ;;
-    -h|--help) sed -n '2,38p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,40p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "run_bench.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -69,8 +71,8 @@ esac
 IFS=',' read -r -a wayList <<< "$ways"
 for way in "${wayList[@]}"; do
   case $way in
-    plain|stdin|pipe) ;;
-    *) echo "run_bench.sh: --ways lists plain, stdin or pipe" >&2; exit 2 ;;
+    plain|stdin|pipe|qc) ;;
+    *) echo "run_bench.sh: --ways lists plain, stdin, pipe or qc" >&2; exit 2 ;;
   esac
 done
 case $build in /*) ;; *) build=$repo/$build ;; esac
@@ -102,6 +104,7 @@ runKapolex() {
     plain) /usr/bin/time -v -o time.txt "$kapolex" < week.txt > console.txt ;;
     stdin) /usr/bin/time -v -o time.txt "$kapolex" -w 1356 - -o - < z.log > z.obs 2> console.txt ;;
     pipe) cat z.log | /usr/bin/time -v -o time.txt "$kapolex" -w 1356 - -o - > z.obs 2> console.txt ;;
+    qc) /usr/bin/time -v -o time.txt "$kapolex" -w 1356 --qc qc.txt --plot plot.svg > console.txt ;;
   esac
 }
 
