@@ -29,20 +29,28 @@ std::string_view diagnosticText(Diagnostic diagnostic) {
   return "unexpected failure";
 }
 
+// The diagnostic's line: "kapolex: severe (N): TEXT, unit U, file NAME".
+std::string diagnosticLine(Diagnostic diagnostic, int unit, std::string_view file) {
+  std::string line(severityTag);
+  line += " (";
+  line += std::to_string(static_cast<int>(diagnostic));
+  line += "): ";
+  line += diagnosticText(diagnostic);
+  line += ", unit ";
+  line += std::to_string(unit);
+  line += ", file ";
+  line += file;
+  return line;
+}
+
 }  // namespace
 
 RunStop::RunStop(Diagnostic diagnostic, int unit, std::string_view file)
-    : kind_(Kind::diagnostic), diagnostic_(diagnostic), unit_(unit), file_(file) {
-  line_ = severityTag;
-  line_ += " (";
-  line_ += std::to_string(static_cast<int>(diagnostic));
-  line_ += "): ";
-  line_ += diagnosticText(diagnostic);
-  line_ += ", unit ";
-  line_ += std::to_string(unit);
-  line_ += ", file ";
-  line_ += file_;
-}
+    : kind_(Kind::diagnostic),
+      diagnostic_(diagnostic),
+      unit_(unit),
+      file_(file),
+      line_(diagnosticLine(diagnostic, unit, file)) {}
 
 RunStop RunStop::prnOutOfRange() {
   RunStop stop;
