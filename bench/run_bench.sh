@@ -13,7 +13,8 @@
 #           written bytes are forced to the disk before the clock stops
 #           (kapolex, then sync -d z.obs; dd with conv=fdatasync).
 # Reports medians of the runs: log MB/s (10^6 bytes per second), the ratio
-# kapolex / floor, peak resident memory (GNU time), and the machine's load.
+# kapolex / floor, the ratio to the first way listed, peak resident memory
+# (GNU time), and the machine's load.
 # kapolex can be run in several ways, each timed against its own floor:
 #   plain   as an operator runs it: z.log to z.obs, the week at the prompt
 #   stdin   kapolex -w 1356 - -o - < z.log > z.obs
@@ -136,61 +137,71 @@ for entry in "${cases[@]}"; do
   logBytes=$(stat -c %s "$dir/z.log")
 
   for how in "${modes[@]}"; do
-  for way in "${wayList[@]}"; do
-    walls=() floors=() reads=() rss=()
-    obsBytes=0
+    declare -A walls=() floors=() reads=() rss=() obsBytes=() messages=() epochs=()
     [ "$how" = cached ] && cat "$dir/z.log" > /dev/null
+    # The ways take turns within each run, so that none of them meets the
+    # page cache's write-back of the others' output more than they do.
     for ((run = 1; run <= runs; run++)); do
-      rm -f "$dir/z.obs" "$dir/floor.out"
-      [ "$how" = disk ] && evict "$dir/z.log"
-      start=$EPOCHREALTIME
-      if ! (cd "$dir" && runKapolex "$way"); then
-        echo "run_bench.sh: kapolex failed on $name:" >&2
-        cat "$dir/time.txt" >&2
-        status=1
-        continue
-      fi
-      [ "$how" = disk ] && sync -d "$dir/z.obs"
-      end=$EPOCHREALTIME
-      walls+=("$(elapsed "$start" "$end")")
-      rss+=("$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$dir/time.txt")")
-      obsBytes=$(stat -c %s "$dir/z.obs")
+      for way in "${wayList[@]}"; do
+        rm -f "$dir/z.obs" "$dir/floor.out"
+        [ "$how" = disk ] && evict "$dir/z.log"
+        start=$EPOCHREALTIME
+        if ! (cd "$dir" && runKapolex "$way"); then
+          echo "run_bench.sh: kapolex failed on $name, $way:" >&2
+          cat "$dir/time.txt" >&2
+          status=1
+          continue
+        fi
+        [ "$how" = disk ] && sync -d "$dir/z.obs"
+        end=$EPOCHREALTIME
+        walls[$way]+=" $(elapsed "$start" "$end")"
+        rss[$way]+=" $(awk -F': ' '/Maximum resident set size/ { print $2 }' "$dir/time.txt")"
+        obsBytes[$way]=$(stat -c %s "$dir/z.obs")
+        # What the output holds: epoch lines (epoch flag 0 in columns 27-29)
+        # against the measurement messages that the summary counted.
+        messages[$way]=$(awk '/id= *23 / { print $NF }' "$dir/console.txt")
+        epochs[$way]=$(awk 'NR > 17 && substr($0, 27, 3) == "  0"' "$dir/z.obs" | wc -l)
 
-      [ "$how" = disk ] && evict "$dir/z.log"
-      durable=()
-      [ "$how" = disk ] && durable=(conv=fdatasync)
-      start=$EPOCHREALTIME
-      cat "$dir/z.log" > /dev/null
-      middle=$EPOCHREALTIME
-      dd if=/dev/zero of="$dir/floor.out" bs=1M count="$obsBytes" iflag=count_bytes \
-        "${durable[@]}" status=none
-      end=$EPOCHREALTIME
-      floors+=("$(elapsed "$start" "$end")")
-      reads+=("$(elapsed "$start" "$middle")")
+        [ "$how" = disk ] && evict "$dir/z.log"
+        durable=()
+        [ "$how" = disk ] && durable=(conv=fdatasync)
+        start=$EPOCHREALTIME
+        cat "$dir/z.log" > /dev/null
+        middle=$EPOCHREALTIME
+        dd if=/dev/zero of="$dir/floor.out" bs=1M count="${obsBytes[$way]}" iflag=count_bytes \
+          "${durable[@]}" status=none
+        end=$EPOCHREALTIME
+        floors[$way]+=" $(elapsed "$start" "$end")"
+        reads[$way]+=" $(elapsed "$start" "$middle")"
+      done
     done
-    [ ${#walls[@]} -gt 0 ] || continue
 
-    # What the output holds: epoch lines (epoch flag 0 in columns 27-29)
-    # against the measurement messages that the summary counted.
-    messages=$(awk '/id= *23 / { print $NF }' "$dir/console.txt")
-    epochs=$(awk 'NR > 17 && substr($0, 27, 3) == "  0"' "$dir/z.obs" | wc -l)
-    wall=$(median "${walls[@]}")
-    floor=$(median "${floors[@]}")
-    peak=$(median "${rss[@]}")
-    results+=("$(awk -v n="$name" -v h="$how" -v way="$way" -v lb="$logBytes" -v ob="$obsBytes" -v w="$wall" \
-        -v f="$floor" -v r="$peak" -v m="${messages:-0}" -v e="$epochs" 'BEGIN {
-      printf "%-15s %-6s %-5s %8.1f %8.1f %8d/%-8d %9.3f %8.3f %8.1f %6.2f %8.1f",
-        n, h, way, lb / 1e6, ob / 1e6, e, m, w, f, lb / 1e6 / w, w / f, r / 1024 }')")
-    echo "$name, $how, $way: kapolex ${walls[*]} s; floor ${floors[*]} s, of which reading" \
-      "${reads[*]} s"
-  done
+    firstWall=
+    for way in "${wayList[@]}"; do
+      [ -n "${walls[$way]:-}" ] || continue
+      # shellcheck disable=SC2086
+      wall=$(median ${walls[$way]})
+      # shellcheck disable=SC2086
+      floor=$(median ${floors[$way]})
+      # shellcheck disable=SC2086
+      peak=$(median ${rss[$way]})
+      [ -n "$firstWall" ] || firstWall=$wall
+      results+=("$(awk -v n="$name" -v h="$how" -v way="$way" -v lb="$logBytes" \
+          -v ob="${obsBytes[$way]}" -v w="$wall" -v f="$floor" -v r="$peak" \
+          -v m="${messages[$way]:-0}" -v e="${epochs[$way]}" -v first="$firstWall" 'BEGIN {
+        printf "%-15s %-6s %-5s %8.1f %8.1f %8d/%-8d %9.3f %8.3f %8.1f %6.2f %6.2f %8.1f",
+          n, h, way, lb / 1e6, ob / 1e6, e, m, w, f, lb / 1e6 / w, w / f, w / first, r / 1024 }')")
+      echo "$name, $how, $way: kapolex${walls[$way]} s; floor${floors[$way]} s, of which" \
+        "reading${reads[$way]} s"
+    done
+    unset walls floors reads rss obsBytes messages epochs
   done
   rm -f "$dir/z.obs" "$dir/floor.out" "$dir/z.log"
 done
 
 echo
-printf '%-15s %-6s %-5s %8s %8s %17s %9s %8s %8s %6s %8s\n' case floor way "log MB" "obs MB" \
-  "epochs/messages" "kapolex s" "floor s" "log MB/s" ratio "RSS MiB"
+printf '%-15s %-6s %-5s %8s %8s %17s %9s %8s %8s %6s %6s %8s\n' case floor way "log MB" \
+  "obs MB" "epochs/messages" "kapolex s" "floor s" "log MB/s" ratio "vs 1st" "RSS MiB"
 printf '%s\n' "${results[@]}"
 echo
 echo "load average $(loadAverage) at the end"
