@@ -12,9 +12,10 @@
 #   disk    the log is dropped from the page cache before every run, and the
 #           written bytes are forced to the disk before the clock stops
 #           (kapolex, then sync -d z.obs; dd with conv=fdatasync).
-# Reports medians of the runs: log MB/s (10^6 bytes per second), the ratio
-# kapolex / floor, the ratio to the first way listed, peak resident memory
-# (GNU time), and the machine's load.
+# Reports medians of the runs: kapolex's wall-clock time and its processor
+# time (user and system, GNU time), log MB/s (10^6 bytes per second), the
+# ratio kapolex / floor, the ratio to the first way listed, peak resident
+# memory (GNU time), and the machine's load.
 # kapolex can be run in several ways, each timed against its own floor:
 #   plain   as an operator runs it: z.log to z.obs, the week at the prompt
 #   stdin   kapolex -w 1356 - -o - < z.log > z.obs
@@ -137,7 +138,7 @@ for entry in "${cases[@]}"; do
   logBytes=$(stat -c %s "$dir/z.log")
 
   for how in "${modes[@]}"; do
-    declare -A walls=() floors=() reads=() rss=() obsBytes=() messages=() epochs=()
+    declare -A walls=() floors=() reads=() rss=() cpu=() obsBytes=() messages=() epochs=()
     [ "$how" = cached ] && cat "$dir/z.log" > /dev/null
     # The ways take turns within each run, so that none of them meets the
     # page cache's write-back of the others' output more than they do.
@@ -156,6 +157,8 @@ for entry in "${cases[@]}"; do
         end=$EPOCHREALTIME
         walls[$way]+=" $(elapsed "$start" "$end")"
         rss[$way]+=" $(awk -F': ' '/Maximum resident set size/ { print $2 }' "$dir/time.txt")"
+        cpu[$way]+=" $(awk -F': ' '/User time/ { u = $2 } /System time/ { s = $2 }
+          END { printf "%.2f", u + s }' "$dir/time.txt")"
         obsBytes[$way]=$(stat -c %s "$dir/z.obs")
         # What the output holds: epoch lines (epoch flag 0 in columns 27-29)
         # against the measurement messages that the summary counted.
@@ -185,23 +188,27 @@ for entry in "${cases[@]}"; do
       floor=$(median ${floors[$way]})
       # shellcheck disable=SC2086
       peak=$(median ${rss[$way]})
+      # shellcheck disable=SC2086
+      processor=$(median ${cpu[$way]})
       [ -n "$firstWall" ] || firstWall=$wall
       results+=("$(awk -v n="$name" -v h="$how" -v way="$way" -v lb="$logBytes" \
           -v ob="${obsBytes[$way]}" -v w="$wall" -v f="$floor" -v r="$peak" \
-          -v m="${messages[$way]:-0}" -v e="${epochs[$way]}" -v first="$firstWall" 'BEGIN {
-        printf "%-15s %-6s %-5s %8.1f %8.1f %8d/%-8d %9.3f %8.3f %8.1f %6.2f %6.2f %8.1f",
-          n, h, way, lb / 1e6, ob / 1e6, e, m, w, f, lb / 1e6 / w, w / f, w / first, r / 1024 }')")
+          -v m="${messages[$way]:-0}" -v e="${epochs[$way]}" -v first="$firstWall" \
+          -v c="$processor" 'BEGIN {
+        printf "%-15s %-6s %-5s %8.1f %8.1f %8d/%-8d %9.3f %6.2f %8.3f %8.1f %6.2f %6.2f %8.1f",
+          n, h, way, lb / 1e6, ob / 1e6, e, m, w, c, f, lb / 1e6 / w, w / f, w / first,
+          r / 1024 }')")
       echo "$name, $how, $way: kapolex${walls[$way]} s; floor${floors[$way]} s, of which" \
         "reading${reads[$way]} s"
     done
-    unset walls floors reads rss obsBytes messages epochs
+    unset walls floors reads rss cpu obsBytes messages epochs
   done
   rm -f "$dir/z.obs" "$dir/floor.out" "$dir/z.log"
 done
 
 echo
-printf '%-15s %-6s %-5s %8s %8s %17s %9s %8s %8s %6s %6s %8s\n' case floor way "log MB" \
-  "obs MB" "epochs/messages" "kapolex s" "floor s" "log MB/s" ratio "vs 1st" "RSS MiB"
+printf '%-15s %-6s %-5s %8s %8s %17s %9s %6s %8s %8s %6s %6s %8s\n' case floor way "log MB" \
+  "obs MB" "epochs/messages" "kapolex s" "CPU s" "floor s" "log MB/s" ratio "vs 1st" "RSS MiB"
 printf '%s\n' "${results[@]}"
 echo
 echo "load average $(loadAverage) at the end"
