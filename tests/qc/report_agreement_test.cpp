@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "json_value.hpp"
 #include "qc_feed.hpp"
+#include "support/json_value.hpp"
 #include "support/log_builder.hpp"
 #include "zlogsim_truth.hpp"
 

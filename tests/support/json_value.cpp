@@ -1,4 +1,4 @@
-#include "json_value.hpp"
+#include "support/json_value.hpp"
 
 #include <cctype>
 #include <stdexcept>
