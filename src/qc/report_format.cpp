@@ -14,17 +14,23 @@ std::string twoDigits(std::int32_t value) {
   return text.size() < 2 ? joined("0", text) : text;
 }
 
+// Room for any finite double in fixed notation with the decimals the reports
+// ask for: the largest has 309 digits before the point, and the shortest
+// form of the smallest subnormal has 323 zeros after it before its 16
+// digits. A damaged log can hold any of them as a receive time.
+constexpr std::size_t fixedTextCapacity = 400;
+
 }  // namespace
 
 std::string shortestDecimal(double value) {
-  std::array<char, 64> text{};
+  std::array<char, fixedTextCapacity> text{};
   const auto end =
       std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed).ptr;
   return {text.data(), end};
 }
 
 std::string fixedDecimal(double value, int decimals) {
-  std::array<char, 400> text{};
+  std::array<char, fixedTextCapacity> text{};
   const auto end = std::to_chars(text.data(), text.data() + text.size(), value,
                                  std::chars_format::fixed, decimals)
                        .ptr;

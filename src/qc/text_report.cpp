@@ -8,11 +8,14 @@ namespace kapolex {
 
 namespace {
 
-// The text right-aligned (negative width: left-aligned) in a column.
+// The text right-aligned (negative width: left-aligned) in a column. A text
+// that fills its column or runs over it keeps a blank on its open side, so
+// that it never runs into its neighbour: a damaged log's figures can be
+// wider than any column.
 std::string column(const std::string& text, int width) {
   const auto size = static_cast<int>(text.size());
   const int room = (width < 0 ? -width : width) - size;
-  if (room <= 0) return text;
+  if (room <= 0) return width < 0 ? text + " " : " " + text;
   const std::string pad(static_cast<std::size_t>(room), ' ');
   return width < 0 ? text + pad : pad + text;
 }
@@ -55,7 +58,7 @@ void writeLogSection(OutputSink& out, const LogFigures& log) {
 }
 
 std::string satelliteHeading() {
-  return joined(column("PRN", 3), column("epochs", 9), column("span%", 7), column("arcs", 6), "  ",
+  return joined("PRN", column("epochs", 9), column("span%", 7), column("arcs", 6), "  ",
                 column("first", -18), "  ", column("last", -18), column("LLI", 7),
                 column("C/N0 mean", 11), column("min", 7), column("max", 7),
                 column("rollovers", 11), column("slips", 7), column("noise m", 9),

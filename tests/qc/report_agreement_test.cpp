@@ -5,6 +5,8 @@
 // strict JSON.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <limits>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -204,6 +206,19 @@ TEST(QualityReports, TextAndJsonAgreeOnTimeAnomalies) {
     EXPECT_EQ(s.arcs, 3) << s.prn;
     EXPECT_EQ(s.slips, 0) << s.prn;
   }
+}
+
+// A damaged log may hold any usable receive time, down to the smallest
+// subnormal; its seconds still print exactly, in both reports.
+TEST(QualityReports, TextAndJsonAgreeOnExtremeReceiveTimes) {
+  const std::vector<ChannelRecord> channels = {{7, 160, 300000, carrierWord(5000, 0)}};
+  const double times[] = {std::numeric_limits<double>::denorm_min(), 1e-300, 0.25, 2.0};
+  LogBuilder log;
+  for (const double t : times) log.measurement(t, channels);
+  const QualityReport report = checkLog(log.bytes(), 1356);
+  expectReportsAgree(report);
+  const JsonValue json = parseJson(jsonOf(report));
+  EXPECT_EQ(std::strtod(json["log"]["first"]["seconds"].text.c_str(), nullptr), times[0]);
 }
 
 }  // namespace
