@@ -46,8 +46,10 @@ const LocalClock& pinnedClock() {
   return clock;
 }
 
-MemoryRun convertInMemory(std::span<const std::uint8_t> log, std::string_view answer,
-                          std::size_t readerCapacity) {
+namespace {
+
+MemoryRun runInMemory(std::span<const std::uint8_t> log, std::string_view answer,
+                      std::size_t readerCapacity, bool checksQuality) {
   MemoryRun run;
   std::optional<LogReader> reader;
   if (readerCapacity == 0) {
@@ -59,10 +61,25 @@ MemoryRun convertInMemory(std::span<const std::uint8_t> log, std::string_view an
   ObservationWriter observations(OutputSink(run.observations, 2, "/memory/z.obs", 4096));
   OutputSink console(run.console, -1, "CONOUT$", 256);
   OutputSink errors(run.errors, 0, "", 256);
+  OutputSink qualityText(run.qualityText, 3, "/memory/qc.txt", 4096);
+  OutputSink qualityJson(run.qualityJson, 4, "/memory/qc.json", 4096);
+  OutputSink plot(run.plot, 5, "/memory/plot.svg", 4096);
   ConsoleInput input = ConsoleInput::fromText(answer);
   RunStreams streams{*reader, &observations, input, console, errors, pinnedClock()};
+  if (checksQuality) streams.quality = {&qualityText, &qualityJson, &plot};
   run.status = runConversion(streams);
   return run;
+}
+
+}  // namespace
+
+MemoryRun convertInMemory(std::span<const std::uint8_t> log, std::string_view answer,
+                          std::size_t readerCapacity) {
+  return runInMemory(log, answer, readerCapacity, false);
+}
+
+MemoryRun convertInMemoryWithQuality(std::span<const std::uint8_t> log, std::string_view answer) {
+  return runInMemory(log, answer, 0, true);
 }
 
 }  // namespace kapolex::testing

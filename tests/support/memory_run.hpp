@@ -19,6 +19,10 @@ struct MemoryRun {
   std::string observations;
   std::string console;
   std::string errors;
+  // The quality check's reports, when the run was asked for them.
+  std::string qualityText;
+  std::string qualityJson;
+  std::string plot;
 };
 
 // The log's name in a memory run's diagnostics.
@@ -37,5 +41,9 @@ const LocalClock& pinnedClock();
 // piece, so that the reads meet block refills at other offsets.
 MemoryRun convertInMemory(std::span<const std::uint8_t> log, std::string_view answer,
                           std::size_t readerCapacity = 0);
+
+// The same conversion with the quality check's text and JSON reports and its
+// plot.
+MemoryRun convertInMemoryWithQuality(std::span<const std::uint8_t> log, std::string_view answer);
 
 }  // namespace kapolex::testing
