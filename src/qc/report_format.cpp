@@ -9,11 +9,6 @@ namespace kapolex {
 
 namespace {
 
-std::string twoDigits(std::int32_t value) {
-  std::string text = std::to_string(value);
-  return text.size() < 2 ? joined("0", text) : text;
-}
-
 // Room for any finite double in fixed notation with the decimals the reports
 // ask for: the largest has 309 digits before the point, and the shortest
 // form of the smallest subnormal has 323 zeros after it before its 16
@@ -65,11 +60,20 @@ EpochTime calendarOf(const GpsTime& time) {
   return epochTimeOf(time.week, seconds, minuteTestValue(seconds));
 }
 
+std::string twoDigits(std::int32_t value) {
+  std::string text = std::to_string(value);
+  return text.size() < 2 ? joined("0", text) : text;
+}
+
+std::string calendarDateText(const EpochTime& time) {
+  return joined(std::to_string(time.year), "-", twoDigits(time.month), "-", twoDigits(time.day));
+}
+
 std::string calendarText(const EpochTime& time) {
   std::string second = fixedDecimal(time.second, 7);
   if (second.size() < 10) second = joined("0", second);
-  return joined(std::to_string(time.year), "-", twoDigits(time.month), "-", twoDigits(time.day),
-                " ", twoDigits(time.hour), ":", twoDigits(time.minute), ":", second);
+  return joined(calendarDateText(time), " ", twoDigits(time.hour), ":", twoDigits(time.minute), ":",
+                second);
 }
 
 }  // namespace kapolex

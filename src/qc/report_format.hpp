@@ -40,6 +40,12 @@ std::string gpsTimeText(const GpsTime& time);
 // The GPS calendar date and time z.obs would print for a GPS time.
 EpochTime calendarOf(const GpsTime& time);
 
+// A whole number below 100 in two digits: 7 is "07".
+std::string twoDigits(std::int32_t value);
+
+// "YYYY-MM-DD" of a calendar time.
+std::string calendarDateText(const EpochTime& time);
+
 // "YYYY-MM-DD hh:mm:ss.sssssss", seconds to the seven decimals of z.obs.
 std::string calendarText(const EpochTime& time);
 

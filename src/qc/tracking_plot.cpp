@@ -289,10 +289,6 @@ std::int64_t tickSpacing(std::int64_t range) {
   return s;
 }
 
-std::string twoDigits(std::int32_t value) {
-  return joined(value < 10 ? "0" : "", std::to_string(value));
-}
-
 std::string timeAxis(const QualityReport& report, const Layout& l) {
   const TrackingPlotData& plot = report.plot;
   const std::int64_t range = plot.binWidth * static_cast<std::int64_t>(l.bins);
@@ -309,8 +305,7 @@ std::string timeAxis(const QualityReport& report, const Layout& l) {
     ticks += joined("M", px(x), " ", px(l.panelBottom), "v5");
     const GpsTime gps = plot.origin.timeOf(t);
     const EpochTime calendar = calendarOf(gps);
-    const std::string date = joined(std::to_string(calendar.year), "-", twoDigits(calendar.month),
-                                    "-", twoDigits(calendar.day));
+    const std::string date = calendarDateText(calendar);
     std::string clock = joined(twoDigits(calendar.hour), ":", twoDigits(calendar.minute));
     if (spacing < 60 * nanosPerSecond) {
       clock += joined(":", twoDigits(static_cast<int>(calendar.second)));
