@@ -2,6 +2,7 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -375,19 +376,14 @@ class Parser {
 
   // At most one output may go to standard output.
   bool oneStandardOutput() {
-    const RunOptions& options = result_.options;
-    const std::pair<const std::string*, std::string> outputs[] = {
-        {&options.observationPath, "the observation file"},
-        {&options.qualityTextPath, "'--qc'"},
-        {&options.qualityJsonPath, "'--qc-json'"},
-        {&options.trackingPlotPath, "'--plot'"}};
-    const std::string* first = nullptr;
-    for (const auto& [path, name] : outputs) {
-      if (*path != standardStreamName) continue;
-      if (first != nullptr) {
-        return fail(*first + " and " + name + " cannot both go to standard output");
+    std::string_view first;
+    for (const RunOptions::Output& output : result_.options.outputs()) {
+      if (*output.path != standardStreamName) continue;
+      if (!first.empty()) {
+        return fail(std::string(first) + " and " + std::string(output.option) +
+                    " cannot both go to standard output");
       }
-      first = &name;
+      first = output.option;
     }
     return true;
   }
@@ -401,12 +397,17 @@ class Parser {
 
 }  // namespace
 
+std::array<RunOptions::Output, 4> RunOptions::outputs() const {
+  return {{{&observationPath, "the observation file", "the observation file"},
+           {&qualityTextPath, "'--qc'", "the quality report"},
+           {&qualityJsonPath, "'--qc-json'", "the JSON quality report"},
+           {&trackingPlotPath, "'--plot'", "the tracking plot"}}};
+}
+
 bool RunOptions::writesStandardOutput() const {
-  for (const std::string* path :
-       {&observationPath, &qualityTextPath, &qualityJsonPath, &trackingPlotPath}) {
-    if (*path == standardStreamName) return true;
-  }
-  return false;
+  const auto outputList = outputs();
+  return std::any_of(outputList.begin(), outputList.end(),
+                     [](const Output& output) { return *output.path == standardStreamName; });
 }
 
 CommandLine parseCommandLine(std::span<const char* const> arguments) {

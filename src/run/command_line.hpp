@@ -6,10 +6,12 @@
 // error changes nothing on disk.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "rinex/header_fields.hpp"
 
@@ -32,10 +34,15 @@ struct RunOptions {
   std::string qualityJsonPath;
   std::string trackingPlotPath;
 
-  // Whether any quality report is asked for.
-  bool checksQuality() const {
-    return !qualityTextPath.empty() || !qualityJsonPath.empty() || !trackingPlotPath.empty();
-  }
+  // One of the run's outputs: where it goes, and its names in messages.
+  struct Output {
+    const std::string* path;
+    std::string_view option;  // in usage errors: "'--qc'"
+    std::string_view what;    // among the run's files: "the quality report"
+  };
+  // The observation file and the quality reports, in the order they open.
+  std::array<Output, 4> outputs() const;
+
   // Whether an output goes to standard output, so that the console's text
   // must go to standard error.
   bool writesStandardOutput() const;

@@ -83,12 +83,9 @@ OutputSink openOutput(const std::string& name, int unit) {
 }
 
 // The run's files with what they are for, in the order they are opened.
-std::array<std::pair<const std::string*, std::string>, 5> namedFiles(const RunOptions& options) {
-  return {{{&options.logPath, "the log"},
-           {&options.observationPath, "the observation file"},
-           {&options.qualityTextPath, "the quality report"},
-           {&options.qualityJsonPath, "the JSON quality report"},
-           {&options.trackingPlotPath, "the tracking plot"}}};
+std::array<RunOptions::Output, 5> namedFiles(const RunOptions& options) {
+  const std::array<RunOptions::Output, 4> outputs = options.outputs();
+  return {{{&options.logPath, "", "the log"}, outputs[0], outputs[1], outputs[2], outputs[3]}};
 }
 
 }  // namespace
@@ -117,14 +114,14 @@ std::string fullPathName(std::string_view name) {
 std::optional<std::string> clashingFiles(const RunOptions& options) {
   const auto files = namedFiles(options);
   for (std::size_t later = 1; later < files.size(); ++later) {
-    const std::string& name = *files[later].first;
+    const std::string& name = *files[later].path;
     if (name.empty() || name == standardStreamName) continue;
     for (std::size_t earlier = 0; earlier < later; ++earlier) {
-      const std::string& other = *files[earlier].first;
+      const std::string& other = *files[earlier].path;
       if (other.empty() || other == standardStreamName) continue;
       if (sameFile(fullPathName(name), fullPathName(other))) {
-        return files[later].second + " '" + name + "' is " + files[earlier].second +
-               " too; name another";
+        return std::string(files[later].what) + " '" + name + "' is " +
+               std::string(files[earlier].what) + " too; name another";
       }
     }
   }
