@@ -12,7 +12,6 @@ namespace kapolex::testing {
 
 namespace {
 
-constexpr std::int64_t nanosPerWeek = 604800LL * 1000000000LL;
 constexpr std::int64_t smallestScored = 20;
 constexpr std::int64_t smallBandEnd = 50;
 
@@ -50,10 +49,6 @@ Records recordsOf(const SimulatedLog& truth) {
   return r;
 }
 
-std::int64_t instantOf(const ReportTime& t) {
-  return std::int64_t{t.gps.week} * nanosPerWeek + std::llround(t.gps.secondsOfWeek * 1e9);
-}
-
 }  // namespace
 
 double SlipScore::detectionRate() const {
@@ -75,7 +70,8 @@ SlipScore scoreSlips(const QualityReport& report, const SimulatedLog& truth) {
                                                   std::stoll(f.at("cycles")));
   }
   std::set<Key> suspected;
-  for (const SuspectedSlip& s : report.listedSlips) suspected.insert({s.prn, instantOf(s.at)});
+  for (const SuspectedSlip& s : report.listedSlips)
+    suspected.insert({s.prn, instantOf(s.at.gps.week, s.at.gps.secondsOfWeek)});
   SlipScore score;
   score.satelliteEpochs = static_cast<std::int64_t>(truth.rows.size());
   score.suspected = static_cast<std::int64_t>(suspected.size());

@@ -7,13 +7,12 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "qc/timeline.hpp"
 #include "support/program_run.hpp"
 
 namespace kapolex::testing {
 
 namespace {
-
-constexpr std::int64_t nanosPerWeek = 604800LL * 1000000000LL;
 
 TruthFields fieldsOf(std::istringstream& words) {
   TruthFields fields;
@@ -52,8 +51,7 @@ TruthRow rowOf(const std::string& line) {
   if (cells.size() < 12) throw std::runtime_error("short truth row: " + line);
   const auto week = numberOf<std::int64_t>(cells[1]);
   const auto seconds = numberOf<double>(cells[2]);
-  return {week * nanosPerWeek + std::llround(seconds * 1e9), numberOf<int>(cells[6]),
-          numberOf<unsigned>(cells[11])};
+  return {instantOf(week, seconds), numberOf<int>(cells[6]), numberOf<unsigned>(cells[11])};
 }
 
 void readTruth(const std::string& text, SimulatedLog& run) {
@@ -73,8 +71,12 @@ void readTruth(const std::string& text, SimulatedLog& run) {
 
 }  // namespace
 
+std::int64_t instantOf(std::int64_t week, double seconds) {
+  return week * nanosPerWeek + std::llround(seconds * 1e9);
+}
+
 std::int64_t truthInstant(const std::string& week, const std::string& seconds) {
-  return std::stoll(week) * nanosPerWeek + std::llround(std::stod(seconds) * 1e9);
+  return instantOf(std::stoll(week), std::stod(seconds));
 }
 
 std::int64_t truthInstant(const std::string& weekSlashSeconds) {

@@ -28,6 +28,9 @@ struct SimulatedLog {
 // throws when it fails.
 SimulatedLog simulate(const std::vector<std::string>& arguments);
 
+// GPS week and seconds of week as nanoseconds since week 0.
+std::int64_t instantOf(std::int64_t week, double seconds);
+
 // "W/S" as nanoseconds since week 0.
 std::int64_t truthInstant(const std::string& weekSlashSeconds);
 std::int64_t truthInstant(const std::string& week, const std::string& seconds);
