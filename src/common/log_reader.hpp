@@ -31,8 +31,6 @@ class LogReader {
   LogReader& operator=(LogReader&&) noexcept = default;
 
   const std::string& path() const { return path_; }
-  // The longest read the reader can serve at once.
-  std::size_t blockSize() const { return blockSize_; }
   // How many bytes of the log have been consumed.
   std::uint64_t position() const { return baseOffset_ + static_cast<std::uint64_t>(next_ - base_); }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "common/epoch_time.hpp"
+#include "common/gps_constants.hpp"
 
 namespace kapolex {
 
@@ -17,12 +18,12 @@ constexpr int prnCount = 32;
 constexpr std::int32_t defaultDecimationSeconds = 5;
 
 struct ChannelMeasurement {
-  std::int32_t prn = 0;           // 1 to 32 once the rollover repair accepted it
-  double carrierPhase = 0.0;      // L1 cycles, rollover repaired
-  double pseudorange = 0.0;       // C1 metres
-  std::int32_t lossOfLock = 4;    // 5 when a tracking flag is set
-  std::int32_t signalFlag = 1;    // 1 to 9
-  double carrierToNoise = 0.0;    // C/N0 in dB-Hz, as the signal byte reports it
+  std::int32_t prn = 0;                       // 1 to 32 once the rollover repair accepted it
+  double carrierPhase = 0.0;                  // L1 cycles, rollover repaired
+  double pseudorange = 0.0;                   // C1 metres
+  std::int32_t lossOfLock = lossOfLockClear;  // lossOfLockSet when a tracking flag is set
+  std::int32_t signalFlag = 1;                // 1 to 9
+  double carrierToNoise = 0.0;                // C/N0 in dB-Hz, as the signal byte reports it
   std::int32_t rolloverStep = 0;  // the wrap the rollover repair counted here: -1, 0 or 1
 };
 

@@ -7,10 +7,10 @@
 #include <cstdint>
 
 #include "common/epoch_time.hpp"
+#include "common/gps_constants.hpp"
 
 namespace kapolex {
 
-constexpr double secondsPerDay = 86400.0;
 constexpr double perSecondOfDay = 1.1574074074074073e-05;  // 1/86400
 constexpr double perDayOfYear = 0.0027378507871321013;     // 1/365.25
 constexpr double yearStartOffset = 0.33429158110882956;    // 122.1/365.25

@@ -7,13 +7,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/gps_constants.hpp"
 #include "common/measurement.hpp"
 #include "common/numeric.hpp"
 #include "measure/measurement_body.hpp"
 
 namespace kapolex {
 
-constexpr double speedOfLight = 299792458.0;  // m/s
 // One code-phase count: 1/2048 of a C/A chip, 1 / (1023000 * 2048) s.
 constexpr double codePhaseUnit = 4.773032746823069e-10;
 // The carrier word's phase fraction counts 1/1024 cycle.
@@ -44,7 +44,7 @@ constexpr std::int32_t channelPrn(std::uint8_t prnByte) {
 
 // The loss-of-lock digit: 5 when either tracking flag is set, else 4.
 constexpr std::int32_t lossOfLockDigit(std::uint32_t carrierWord) {
-  return (carrierWord & 3u) != 0 ? 5 : 4;
+  return (carrierWord & 3u) != 0 ? lossOfLockSet : lossOfLockClear;
 }
 
 // The carrier phase in cycles as the receiver counts it, in [0, 1048576).

@@ -40,9 +40,7 @@ void decodeChannels(PhaseRollover& rollover, const BodyHead& head, bool inFull,
 }  // namespace
 
 MeasurementStage::MeasurementStage(const MeasurementSettings& settings)
-    : settings_(settings), weeks_(settings.week) {
-  rollover_.CROINI();
-}
+    : settings_(settings), weeks_(settings.week) {}
 
 MeasurementOutcome MeasurementStage::DO23(LogReader& log, MeasurementEpoch& epoch) {
   const BodyHead head = readBodyHead(takeBodyBytes(log, bodyHeadSize));

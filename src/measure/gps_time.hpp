@@ -8,12 +8,12 @@
 #include <limits>
 
 #include "common/epoch_time.hpp"
+#include "common/gps_constants.hpp"
 #include "common/measurement.hpp"
 #include "common/numeric.hpp"
 
 namespace kapolex {
 
-constexpr double secondsPerWeek = 604800.0;
 // A time a few hundredths of a microsecond short of a whole minute would
 // print as second 60.0000000; it is lifted just past the minute instead.
 constexpr double minuteGuardThreshold = 59.9999999501;

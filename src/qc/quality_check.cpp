@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <cassert>
 
+#include "common/gps_constants.hpp"
 #include "qc/report_format.hpp"
 
 namespace kapolex {
 
 namespace {
-
-constexpr std::int32_t lossOfLockSet = 5;
 
 // Sums and products of counts that only a damaged log could push past 64
 // bits stop at the largest value instead.

@@ -22,8 +22,6 @@
 
 namespace kapolex {
 
-// L1 wavelength, m: c / 1575.42 MHz.
-constexpr double l1Wavelength = 299792458.0 / 1575.42e6;
 // A jump of more than this many standard deviations of the satellite's jump
 // noise is a slip: the chance that Gaussian noise alone goes that far is
 // 6.8e-6 per jump, well inside 1 false slip per 10,000 satellite-epochs even

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "common/gps_constants.hpp"
+
 namespace kapolex {
 
 namespace {
-
-constexpr double oneDay = 86400.0;
 
 // Floor division and the matching non-negative remainder.
 std::int64_t floorDivide(std::int64_t a, std::int64_t b) {
@@ -21,7 +21,7 @@ TimeStep classifyTimeStep(double previousReceiveTime, double receiveTime) {
   if (receiveTime > previousReceiveTime) return TimeStep::forward;
   if (receiveTime == previousReceiveTime) return TimeStep::repeated;
   const double ahead = (secondsPerWeek - previousReceiveTime) + receiveTime;
-  return ahead > 0.0 && ahead <= oneDay ? TimeStep::weekRollover : TimeStep::backward;
+  return ahead > 0.0 && ahead <= secondsPerDay ? TimeStep::weekRollover : TimeStep::backward;
 }
 
 GpsTime TimelineAnchor::timeOf(std::int64_t instant) const {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string_view>
 
+#include "common/ascii.hpp"
 #include "rinex/field_editing.hpp"
 
 namespace kapolex {
@@ -69,8 +70,6 @@ class Parser {
   }
 
  private:
-  static constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
   constexpr bool accept(char c) {
     if (pos_ < text_.size() && text_[pos_] == c) {
       ++pos_;

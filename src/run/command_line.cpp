@@ -11,6 +11,7 @@
 #include <limits>
 #include <vector>
 
+#include "common/ascii.hpp"
 #include "measure/calendar.hpp"
 #include "rinex/header.hpp"
 #include "run/build_version.hpp"
@@ -94,7 +95,7 @@ std::optional<double> decimalNumber(std::string_view text) {
   std::size_t at = 0;
   const auto digits = [&] {
     const std::size_t start = at;
-    while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
+    while (at < text.size() && isDigit(text[at])) ++at;
     return at - start;
   };
   if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;

@@ -1,5 +1,6 @@
 #include "run/week_dialogue.hpp"
 
+#include "common/ascii.hpp"
 #include "common/run_stop.hpp"
 #include "rinex/layouts.hpp"
 #include "rinex/write_record.hpp"
@@ -16,9 +17,6 @@ bool isBlank(char c) {
 }
 bool isSeparator(char c) {
   return c == ',' || c == '/';
-}
-bool isDigit(char c) {
-  return c >= '0' && c <= '9';
 }
 
 void endNumber(WeekLineScan& scan) {
