@@ -131,7 +131,7 @@ satellites of a nominal constellation, one measurement message per epoch.
                           outage week=W sow=S epochs=N
                         for the injected faults in log order (N: epochs
                         drawn dark, or epochs left out), then the figures of
-                        the epochs written (see the README):
+                        the epochs written (see doc/developer-guide.md):
                           log first=W/S last=W/S interval=I epochs=N
                             expected=M gaps=G gap_epochs=E
                             longest_gap_epochs=L longest_gap_start=W/S

@@ -1,5 +1,5 @@
 // The quality check's report for programs: the same figures as the text
-// report in a JSON document whose schema README-section.md describes.
+// report in a JSON document whose schema doc/quality-report.md describes.
 #pragma once
 
 #include "common/output_sink.hpp"

@@ -136,7 +136,7 @@ class SuspectedSlips : public ::testing::TestWithParam<SlipCase> {};
 
 // At least 95 % of the slips of 20 cycles or more are found, and at most 1
 // suspected slip per 10,000 satellite-epochs is false, with a code noise a
-// C/A code receiver shows (see README-section.md for the levels).
+// C/A code receiver shows (see doc/quality-report.md for the levels).
 TEST_P(SuspectedSlips, AreFoundWithFewFalseAlarms) {
   const SimulatedLog run = simulate(GetParam().arguments);
   const QualityReport report = checkLog(run.log, 1356, {.slipListLimit = 1000000});

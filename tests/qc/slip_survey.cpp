@@ -1,5 +1,5 @@
 // Measures the suspected slips against zlogsim's truth over several seeds,
-// epoch rates and code-noise levels, and prints the table README-section.md
+// epoch rates and code-noise levels, and prints the table doc/quality-report.md
 // shows: the detection rate of slips of 20 cycles or more (and of 20 to 49
 // cycles alone) on logs with slips, and the false slips per 10,000
 // satellite-epochs on logs without. Not a test: it takes minutes.
