@@ -64,10 +64,6 @@ std::string usageText();
 // The text of --version.
 std::string versionLines();
 
-// The GPS week that holds a calendar date given as YYYY-MM-DD, or nothing
-// when the text is not such a date or the date lies before 1980-01-06.
-std::optional<std::int32_t> gpsWeekOfDate(std::string_view date);
-
 // The observation file for a log: its path with the last extension of its
 // file name replaced by ".obs" (added when it has none).
 std::string observationPathFor(std::string_view logPath);
