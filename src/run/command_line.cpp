@@ -4,18 +4,15 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
 #include <limits>
 #include <vector>
 
-#include "common/ascii.hpp"
 #include "measure/calendar.hpp"
 #include "rinex/header.hpp"
 #include "run/build_version.hpp"
 #include "run/fixed_names.hpp"
+#include "run/option_values.hpp"
+#include "run/output_names.hpp"
 
 namespace kapolex {
 
@@ -23,7 +20,6 @@ namespace {
 
 constexpr std::int32_t smallestInterval = 1;
 constexpr std::int32_t largestInterval = 3600;
-constexpr std::string_view observationExtension = ".obs";
 
 // Long options without a short form.
 enum OptionCode : int {
@@ -74,64 +70,6 @@ constexpr std::array<option, 23> longOptions{{
 }};
 // The leading colon tells a missing value from an unknown option.
 constexpr const char* shortOptions = ":o:w:qh";
-
-// A whole decimal number, with an optional plus sign, from low to high.
-std::optional<std::int32_t> wholeNumber(std::string_view text, std::int32_t low,
-                                        std::int32_t high) {
-  if (text.starts_with('+')) text.remove_prefix(1);
-  std::int64_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  // A minus sign, a digit beyond 64 bits or anything after the digits is
-  // no whole number of the range.
-  if (text.empty() || text.front() == '-' || error != std::errc() ||
-      end != text.data() + text.size() || value < low || value > high) {
-    return std::nullopt;
-  }
-  return static_cast<std::int32_t>(value);
-}
-
-// A decimal number: digits with an optional sign, point and exponent.
-std::optional<double> decimalNumber(std::string_view text) {
-  std::size_t at = 0;
-  const auto digits = [&] {
-    const std::size_t start = at;
-    while (at < text.size() && isDigit(text[at])) ++at;
-    return at - start;
-  };
-  if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
-  std::size_t mantissaDigits = digits();
-  if (at < text.size() && text[at] == '.') {
-    ++at;
-    mantissaDigits += digits();
-  }
-  if (mantissaDigits == 0) return std::nullopt;
-  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
-    ++at;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
-    if (digits() == 0) return std::nullopt;
-  }
-  if (at != text.size()) return std::nullopt;
-  // strtod rounds correctly; the C locale's point is the program's own,
-  // as it never sets a locale.
-  const std::string copy(text);
-  const double value = std::strtod(copy.c_str(), nullptr);
-  if (!std::isfinite(value)) return std::nullopt;
-  return value;
-}
-
-// Three comma-separated decimal numbers.
-std::optional<Coordinates> threeNumbers(std::string_view text) {
-  Coordinates values{};
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    const std::size_t comma = i + 1 < values.size() ? text.find(',') : text.size();
-    if (comma == std::string_view::npos) return std::nullopt;
-    const std::optional<double> value = decimalNumber(text.substr(0, comma));
-    if (!value) return std::nullopt;
-    values[i] = *value;
-    text.remove_prefix(comma == text.size() ? comma : comma + 1);
-  }
-  return values;
-}
 
 class Parser {
  public:
@@ -413,16 +351,6 @@ bool RunOptions::writesStandardOutput() const {
 
 CommandLine parseCommandLine(std::span<const char* const> arguments) {
   return Parser(arguments).parse();
-}
-
-std::string observationPathFor(std::string_view logPath) {
-  const std::size_t nameStart = logPath.find_last_of('/') + 1;  // npos + 1 is 0
-  const std::size_t dot = logPath.find_last_of('.');
-  // A dot that starts the file name marks a hidden file, not an extension.
-  const bool hasExtension = dot != std::string_view::npos && dot > nameStart;
-  std::string path(hasExtension ? logPath.substr(0, dot) : logPath);
-  path += observationExtension;
-  return path;
 }
 
 std::string usageText() {

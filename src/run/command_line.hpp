@@ -64,8 +64,4 @@ std::string usageText();
 // The text of --version.
 std::string versionLines();
 
-// The observation file for a log: its path with the last extension of its
-// file name replaced by ".obs" (added when it has none).
-std::string observationPathFor(std::string_view logPath);
-
 }  // namespace kapolex

@@ -9,24 +9,6 @@
 namespace kapolex {
 namespace {
 
-TEST(CommandLine, ObservationFileNamesFollowTheLog) {
-  struct Case {
-    const char* log;
-    const char* observations;
-  };
-  const Case cases[] = {
-      {"site.log", "site.obs"},
-      {"site", "site.obs"},
-      {"a.b/site", "a.b/site.obs"},
-      {"dir/site.20061.log", "dir/site.20061.obs"},
-      {".hidden", ".hidden.obs"},
-      {"dir/.hidden", "dir/.hidden.obs"},
-      {"/abs/path/z.LOG", "/abs/path/z.obs"},
-      {"x.obs", "x.obs"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(observationPathFor(c.log), c.observations) << c.log;
-}
-
 CommandLine parsed(const std::vector<const char*>& arguments) {
   return parseCommandLine(arguments);
 }
