@@ -13,6 +13,7 @@
 #include "run/fixed_names.hpp"
 #include "run/option_values.hpp"
 #include "run/output_names.hpp"
+#include "run/run_files.hpp"
 
 namespace kapolex {
 
@@ -287,11 +288,14 @@ class Parser {
       return;
     }
     if (!observationFile(logGiven)) return;
-    if (!oneStandardOutput()) return;
+    if (const std::optional<std::string> clash = standardOutputClash(options)) {
+      fail(*clash);
+      return;
+    }
     if (options.week) return;
     if (options.logPath == standardStreamName) {
       fail("a log read from standard input needs '--week' or '--date'");
-    } else if (options.writesStandardOutput()) {
+    } else if (writesStandardOutput(options)) {
       fail("an output on standard output needs '--week' or '--date'");
     }
   }
@@ -313,20 +317,6 @@ class Parser {
     return true;
   }
 
-  // At most one output may go to standard output.
-  bool oneStandardOutput() {
-    std::string_view first;
-    for (const RunOptions::Output& output : result_.options.outputs()) {
-      if (*output.path != standardStreamName) continue;
-      if (!first.empty()) {
-        return fail(std::string(first) + " and " + std::string(output.option) +
-                    " cannot both go to standard output");
-      }
-      first = output.option;
-    }
-    return true;
-  }
-
   std::vector<char*> argv_;
   CommandLine result_;
   std::optional<std::string> output_;
@@ -335,19 +325,6 @@ class Parser {
 };
 
 }  // namespace
-
-std::array<RunOptions::Output, 4> RunOptions::outputs() const {
-  return {{{&observationPath, "the observation file", "the observation file"},
-           {&qualityTextPath, "'--qc'", "the quality report"},
-           {&qualityJsonPath, "'--qc-json'", "the JSON quality report"},
-           {&trackingPlotPath, "'--plot'", "the tracking plot"}}};
-}
-
-bool RunOptions::writesStandardOutput() const {
-  const auto outputList = outputs();
-  return std::any_of(outputList.begin(), outputList.end(),
-                     [](const Output& output) { return *output.path == standardStreamName; });
-}
 
 CommandLine parseCommandLine(std::span<const char* const> arguments) {
   return Parser(arguments).parse();
