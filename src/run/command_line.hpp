@@ -8,6 +8,8 @@
 
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "run/run_options.hpp"
 
@@ -28,5 +30,9 @@ std::string usageText();
 
 // The text of --version.
 std::string versionLines();
+
+// The long names of the options, without their dashes, in the order --help
+// lists them.
+std::vector<std::string_view> optionNames();
 
 }  // namespace kapolex

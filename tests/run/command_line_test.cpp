@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kapolex {
@@ -43,6 +47,38 @@ TEST(CommandLine, ValuesReachTheirFields) {
   // Help wins, whatever else is wrong or given.
   EXPECT_EQ(parsed({"--version", "-h", "a", "b"}).action, CommandLine::Action::help);
   EXPECT_EQ(parsed({"--", "-h"}).options.logPath, "-h");
+}
+
+// The option an entry of --help starts with: "--output" in
+// "  -o, --output FILE  the observation file"; empty for other lines.
+std::string entryOption(std::string_view line) {
+  const bool withShortForm = line.starts_with("  -") && line.substr(4).starts_with(", ");
+  if (withShortForm || line.starts_with("      ")) line.remove_prefix(6);
+  if (!line.starts_with("--")) return "";
+  return std::string(line.substr(0, line.find(' ')));
+}
+
+// The option lines of --help are generated: each option has one entry, the
+// help of every entry starts in one shared column, and no line is wider
+// than a terminal.
+TEST(CommandLine, HelpHasOneAlignedEntryPerOption) {
+  std::map<std::string, int> entries;
+  std::set<std::size_t> helpColumns;
+  std::istringstream text(usageText());
+  for (std::string line; std::getline(text, line);) {
+    EXPECT_LE(line.size(), 79u) << line;
+    const std::string option = entryOption(line);
+    if (option.empty()) continue;
+    ++entries[option];
+    const std::size_t gap = line.find("  ", line.find(option));
+    ASSERT_NE(gap, std::string::npos) << line;
+    helpColumns.insert(line.find_first_not_of(' ', gap));
+  }
+  for (const std::string_view name : optionNames()) {
+    EXPECT_EQ(entries["--" + std::string(name)], 1) << name;
+  }
+  EXPECT_EQ(entries.size(), optionNames().size() + 1);  // and "--", which ends the options
+  EXPECT_EQ(helpColumns.size(), 1u);
 }
 
 }  // namespace
