@@ -1,11 +1,15 @@
 // Command-line parsing for zlogsim.
 #include "zlogsim/options.hpp"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace zlogsim {
@@ -82,83 +86,310 @@ std::optional<Outage> toOutage(std::string_view text) {
   return Outage{*start, *seconds};
 }
 
-}  // namespace
-
-std::string helpText() {
-  return R"(Usage: zlogsim [options]
-Writes a simulated GPS receiver log: a static receiver tracking up to 12
-satellites of a nominal constellation, one measurement message per epoch.
-
-  -o, --output FILE     log to write (default z.log; '-' for standard output)
-      --week N          GPS week of the first epoch (default 1356)
-      --sow S           receiver clock reading of the first epoch, seconds of
-                        week, 0 <= S < 604800 (default 0)
-      --cross-week-end  start 300 s before the end of the week, so the receive
-                        times wrap to 0 in the next week
-  -d, --duration S      seconds of receiver time to cover (default 3600, or
-                        unlimited when --size is given)
-  -r, --rate HZ         epochs per second, 0.001 to 100 (default 1)
-      --size BYTES      stop before the log exceeds BYTES; suffixes K, M, G;
-                        the log ends with a whole message
-  -s, --seed N          seed of every random choice (default 1)
-      --id N            measurement message ID, 23 or 151 (default 23)
-      --other MEAN      mean number of other messages before each
-                        measurement message (default 0, or 1 with
-                        --other-ids; at most 8 per epoch)
-      --other-ids LIST  comma-separated IDs the other messages are drawn from
-                        (for example 8,19,50; default any ID but 23 and 151)
-      --garbage P       chance per message of 1-32 random bytes in front of it
-      --corrupt P       chance per message of one damaged header byte
-      --truncate        cut the last message short
-      --clock-bias S    receiver clock offset at the start (default 3e-4 s)
-      --clock-drift R   receiver clock drift (default 5e-9 s/s)
-      --mask DEG        elevation mask (default 10)
-      --slips RATE      carrier-phase cycle slips per satellite-hour: each
-                        adds 1 to 1000 cycles (either sign) to the phase from
-                        that epoch on, on settled channels, without a flag
-      --lock-loss RATE  losses of lock per satellite-hour: the satellite
-                        vanishes for 1 or 2 epochs (half of them) or for 10
-                        to 300 s (at least 3 epochs), then is reacquired
-                        with a new ambiguity and the tracking flags set
-      --code-noise M    Gaussian pseudorange noise, standard deviation in m
-      --outage T,S      the receiver writes nothing for the epochs whose time
-                        since the first epoch lies in [T, T + S) seconds;
-                        tracking goes on; may be repeated
-      --truth FILE      write the truth behind the log to FILE: a CSV row per
-                        channel record, then lines that begin with a keyword:
-                          slip prn=P week=W sow=S cycles=K
-                          lockloss prn=P week=W sow=S epochs=N
-                          outage week=W sow=S epochs=N
-                        for the injected faults in log order (N: epochs
-                        drawn dark, or epochs left out), then the figures of
-                        the epochs written (see doc/developer-guide.md):
-                          log first=W/S last=W/S interval=I epochs=N
-                            expected=M gaps=G gap_epochs=E
-                            longest_gap_epochs=L longest_gap_start=W/S
-                          satellite prn=P epochs=N arcs=A first=W/S
-                            last=W/S lol=L rollovers=R slips=K
-                          arc prn=P first=W/S last=W/S epochs=N
-      --truth-rows yes|no  whether the truth file has the CSV rows (default yes)
-      --stats           print message counts and damage to standard error
-  -h, --help            show this text
-)";
-}
-
-ParseResult parseCommandLine(std::span<const char* const> args) {
-  ParseResult result;
-  CommandLine& o = result.options;
+// The command line as it is read, with what is settled only once every
+// option has been seen.
+struct Parsed {
+  CommandLine options;
   std::optional<double> duration;
   bool crossWeekEnd = false;
   bool sowGiven = false;
   bool otherGiven = false;
+};
+
+// An option without a value.
+struct Switch {
+  void (*set)(Parsed&);
+};
+
+// A number from low to high, high itself left out when highExcluded; whole
+// when asked.
+struct Number {
+  double low;
+  double high;
+  void (*set)(Parsed&, double);
+  bool whole = false;
+  bool highExcluded = false;
+};
+
+// Any other value; set refuses one that it cannot take.
+struct Text {
+  bool (*set)(Parsed&, std::string_view);
+};
+
+using Action = std::variant<Switch, Number, Text>;
+
+constexpr char longOnly = '\0';
+
+struct Option {
+  std::string_view name;  // the long name, without its dashes
+  char shortName;         // longOnly for none
+  std::string_view metavar;
+  // Wrapped by helpText(); a line that starts with a space is kept as it is.
+  std::string_view help;
+  Action action;
+};
+
+// Every option, in the order --help lists them.
+constexpr auto optionTable = std::to_array<Option>({
+    {"output", 'o', "FILE", "log to write (default z.log; '-' for standard output)",
+     Text{[](Parsed& p, std::string_view v) {
+       if (v.empty()) return false;
+       p.options.output = v;
+       return true;
+     }}},
+    {"week", longOnly, "N", "GPS week of the first epoch (default 1356)",
+     Number{0, 99999,
+            [](Parsed& p, double v) {
+              p.options.log.simulation.start.week = static_cast<std::int32_t>(v);
+            },
+            true}},
+    {"sow", longOnly, "S",
+     "receiver clock reading of the first epoch, seconds of week, 0 <= S < 604800 (default 0)",
+     Number{0, secondsPerWeek,
+            [](Parsed& p, double v) {
+              p.options.log.simulation.start.seconds = v;
+              p.sowGiven = true;
+            },
+            false, true}},
+    {"cross-week-end", longOnly, "",
+     "start 300 s before the end of the week, so the receive times wrap to 0 in the next week",
+     Switch{[](Parsed& p) { p.crossWeekEnd = true; }}},
+    {"duration", 'd', "S",
+     "seconds of receiver time to cover (default 3600, or unlimited when --size is given)",
+     Number{0, 1e9, [](Parsed& p, double v) { p.duration = v; }}},
+    {"rate", 'r', "HZ", "epochs per second, 0.001 to 100 (default 1)",
+     Number{0.001, 100, [](Parsed& p, double v) { p.options.log.simulation.rateHz = v; }}},
+    {"size", longOnly, "BYTES",
+     "stop before the log exceeds BYTES; suffixes K, M, G; the log ends with a whole message",
+     Text{[](Parsed& p, std::string_view v) {
+       const auto size = toSize(v);
+       if (size) p.options.log.sizeLimit = *size;
+       return size.has_value();
+     }}},
+    {"seed", 's', "N", "seed of every random choice (default 1)",
+     Text{[](Parsed& p, std::string_view v) {
+       const auto seed = toUnsigned(v);
+       if (seed) p.options.log.simulation.seed = *seed;
+       return seed.has_value();
+     }}},
+    {"id", longOnly, "N", "measurement message ID, 23 or 151 (default 23)",
+     Text{[](Parsed& p, std::string_view v) {
+       const auto id = toUnsigned(v);
+       if (!id || (*id != measurementId && *id != measurementIdHigh)) return false;
+       p.options.log.messageId = static_cast<std::uint8_t>(*id);
+       return true;
+     }}},
+    {"other", longOnly, "MEAN",
+     "mean number of other messages before each measurement message (default 0, or 1 with "
+     "--other-ids; at most 8 per epoch)",
+     Number{0, 100,
+            [](Parsed& p, double v) {
+              p.options.log.otherPerEpoch = v;
+              p.otherGiven = true;
+            }}},
+    {"other-ids", longOnly, "LIST",
+     "comma-separated IDs the other messages are drawn from (for example 8,19,50; default any "
+     "ID but 23 and 151)",
+     Text{[](Parsed& p, std::string_view v) {
+       auto ids = toIdList(v);
+       if (ids) p.options.log.otherIds = std::move(*ids);
+       return ids.has_value();
+     }}},
+    {"garbage", longOnly, "P", "chance per message of 1-32 random bytes in front of it",
+     Number{0, 1, [](Parsed& p, double v) { p.options.log.garbageProbability = v; }}},
+    {"corrupt", longOnly, "P", "chance per message of one damaged header byte",
+     Number{0, 1, [](Parsed& p, double v) { p.options.log.corruptProbability = v; }}},
+    {"truncate", longOnly, "", "cut the last message short",
+     Switch{[](Parsed& p) { p.options.log.truncateEnd = true; }}},
+    {"clock-bias", longOnly, "S", "receiver clock offset at the start (default 3e-4 s)",
+     Number{-0.01, 0.01, [](Parsed& p, double v) { p.options.log.simulation.clockBias = v; }}},
+    {"clock-drift", longOnly, "R", "receiver clock drift (default 5e-9 s/s)",
+     Number{-1e-5, 1e-5, [](Parsed& p, double v) { p.options.log.simulation.clockDrift = v; }}},
+    {"mask", longOnly, "DEG", "elevation mask (default 10)",
+     Number{-10, 90,
+            [](Parsed& p, double v) { p.options.log.simulation.elevationMaskDegrees = v; }}},
+    {"slips", longOnly, "RATE",
+     "carrier-phase cycle slips per satellite-hour: each adds 1 to 1000 cycles (either sign) to "
+     "the phase from that epoch on, on settled channels, without a flag",
+     Number{0, 3600,
+            [](Parsed& p, double v) { p.options.log.simulation.impairments.slipsPerHour = v; }}},
+    {"lock-loss", longOnly, "RATE",
+     "losses of lock per satellite-hour: the satellite vanishes for 1 or 2 epochs (half of them) "
+     "or for 10 to 300 s (at least 3 epochs), then is reacquired with a new ambiguity and the "
+     "tracking flags set",
+     Number{0, 3600,
+            [](Parsed& p, double v) { p.options.log.simulation.impairments.lockLossPerHour = v; }}},
+    {"code-noise", longOnly, "M", "Gaussian pseudorange noise, standard deviation in m",
+     Number{0, 1000,
+            [](Parsed& p, double v) { p.options.log.simulation.impairments.codeNoiseSigma = v; }}},
+    {"outage", longOnly, "T,S",
+     "the receiver writes nothing for the epochs whose time since the first epoch lies in "
+     "[T, T + S) seconds; tracking goes on; may be repeated",
+     Text{[](Parsed& p, std::string_view v) {
+       const auto outage = toOutage(v);
+       if (outage) p.options.log.outages.push_back(*outage);
+       return outage.has_value();
+     }}},
+    {"truth", longOnly, "FILE",
+     "write the truth behind the log to FILE: a CSV row per channel record, then lines that "
+     "begin with a keyword:\n"
+     "  slip prn=P week=W sow=S cycles=K\n"
+     "  lockloss prn=P week=W sow=S epochs=N\n"
+     "  outage week=W sow=S epochs=N\n"
+     "for the injected faults in log order (N: epochs drawn dark, or epochs left out), then the "
+     "figures of the epochs written (see doc/developer-guide.md):\n"
+     "  log first=W/S last=W/S interval=I epochs=N\n"
+     "    expected=M gaps=G gap_epochs=E\n"
+     "    longest_gap_epochs=L longest_gap_start=W/S\n"
+     "  satellite prn=P epochs=N arcs=A first=W/S\n"
+     "    last=W/S lol=L rollovers=R slips=K\n"
+     "  arc prn=P first=W/S last=W/S epochs=N",
+     Text{[](Parsed& p, std::string_view v) {
+       if (v.empty()) return false;
+       p.options.truthPath = v;
+       return true;
+     }}},
+    {"truth-rows", longOnly, "yes|no", "whether the truth file has the CSV rows (default yes)",
+     Text{[](Parsed& p, std::string_view v) {
+       if (v != "yes" && v != "no") return false;
+       p.options.truthRows = v == "yes";
+       return true;
+     }}},
+    {"stats", longOnly, "", "print message counts and damage to standard error",
+     Switch{[](Parsed& p) { p.options.stats = true; }}},
+    {"help", 'h', "", "show this text", Switch{[](Parsed& p) { p.options.help = true; }}},
+});
+
+// The option a name as written stands for: "-o" or "--output".
+const Option* optionNamed(std::string_view name) {
+  const auto found = std::ranges::find_if(optionTable, [&](const Option& option) {
+    if (name.starts_with("--")) return name.substr(2) == option.name;
+    return name.size() == 2 && name[0] == '-' && option.shortName != longOnly &&
+           name[1] == option.shortName;
+  });
+  return found != optionTable.end() ? &*found : nullptr;
+}
+
+bool takesValue(const Option& option) {
+  return !std::holds_alternative<Switch>(option.action);
+}
+
+// Carries out an option; false when its value is missing or refused.
+bool apply(const Option& option, Parsed& parsed, std::optional<std::string_view> value) {
+  if (const auto* flag = std::get_if<Switch>(&option.action)) {
+    flag->set(parsed);
+    return true;
+  }
+  if (!value) return false;
+  if (const auto* text = std::get_if<Text>(&option.action)) return text->set(parsed, *value);
+  const Number& number = std::get<Number>(option.action);
+  const std::optional<double> v = toDouble(*value);
+  if (!v || *v < number.low || *v > number.high) return false;
+  if ((number.whole && *v != std::floor(*v)) || (number.highExcluded && *v >= number.high)) {
+    return false;
+  }
+  number.set(parsed, *v);
+  return true;
+}
+
+// What is settled once every option has been seen: the start in the week,
+// the other messages' rate and the number of epochs.
+std::optional<std::string> settle(Parsed& parsed) {
+  LogSettings& log = parsed.options.log;
+  if (parsed.crossWeekEnd) {
+    if (parsed.sowGiven) return "--cross-week-end and --sow exclude each other";
+    log.simulation.start.seconds = secondsPerWeek - weekEndLead;
+  }
+  if (!log.otherIds.empty() && !parsed.otherGiven) log.otherPerEpoch = 1.0;
+  const bool sizeGiven = log.sizeLimit != std::numeric_limits<std::uint64_t>::max();
+  if (parsed.duration || !sizeGiven) {
+    // Epochs at start, start + 1/rate, ... strictly before start + duration;
+    // the small allowance keeps 10 s at 0.1 Hz from becoming 1.0000000001 epochs.
+    const double epochs =
+        std::ceil(parsed.duration.value_or(3600.0) * log.simulation.rateHz - 1e-6);
+    log.epochLimit = static_cast<std::uint64_t>(epochs < 0.0 ? 0.0 : epochs);
+  } else {
+    log.epochLimit = std::numeric_limits<std::uint64_t>::max();
+  }
+  return std::nullopt;
+}
+
+constexpr std::string_view helpHead = R"(Usage: zlogsim [options]
+Writes a simulated GPS receiver log: a static receiver tracking up to 12
+satellites of a nominal constellation, one measurement message per epoch.
+
+)";
+
+constexpr std::size_t helpWidth = 79;
+
+// "  -o, --output FILE": an option as the left column of --help shows it.
+std::string optionColumn(const Option& option) {
+  std::string column = option.shortName != longOnly ? std::string("  -") + option.shortName + ", "
+                                                    : std::string(6, ' ');
+  column += "--";
+  column += option.name;
+  if (!option.metavar.empty()) {
+    column += ' ';
+    column += option.metavar;
+  }
+  return column;
+}
+
+// Appends the words of text from helpColumn on, wrapped to the help width;
+// line holds what the first line starts with.
+void appendWrapped(std::string& out, std::string line, std::string_view text,
+                   std::size_t helpColumn) {
+  line.resize(helpColumn, ' ');
+  bool lineHasWords = false;
+  while (!text.empty()) {
+    const std::string_view word = text.substr(0, text.find(' '));
+    text.remove_prefix(std::min(text.size(), word.size() + 1));
+    if (lineHasWords && line.size() + 1 + word.size() > helpWidth) {
+      out += line + '\n';
+      line.assign(helpColumn, ' ');
+      lineHasWords = false;
+    }
+    if (lineHasWords) line += ' ';
+    line += word;
+    lineHasWords = true;
+  }
+  out += line + '\n';
+}
+
+}  // namespace
+
+std::string helpText() {
+  std::size_t widest = 0;
+  for (const Option& option : optionTable) widest = std::max(widest, optionColumn(option).size());
+  const std::size_t helpColumn = widest + 2;
+  std::string text(helpHead);
+  for (const Option& option : optionTable) {
+    std::string column = optionColumn(option);
+    std::string_view help = option.help;
+    while (!help.empty()) {
+      const std::string_view line = help.substr(0, help.find('\n'));
+      help.remove_prefix(std::min(help.size(), line.size() + 1));
+      if (line.starts_with(' ')) {
+        text += std::string(helpColumn, ' ') + std::string(line) + '\n';
+      } else {
+        appendWrapped(text, std::move(column), line, helpColumn);
+      }
+      column.clear();
+    }
+  }
+  return text;
+}
+
+ParseResult parseCommandLine(std::span<const char* const> args) {
+  ParseResult result;
+  Parsed parsed;
   auto fail = [&result](std::string message) {
     result.ok = false;
     result.error = std::move(message);
     return result;
   };
-
   for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string_view arg = args[i];
+    const std::string_view arg = args[i];
     std::string_view name = arg;
     std::optional<std::string_view> inlineValue;
     if (arg.starts_with("--")) {
@@ -167,138 +398,17 @@ ParseResult parseCommandLine(std::span<const char* const> args) {
         inlineValue = arg.substr(eq + 1);
       }
     }
-    auto value = [&]() -> std::optional<std::string_view> {
-      if (inlineValue) return inlineValue;
-      if (i + 1 < args.size()) return std::string_view(args[++i]);
-      return std::nullopt;
-    };
-    auto number = [&](double low, double high) -> std::optional<double> {
-      const auto text = value();
-      if (!text) return std::nullopt;
-      const auto v = toDouble(*text);
-      if (!v || *v < low || *v > high) return std::nullopt;
-      return v;
-    };
-    const std::string bad = "invalid or missing value for " + std::string(name);
-
-    if (name == "-h" || name == "--help") {
-      o.help = true;
-    } else if (name == "-o" || name == "--output") {
-      const auto v = value();
-      if (!v || v->empty()) return fail(bad);
-      o.output = *v;
-    } else if (name == "--week") {
-      const auto v = number(0, 99999);
-      if (!v || *v != std::floor(*v)) return fail(bad);
-      o.log.simulation.start.week = static_cast<std::int32_t>(*v);
-    } else if (name == "--sow") {
-      const auto v = number(0, secondsPerWeek);
-      if (!v || *v >= secondsPerWeek) return fail(bad);
-      o.log.simulation.start.seconds = *v;
-      sowGiven = true;
-    } else if (name == "--cross-week-end") {
-      crossWeekEnd = true;
-    } else if (name == "-d" || name == "--duration") {
-      duration = number(0, 1e9);
-      if (!duration) return fail(bad);
-    } else if (name == "-r" || name == "--rate") {
-      const auto v = number(0.001, 100);
-      if (!v) return fail(bad);
-      o.log.simulation.rateHz = *v;
-    } else if (name == "--size") {
-      const auto text = value();
-      const auto v = text ? toSize(*text) : std::nullopt;
-      if (!v) return fail(bad);
-      o.log.sizeLimit = *v;
-    } else if (name == "-s" || name == "--seed") {
-      const auto text = value();
-      const auto v = text ? toUnsigned(*text) : std::nullopt;
-      if (!v) return fail(bad);
-      o.log.simulation.seed = *v;
-    } else if (name == "--id") {
-      const auto text = value();
-      const auto v = text ? toUnsigned(*text) : std::nullopt;
-      if (!v || (*v != measurementId && *v != measurementIdHigh)) return fail(bad);
-      o.log.messageId = static_cast<std::uint8_t>(*v);
-    } else if (name == "--other") {
-      const auto v = number(0, 100);
-      if (!v) return fail(bad);
-      o.log.otherPerEpoch = *v;
-      otherGiven = true;
-    } else if (name == "--other-ids") {
-      const auto text = value();
-      auto ids = text ? toIdList(*text) : std::nullopt;
-      if (!ids) return fail(bad);
-      o.log.otherIds = std::move(*ids);
-    } else if (name == "--garbage") {
-      const auto v = number(0, 1);
-      if (!v) return fail(bad);
-      o.log.garbageProbability = *v;
-    } else if (name == "--corrupt") {
-      const auto v = number(0, 1);
-      if (!v) return fail(bad);
-      o.log.corruptProbability = *v;
-    } else if (name == "--truncate") {
-      o.log.truncateEnd = true;
-    } else if (name == "--clock-bias") {
-      const auto v = number(-0.01, 0.01);
-      if (!v) return fail(bad);
-      o.log.simulation.clockBias = *v;
-    } else if (name == "--clock-drift") {
-      const auto v = number(-1e-5, 1e-5);
-      if (!v) return fail(bad);
-      o.log.simulation.clockDrift = *v;
-    } else if (name == "--mask") {
-      const auto v = number(-10, 90);
-      if (!v) return fail(bad);
-      o.log.simulation.elevationMaskDegrees = *v;
-    } else if (name == "--slips") {
-      const auto v = number(0, 3600);
-      if (!v) return fail(bad);
-      o.log.simulation.impairments.slipsPerHour = *v;
-    } else if (name == "--lock-loss") {
-      const auto v = number(0, 3600);
-      if (!v) return fail(bad);
-      o.log.simulation.impairments.lockLossPerHour = *v;
-    } else if (name == "--code-noise") {
-      const auto v = number(0, 1000);
-      if (!v) return fail(bad);
-      o.log.simulation.impairments.codeNoiseSigma = *v;
-    } else if (name == "--outage") {
-      const auto text = value();
-      const auto v = text ? toOutage(*text) : std::nullopt;
-      if (!v) return fail(bad);
-      o.log.outages.push_back(*v);
-    } else if (name == "--truth-rows") {
-      const auto v = value();
-      if (!v || (*v != "yes" && *v != "no")) return fail(bad);
-      o.truthRows = *v == "yes";
-    } else if (name == "--truth") {
-      const auto v = value();
-      if (!v || v->empty()) return fail(bad);
-      o.truthPath = *v;
-    } else if (name == "--stats") {
-      o.stats = true;
-    } else {
-      return fail("unknown option " + std::string(arg));
+    const Option* option = optionNamed(name);
+    if (option == nullptr) return fail("unknown option " + std::string(arg));
+    std::optional<std::string_view> value = inlineValue;
+    if (takesValue(*option) && !value && i + 1 < args.size()) value = args[++i];
+    if (!apply(*option, parsed, value)) {
+      return fail("invalid or missing value for " + std::string(name));
     }
   }
-
-  if (crossWeekEnd) {
-    if (sowGiven) return fail("--cross-week-end and --sow exclude each other");
-    o.log.simulation.start.seconds = secondsPerWeek - weekEndLead;
-  }
-  if (!o.log.otherIds.empty() && !otherGiven) o.log.otherPerEpoch = 1.0;
-  const bool sizeGiven = o.log.sizeLimit != std::numeric_limits<std::uint64_t>::max();
-  if (duration || !sizeGiven) {
-    // Epochs at start, start + 1/rate, ... strictly before start + duration;
-    // the small allowance keeps 10 s at 0.1 Hz from becoming 1.0000000001 epochs.
-    const double epochs = std::ceil(duration.value_or(3600.0) * o.log.simulation.rateHz - 1e-6);
-    o.log.epochLimit = static_cast<std::uint64_t>(epochs < 0.0 ? 0.0 : epochs);
-  } else {
-    o.log.epochLimit = std::numeric_limits<std::uint64_t>::max();
-  }
+  if (std::optional<std::string> error = settle(parsed)) return fail(std::move(*error));
   result.ok = true;
+  result.options = std::move(parsed.options);
   return result;
 }
 

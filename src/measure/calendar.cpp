@@ -88,4 +88,22 @@ EpochTime MJDCIV(std::int32_t mjd, double fraction) {
   return time;
 }
 
+std::optional<std::int32_t> gpsWeekOfDate(std::string_view date) {
+  // YYYY-MM-DD: ten characters, the dashes in their places.
+  if (date.size() != 10 || date[4] != '-' || date[7] != '-') return std::nullopt;
+  const auto field = [&](std::size_t at, std::size_t length) -> std::optional<std::int32_t> {
+    std::int32_t value = 0;
+    for (const char c : date.substr(at, length)) {
+      if (c < '0' || c > '9') return std::nullopt;
+      value = value * 10 + (c - '0');
+    }
+    return value;
+  };
+  const auto year = field(0, 4), month = field(5, 2), day = field(8, 2);
+  if (!year || !month || !day || !isCivilDate(*year, *month, *day)) return std::nullopt;
+  const std::int32_t days = mjdOfDate(*year, *month, *day) - gpsEpochMjd;
+  if (days < 0) return std::nullopt;
+  return days / 7;
+}
+
 }  // namespace kapolex

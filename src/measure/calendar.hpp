@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 #include "common/epoch_time.hpp"
 #include "common/gps_constants.hpp"
@@ -59,5 +61,9 @@ constexpr bool isCivilDate(std::int32_t year, std::int32_t month, std::int32_t d
   const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
   return day <= monthDays[month - 1] + (month == 2 && leap ? 1 : 0);
 }
+
+// The GPS week that holds a calendar date given as YYYY-MM-DD, or nothing
+// when the text is not such a date or the date lies before 1980-01-06.
+std::optional<std::int32_t> gpsWeekOfDate(std::string_view date);
 
 }  // namespace kapolex

@@ -4,18 +4,20 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
+#include <cstdint>
 #include <limits>
-#include <vector>
+#include <optional>
+#include <type_traits>
+#include <variant>
 
-#include "common/ascii.hpp"
 #include "measure/calendar.hpp"
-#include "rinex/header.hpp"
+#include "rinex/header_fields.hpp"
+#include "rinex/header_texts.hpp"
 #include "run/build_version.hpp"
 #include "run/fixed_names.hpp"
+#include "run/option_values.hpp"
+#include "run/output_names.hpp"
+#include "run/run_files.hpp"
 
 namespace kapolex {
 
@@ -23,114 +25,184 @@ namespace {
 
 constexpr std::int32_t smallestInterval = 1;
 constexpr std::int32_t largestInterval = 3600;
-constexpr std::string_view observationExtension = ".obs";
 
-// Long options without a short form.
-enum OptionCode : int {
-  dateOption = 256,
-  intervalOption,
-  markerNameOption,
-  markerNumberOption,
-  observerOption,
-  agencyOption,
-  runByOption,
-  receiverNumberOption,
-  antennaNumberOption,
-  antennaTypeOption,
-  positionOption,
-  antennaDeltaOption,
-  snrOption,
-  versionOption,
-  qualityTextOption,
-  qualityJsonOption,
-  trackingPlotOption,
-  noObservationsOption,
+// A kind of value: how its text is read, and what a usage error says when
+// it cannot be: "invalid NOUN 'TEXT' for 'OPTION': HINT".
+template <typename T>
+struct ValueKind {
+  std::optional<T> (*read)(std::string_view text);
+  std::string_view noun;
+  std::string_view hint;
 };
 
-constexpr std::array<option, 23> longOptions{{
-    {"output", required_argument, nullptr, 'o'},
-    {"week", required_argument, nullptr, 'w'},
-    {"date", required_argument, nullptr, dateOption},
-    {"interval", required_argument, nullptr, intervalOption},
-    {"marker-name", required_argument, nullptr, markerNameOption},
-    {"marker-number", required_argument, nullptr, markerNumberOption},
-    {"observer", required_argument, nullptr, observerOption},
-    {"agency", required_argument, nullptr, agencyOption},
-    {"run-by", required_argument, nullptr, runByOption},
-    {"receiver-number", required_argument, nullptr, receiverNumberOption},
-    {"antenna-number", required_argument, nullptr, antennaNumberOption},
-    {"antenna-type", required_argument, nullptr, antennaTypeOption},
-    {"position", required_argument, nullptr, positionOption},
-    {"antenna-delta", required_argument, nullptr, antennaDeltaOption},
-    {"snr", no_argument, nullptr, snrOption},
-    {"qc", required_argument, nullptr, qualityTextOption},
-    {"qc-json", required_argument, nullptr, qualityJsonOption},
-    {"plot", required_argument, nullptr, trackingPlotOption},
-    {"no-obs", no_argument, nullptr, noObservationsOption},
-    {"quiet", no_argument, nullptr, 'q'},
-    {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, versionOption},
-    {nullptr, 0, nullptr, 0},
-}};
+constexpr ValueKind<std::int32_t> weekNumber{
+    [](std::string_view text) {
+      return wholeNumber(text, 1, std::numeric_limits<std::int32_t>::max());
+    },
+    "week", "give a whole number of at least 1"};
+constexpr ValueKind<std::int32_t> surveyDate{gpsWeekOfDate, "date",
+                                             "give YYYY-MM-DD, from 1980-01-06 on"};
+constexpr ValueKind<std::int32_t> intervalSeconds{
+    [](std::string_view text) { return wholeNumber(text, smallestInterval, largestInterval); },
+    "interval", "give whole seconds from 1 to 3600"};
+constexpr ValueKind<Coordinates> metres{threeNumbers, "value",
+                                        "give three numbers in metres, separated by commas"};
+
+// What an option does. Each kind is carried out by its own Parser::apply.
+struct OutputFile {
+  std::string RunOptions::*path;
+};
+struct NoObservations {};
+struct Week {  // --week and --date, which exclude each other
+  const ValueKind<std::int32_t>* kind;
+};
+struct HeaderNumber {
+  std::int32_t HeaderFields::*member;
+  const ValueKind<std::int32_t>* kind;
+};
+struct HeaderText {
+  std::string HeaderFields::*member;
+  const HeaderTextField* field;
+};
+struct HeaderCoordinates {
+  std::optional<Coordinates> HeaderFields::*member;
+};
+struct HeaderSwitch {
+  bool HeaderFields::*member;
+};
+struct RunSwitch {
+  bool RunOptions::*member;
+};
+struct Request {  // help or the version instead of a run
+  CommandLine::Action action;
+};
+using Effect = std::variant<OutputFile, NoObservations, Week, HeaderNumber, HeaderText,
+                            HeaderCoordinates, HeaderSwitch, RunSwitch, Request>;
+
+constexpr char longOnly = '\0';
+
+// One option, as the scanner, the parser and --help see it.
+struct OptionSpec {
+  std::string_view name;     // the long name, a string literal: getopt_long reads it as one
+  char shortName;            // longOnly for none
+  std::string_view metavar;  // what --help calls the value; empty for an option without one
+  std::string_view help;     // wrapped by usageText()
+  Effect effect;
+};
+
+// Every option, in the order --help lists them.
+constexpr auto optionTable = std::to_array<OptionSpec>({
+    {"output", 'o', "FILE",
+     "the observation file (default: z.obs without LOG, else LOG with its extension replaced by "
+     ".obs; standard output when LOG is '-'); '-' is standard output",
+     OutputFile{&RunOptions::observationPath}},
+    {"week", 'w', "N",
+     "the GPS week of the log's first epoch (a whole number, at least 1); no prompt is shown",
+     Week{&weekNumber}},
+    {"date", longOnly, "YYYY-MM-DD",
+     "the calendar date of the log's first epoch; the week is the GPS week that holds it (from "
+     "1980-01-06 on); excludes --week",
+     Week{&surveyDate}},
+    {"interval", longOnly, "S",
+     "keep epochs whose rounded receive time is a multiple of S whole seconds, 1 to 3600 "
+     "(default 5)",
+     HeaderNumber{&HeaderFields::intervalSeconds, &intervalSeconds}},
+    {"marker-name", longOnly, "TEXT", "MARKER NAME (60 characters at most)",
+     HeaderText{&HeaderFields::markerName, &markerNameField}},
+    {"marker-number", longOnly, "TEXT", "MARKER NUMBER (20)",
+     HeaderText{&HeaderFields::markerNumber, &markerNumberField}},
+    {"observer", longOnly, "TEXT", "OBSERVER (20)",
+     HeaderText{&HeaderFields::observer, &observerField}},
+    {"agency", longOnly, "TEXT", "AGENCY (40)", HeaderText{&HeaderFields::agency, &agencyField}},
+    {"run-by", longOnly, "TEXT", "RUN BY (20)", HeaderText{&HeaderFields::runBy, &runByField}},
+    {"receiver-number", longOnly, "TEXT", "REC # (20)",
+     HeaderText{&HeaderFields::receiverNumber, &receiverNumberField}},
+    {"antenna-number", longOnly, "TEXT", "ANT # (20)",
+     HeaderText{&HeaderFields::antennaNumber, &antennaNumberField}},
+    {"antenna-type", longOnly, "TEXT", "ANT TYPE (20)",
+     HeaderText{&HeaderFields::antennaType, &antennaTypeField}},
+    {"position", longOnly, "X,Y,Z", "APPROX POSITION XYZ in metres",
+     HeaderCoordinates{&HeaderFields::position}},
+    {"antenna-delta", longOnly, "H,E,N", "ANTENNA: DELTA H/E/N in metres",
+     HeaderCoordinates{&HeaderFields::antennaDelta}},
+    {"snr", longOnly, "", "add S1, the signal as C/N0 in dB-Hz",
+     HeaderSwitch{&HeaderFields::withSnr}},
+    {"qc", longOnly, "FILE", "a quality report of the whole log, as text",
+     OutputFile{&RunOptions::qualityTextPath}},
+    {"qc-json", longOnly, "FILE", "the same figures as JSON",
+     OutputFile{&RunOptions::qualityJsonPath}},
+    {"plot", longOnly, "FILE", "a tracking plot of the whole log, as SVG",
+     OutputFile{&RunOptions::trackingPlotPath}},
+    {"no-obs", longOnly, "", "write no observation file", NoObservations{}},
+    {"quiet", 'q', "", "print no summary", RunSwitch{&RunOptions::quiet}},
+    {"help", 'h', "", "show this text and exit", Request{CommandLine::Action::help}},
+    {"version", longOnly, "", "show the version and exit", Request{CommandLine::Action::version}},
+});
+
+// Whether an option of a kind reads a value; those that do not are switches
+// and requests.
+template <typename Kind>
+constexpr bool readsValue =
+    !std::is_same_v<Kind, NoObservations> && !std::is_same_v<Kind, HeaderSwitch> &&
+    !std::is_same_v<Kind, RunSwitch> && !std::is_same_v<Kind, Request>;
+
+constexpr bool takesValue(const OptionSpec& spec) {
+  return std::visit(
+      [](const auto& effect) { return readsValue<std::remove_cvref_t<decltype(effect)>>; },
+      spec.effect);
+}
+
+// --help names the value of every option that takes one, and of no other.
+static_assert(std::ranges::all_of(optionTable, [](const OptionSpec& spec) {
+  return takesValue(spec) != spec.metavar.empty();
+}));
+
+// Each output has an option that names its file, and usage errors name the
+// output by that option.
+constexpr bool outputsHaveTheirOptions() {
+  return std::ranges::all_of(runOutputs, [](const RunOutput& output) {
+    return std::ranges::any_of(optionTable, [&](const OptionSpec& spec) {
+      const auto* file = std::get_if<OutputFile>(&spec.effect);
+      return file != nullptr && file->path == output.path &&
+             (output.option.empty() ||
+              (output.option.starts_with("--") && output.option.substr(2) == spec.name));
+    });
+  });
+}
+static_assert(outputsHaveTheirOptions());
+
+// The scanner reports a long option by its place in the table, offset past
+// every character a short option could be.
+constexpr int firstLongCode = 256;
+
+constexpr auto longOptions = [] {
+  std::array<option, optionTable.size() + 1> list{};  // ends in a zero entry
+  for (std::size_t i = 0; i < optionTable.size(); ++i) {
+    const OptionSpec& spec = optionTable[i];
+    list[i] = {spec.name.data(), takesValue(spec) ? required_argument : no_argument, nullptr,
+               firstLongCode + static_cast<int>(i)};
+  }
+  return list;
+}();
+
 // The leading colon tells a missing value from an unknown option.
-constexpr const char* shortOptions = ":o:w:qh";
-
-// A whole decimal number, with an optional plus sign, from low to high.
-std::optional<std::int32_t> wholeNumber(std::string_view text, std::int32_t low,
-                                        std::int32_t high) {
-  if (text.starts_with('+')) text.remove_prefix(1);
-  std::int64_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  // A minus sign, a digit beyond 64 bits or anything after the digits is
-  // no whole number of the range.
-  if (text.empty() || text.front() == '-' || error != std::errc() ||
-      end != text.data() + text.size() || value < low || value > high) {
-    return std::nullopt;
-  }
-  return static_cast<std::int32_t>(value);
-}
-
-// A decimal number: digits with an optional sign, point and exponent.
-std::optional<double> decimalNumber(std::string_view text) {
+constexpr auto shortOptions = [] {
+  std::array<char, 2 + 2 * optionTable.size()> text{};  // ends in a zero
   std::size_t at = 0;
-  const auto digits = [&] {
-    const std::size_t start = at;
-    while (at < text.size() && isDigit(text[at])) ++at;
-    return at - start;
-  };
-  if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
-  std::size_t mantissaDigits = digits();
-  if (at < text.size() && text[at] == '.') {
-    ++at;
-    mantissaDigits += digits();
+  text[at++] = ':';
+  for (const OptionSpec& spec : optionTable) {
+    if (spec.shortName == longOnly) continue;
+    text[at++] = spec.shortName;
+    if (takesValue(spec)) text[at++] = ':';
   }
-  if (mantissaDigits == 0) return std::nullopt;
-  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
-    ++at;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
-    if (digits() == 0) return std::nullopt;
-  }
-  if (at != text.size()) return std::nullopt;
-  // strtod rounds correctly; the C locale's point is the program's own,
-  // as it never sets a locale.
-  const std::string copy(text);
-  const double value = std::strtod(copy.c_str(), nullptr);
-  if (!std::isfinite(value)) return std::nullopt;
-  return value;
-}
+  return text;
+}();
 
-// Three comma-separated decimal numbers.
-std::optional<Coordinates> threeNumbers(std::string_view text) {
-  Coordinates values{};
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    const std::size_t comma = i + 1 < values.size() ? text.find(',') : text.size();
-    if (comma == std::string_view::npos) return std::nullopt;
-    const std::optional<double> value = decimalNumber(text.substr(0, comma));
-    if (!value) return std::nullopt;
-    values[i] = *value;
-    text.remove_prefix(comma == text.size() ? comma : comma + 1);
-  }
-  return values;
+template <typename T>
+std::string invalidValue(const ValueKind<T>& kind, const std::string& name,
+                         std::string_view value) {
+  return "invalid " + std::string(kind.noun) + " '" + std::string(value) + "' for '" + name +
+         "': " + std::string(kind.hint);
 }
 
 class Parser {
@@ -150,7 +222,8 @@ class Parser {
     const int argc = static_cast<int>(argv_.size() - 1);
     for (;;) {
       int index = -1;
-      const int code = getopt_long(argc, argv_.data(), shortOptions, longOptions.data(), &index);
+      const int code =
+          getopt_long(argc, argv_.data(), shortOptions.data(), longOptions.data(), &index);
       if (code == -1) break;
       if (!handle(code, index)) return result_;
     }
@@ -168,71 +241,22 @@ class Parser {
     return false;
   }
 
-  // The option as the user wrote it, for messages.
-  std::string optionName(int code, int index) const {
-    if (index >= 0) return std::string("--") + longOptions[static_cast<std::size_t>(index)].name;
-    for (const ::option& known : longOptions) {
-      if (known.name != nullptr && known.val == code) return std::string("--") + known.name;
-    }
-    return std::string("-") + static_cast<char>(code);
-  }
-
   bool handle(int code, int index) {
-    const std::string_view value = optarg != nullptr ? optarg : "";
     if (code == '?') return unknownOption();
     if (code == ':') return fail("option '" + lastArgument() + "' requires a value");
-    const std::string name = optionName(code, index);
-    switch (code) {
-      case 'o':
-        return outputPath(value, name);
-      case 'w':
-        return week(name, value, wholeNumber(value, 1, std::numeric_limits<std::int32_t>::max()));
-      case dateOption:
-        return week(name, value, gpsWeekOfDate(value));
-      case intervalOption:
-        return interval(name, value);
-      case markerNameOption:
-        return text(result_.options.header.markerName, markerNameField, name, value);
-      case markerNumberOption:
-        return text(result_.options.header.markerNumber, markerNumberField, name, value);
-      case observerOption:
-        return text(result_.options.header.observer, observerField, name, value);
-      case agencyOption:
-        return text(result_.options.header.agency, agencyField, name, value);
-      case runByOption:
-        return text(result_.options.header.runBy, runByField, name, value);
-      case receiverNumberOption:
-        return text(result_.options.header.receiverNumber, receiverNumberField, name, value);
-      case antennaNumberOption:
-        return text(result_.options.header.antennaNumber, antennaNumberField, name, value);
-      case antennaTypeOption:
-        return text(result_.options.header.antennaType, antennaTypeField, name, value);
-      case positionOption:
-        return coordinates(result_.options.header.position, name, value);
-      case antennaDeltaOption:
-        return coordinates(result_.options.header.antennaDelta, name, value);
-      case snrOption:
-        result_.options.header.withSnr = true;
-        return true;
-      case qualityTextOption:
-        return reportPath(result_.options.qualityTextPath, value, name);
-      case qualityJsonOption:
-        return reportPath(result_.options.qualityJsonPath, value, name);
-      case trackingPlotOption:
-        return reportPath(result_.options.trackingPlotPath, value, name);
-      case noObservationsOption:
-        noObservations_ = true;
-        return true;
-      case 'q':
-        result_.options.quiet = true;
-        return true;
-      case 'h':
-        return action(CommandLine::Action::help);
-      case versionOption:
-        return action(CommandLine::Action::version);
-      default:
-        return unknownOption();
-    }
+    const OptionSpec* spec = optionFor(code, index);
+    if (spec == nullptr) return unknownOption();
+    // Messages name an option by its long name, however it was written.
+    const std::string name = "--" + std::string(spec->name);
+    const std::string_view value = optarg != nullptr ? optarg : "";
+    return std::visit([&](const auto& effect) { return apply(effect, name, value); }, spec->effect);
+  }
+
+  static const OptionSpec* optionFor(int code, int index) {
+    if (index >= 0) return &optionTable[static_cast<std::size_t>(index)];
+    const auto found = std::ranges::find_if(
+        optionTable, [&](const OptionSpec& spec) { return spec.shortName == code; });
+    return found != optionTable.end() ? &*found : nullptr;
   }
 
   std::string lastArgument() const {
@@ -249,90 +273,87 @@ class Parser {
     }
     const std::string name = argument.substr(0, argument.find('='));
     if (name.size() < argument.size()) {
-      for (const ::option& known : longOptions) {
-        if (known.name != nullptr && known.has_arg == no_argument &&
-            std::string_view(known.name).starts_with(std::string_view(name).substr(2))) {
-          return fail("option '--" + std::string(known.name) + "' takes no value");
+      for (const OptionSpec& spec : optionTable) {
+        if (!takesValue(spec) && spec.name.starts_with(std::string_view(name).substr(2))) {
+          return fail("option '--" + std::string(spec.name) + "' takes no value");
         }
       }
     }
     return fail("unknown or ambiguous option '" + name + "'");
   }
 
-  bool action(CommandLine::Action wanted) {
-    // Help wins over the version; both win over running.
-    if (result_.action == CommandLine::Action::run ||
-        (result_.action == CommandLine::Action::version && wanted == CommandLine::Action::help)) {
-      result_.action = wanted;
-    }
-    return true;
-  }
+  HeaderFields& header() { return result_.options.header; }
 
-  bool outputPath(std::string_view value, const std::string& name) {
+  bool apply(const OutputFile& effect, const std::string& name, std::string_view value) {
     if (value.empty()) return fail("option '" + name + "' needs a file name");
-    output_ = std::string(value);
+    result_.options.*effect.path = std::string(value);
     return true;
   }
 
-  bool reportPath(std::string& target, std::string_view value, const std::string& name) {
-    if (value.empty()) return fail("option '" + name + "' needs a file name");
-    target = std::string(value);
+  bool apply(NoObservations /*effect*/, const std::string& /*name*/, std::string_view /*value*/) {
+    noObservations_ = true;
     return true;
   }
 
-  bool week(const std::string& name, std::string_view value, std::optional<std::int32_t> week) {
+  bool apply(const Week& effect, const std::string& name, std::string_view value) {
     if (!weekOption_.empty() && weekOption_ != name) {
       return fail("options '" + weekOption_ + "' and '" + name + "' exclude each other");
     }
     weekOption_ = name;
-    if (!week) {
-      if (name == "--date") {
-        return fail("invalid date '" + std::string(value) +
-                    "' for '--date': give YYYY-MM-DD, from 1980-01-06 on");
-      }
-      return fail("invalid week '" + std::string(value) + "' for '" + name +
-                  "': give a whole number of at least 1");
-    }
+    const std::optional<std::int32_t> week = effect.kind->read(value);
+    if (!week) return fail(invalidValue(*effect.kind, name, value));
     result_.options.week = week;
     return true;
   }
 
-  bool interval(const std::string& name, std::string_view value) {
-    const std::optional<std::int32_t> seconds =
-        wholeNumber(value, smallestInterval, largestInterval);
-    if (!seconds) {
-      return fail("invalid interval '" + std::string(value) + "' for '" + name +
-                  "': give whole seconds from 1 to 3600");
-    }
-    result_.options.header.intervalSeconds = *seconds;
+  bool apply(const HeaderNumber& effect, const std::string& name, std::string_view value) {
+    const std::optional<std::int32_t> number = effect.kind->read(value);
+    if (!number) return fail(invalidValue(*effect.kind, name, value));
+    header().*effect.member = *number;
     return true;
   }
 
-  bool text(std::string& target, const HeaderTextField& field, const std::string& name,
-            std::string_view value) {
-    if (value.size() > field.width) {
-      return fail("'" + name + "' takes at most " + std::to_string(field.width) + " characters; '" +
+  bool apply(const HeaderText& effect, const std::string& name, std::string_view value) {
+    const std::size_t width = effect.field->width;
+    if (value.size() > width) {
+      return fail("'" + name + "' takes at most " + std::to_string(width) + " characters; '" +
                   std::string(value) + "' has " + std::to_string(value.size()));
     }
-    if (!fitsHeaderField(value, field.width)) {
+    if (!fitsHeaderField(value, width)) {
       return fail("'" + name + "' takes printable ASCII characters only");
     }
-    target = std::string(value);
+    header().*effect.member = std::string(value);
     return true;
   }
 
-  bool coordinates(std::optional<Coordinates>& target, const std::string& name,
-                   std::string_view value) {
-    const std::optional<Coordinates> parsed = threeNumbers(value);
-    if (!parsed) {
-      return fail("invalid value '" + std::string(value) + "' for '" + name +
-                  "': give three numbers in metres, separated by commas");
-    }
-    if (!fitsHeaderCoordinates(*parsed)) {
+  bool apply(const HeaderCoordinates& effect, const std::string& name, std::string_view value) {
+    const std::optional<Coordinates> coordinates = metres.read(value);
+    if (!coordinates) return fail(invalidValue(metres, name, value));
+    if (!fitsHeaderCoordinates(*coordinates)) {
       return fail("value '" + std::string(value) + "' for '" + name +
                   "' does not fit the header's columns (F14.4)");
     }
-    target = parsed;
+    header().*effect.member = coordinates;
+    return true;
+  }
+
+  bool apply(const HeaderSwitch& effect, const std::string& /*name*/, std::string_view /*value*/) {
+    header().*effect.member = true;
+    return true;
+  }
+
+  bool apply(const RunSwitch& effect, const std::string& /*name*/, std::string_view /*value*/) {
+    result_.options.*effect.member = true;
+    return true;
+  }
+
+  bool apply(const Request& effect, const std::string& /*name*/, std::string_view /*value*/) {
+    // Help wins over the version; both win over running.
+    if (result_.action == CommandLine::Action::run ||
+        (result_.action == CommandLine::Action::version &&
+         effect.action == CommandLine::Action::help)) {
+      result_.action = effect.action;
+    }
     return true;
   }
 
@@ -349,102 +370,43 @@ class Parser {
       return;
     }
     if (!observationFile(logGiven)) return;
-    if (!oneStandardOutput()) return;
+    if (const std::optional<std::string> clash = standardOutputClash(options)) {
+      fail(*clash);
+      return;
+    }
     if (options.week) return;
     if (options.logPath == standardStreamName) {
       fail("a log read from standard input needs '--week' or '--date'");
-    } else if (options.writesStandardOutput()) {
+    } else if (writesStandardOutput(options)) {
       fail("an output on standard output needs '--week' or '--date'");
     }
   }
 
+  // The observation file as --output gave it, or derived from the log.
   bool observationFile(bool logGiven) {
     RunOptions& options = result_.options;
+    std::string& path = options.observationPath;
     if (noObservations_) {
-      if (output_) return fail("options '--no-obs' and '--output' exclude each other");
-      options.observationPath.clear();
-    } else if (output_) {
-      options.observationPath = *output_;
-    } else if (!logGiven) {
-      options.observationPath = std::string(observationFileName);
-    } else if (options.logPath == standardStreamName) {
-      options.observationPath = std::string(standardStreamName);
-    } else {
-      options.observationPath = observationPathFor(options.logPath);
+      return path.empty() || fail("options '--no-obs' and '--output' exclude each other");
     }
-    return true;
-  }
-
-  // At most one output may go to standard output.
-  bool oneStandardOutput() {
-    std::string_view first;
-    for (const RunOptions::Output& output : result_.options.outputs()) {
-      if (*output.path != standardStreamName) continue;
-      if (!first.empty()) {
-        return fail(std::string(first) + " and " + std::string(output.option) +
-                    " cannot both go to standard output");
-      }
-      first = output.option;
+    if (!path.empty()) return true;
+    if (!logGiven) {
+      path = std::string(observationFileName);
+    } else if (options.logPath == standardStreamName) {
+      path = std::string(standardStreamName);
+    } else {
+      path = observationPathFor(options.logPath);
     }
     return true;
   }
 
   std::vector<char*> argv_;
   CommandLine result_;
-  std::optional<std::string> output_;
   bool noObservations_ = false;
   std::string weekOption_;  // --week or --date, whichever came first
 };
 
-}  // namespace
-
-std::array<RunOptions::Output, 4> RunOptions::outputs() const {
-  return {{{&observationPath, "the observation file", "the observation file"},
-           {&qualityTextPath, "'--qc'", "the quality report"},
-           {&qualityJsonPath, "'--qc-json'", "the JSON quality report"},
-           {&trackingPlotPath, "'--plot'", "the tracking plot"}}};
-}
-
-bool RunOptions::writesStandardOutput() const {
-  const auto outputList = outputs();
-  return std::any_of(outputList.begin(), outputList.end(),
-                     [](const Output& output) { return *output.path == standardStreamName; });
-}
-
-CommandLine parseCommandLine(std::span<const char* const> arguments) {
-  return Parser(arguments).parse();
-}
-
-std::optional<std::int32_t> gpsWeekOfDate(std::string_view date) {
-  // YYYY-MM-DD: ten characters, the dashes in their places.
-  if (date.size() != 10 || date[4] != '-' || date[7] != '-') return std::nullopt;
-  const auto field = [&](std::size_t at, std::size_t length) -> std::optional<std::int32_t> {
-    std::int32_t value = 0;
-    for (const char c : date.substr(at, length)) {
-      if (c < '0' || c > '9') return std::nullopt;
-      value = value * 10 + (c - '0');
-    }
-    return value;
-  };
-  const auto year = field(0, 4), month = field(5, 2), day = field(8, 2);
-  if (!year || !month || !day || !isCivilDate(*year, *month, *day)) return std::nullopt;
-  const std::int32_t days = mjdOfDate(*year, *month, *day) - gpsEpochMjd;
-  if (days < 0) return std::nullopt;
-  return days / 7;
-}
-
-std::string observationPathFor(std::string_view logPath) {
-  const std::size_t nameStart = logPath.find_last_of('/') + 1;  // npos + 1 is 0
-  const std::size_t dot = logPath.find_last_of('.');
-  // A dot that starts the file name marks a hidden file, not an extension.
-  const bool hasExtension = dot != std::string_view::npos && dot > nameStart;
-  std::string path(hasExtension ? logPath.substr(0, dot) : logPath);
-  path += observationExtension;
-  return path;
-}
-
-std::string usageText() {
-  return R"(Usage: kapolex [OPTIONS] [LOG]
+constexpr std::string_view usageHead = R"(Usage: kapolex [OPTIONS] [LOG]
 Converts the raw-measurement log of an L1 GPS receiver into a RINEX 2.10
 observation file: L1 carrier phase and C1 pseudorange, one epoch every
 5 seconds of receive time. Without arguments it reads z.log in the working
@@ -452,46 +414,89 @@ directory, writes z.obs beside it and asks for the GPS week at the console.
 
 LOG is the log to read (default z.log); '-' reads it from standard input.
 
-  -o, --output FILE        the observation file (default: z.obs without LOG,
-                           else LOG with its extension replaced by .obs;
-                           standard output when LOG is '-'); '-' is standard
-                           output
-  -w, --week N             the GPS week of the log's first epoch (a whole
-                           number, at least 1); no prompt is shown
-      --date YYYY-MM-DD    the calendar date of the log's first epoch; the
-                           week is the GPS week that holds it (from
-                           1980-01-06 on); excludes --week
-      --interval S         keep epochs whose rounded receive time is a
-                           multiple of S whole seconds, 1 to 3600 (default 5)
-      --marker-name TEXT   MARKER NAME (60 characters at most)
-      --marker-number TEXT MARKER NUMBER (20)
-      --observer TEXT      OBSERVER (20)
-      --agency TEXT        AGENCY (40)
-      --run-by TEXT        RUN BY (20)
-      --receiver-number TEXT  REC # (20)
-      --antenna-number TEXT   ANT # (20)
-      --antenna-type TEXT     ANT TYPE (20)
-      --position X,Y,Z     APPROX POSITION XYZ in metres
-      --antenna-delta H,E,N  ANTENNA: DELTA H/E/N in metres
-      --snr                add S1, the signal as C/N0 in dB-Hz
-      --qc FILE            a quality report of the whole log, as text
-      --qc-json FILE       the same figures as JSON
-      --plot FILE          a tracking plot of the whole log, as SVG
-      --no-obs             write no observation file
-  -q, --quiet              print no summary
-  -h, --help               show this text and exit
-      --version            show the version and exit
-      --                   end the options
+)";
 
+constexpr std::string_view endOfOptions = "--";
+constexpr std::string_view endOfOptionsHelp = "end the options";
+
+constexpr std::string_view usageFoot = R"(
 Texts must be printable ASCII; a value that does not fit its header field is
 refused. FILE '-' is standard output, for one output at most; the summary
 then goes to standard error. Usage errors exit with status 2.
 )";
+
+constexpr std::size_t usageWidth = 79;
+
+// "  -o, --output FILE": an option as the left column of --help shows it.
+std::string optionColumn(const OptionSpec& spec) {
+  std::string column =
+      spec.shortName != longOnly ? std::string("  -") + spec.shortName + ", " : std::string(6, ' ');
+  column += "--";
+  column += spec.name;
+  if (takesValue(spec)) {
+    column += ' ';
+    column += spec.metavar;
+  }
+  return column;
+}
+
+// Appends an entry of --help: the left column, then the help's words from
+// helpColumn on, wrapped to the usage width.
+void appendEntry(std::string& text, const std::string& column, std::string_view help,
+                 std::size_t helpColumn) {
+  std::string line = column;
+  line.resize(helpColumn, ' ');
+  bool lineHasWords = false;
+  while (!help.empty()) {
+    const std::string_view word = help.substr(0, help.find(' '));
+    help.remove_prefix(std::min(help.size(), word.size() + 1));
+    if (lineHasWords && line.size() + 1 + word.size() > usageWidth) {
+      text += line;
+      text += '\n';
+      line.assign(helpColumn, ' ');
+      lineHasWords = false;
+    }
+    if (lineHasWords) line += ' ';
+    line += word;
+    lineHasWords = true;
+  }
+  text += line;
+  text += '\n';
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(std::span<const char* const> arguments) {
+  return Parser(arguments).parse();
+}
+
+std::string usageText() {
+  std::array<std::string, optionTable.size()> columns;
+  std::transform(optionTable.begin(), optionTable.end(), columns.begin(), optionColumn);
+  const std::string endColumn = std::string(6, ' ') + std::string(endOfOptions);
+  std::size_t widest = endColumn.size();
+  for (const std::string& column : columns) widest = std::max(widest, column.size());
+  const std::size_t helpColumn = widest + 2;
+
+  std::string text(usageHead);
+  for (std::size_t i = 0; i < optionTable.size(); ++i) {
+    appendEntry(text, columns[i], optionTable[i].help, helpColumn);
+  }
+  appendEntry(text, endColumn, endOfOptionsHelp, helpColumn);
+  text += usageFoot;
+  return text;
 }
 
 std::string versionLines() {
   return std::string(commandName) + " " + std::string(versionText) + "\nbuild " +
          std::string(buildVersion) + "\n";
+}
+
+std::vector<std::string_view> optionNames() {
+  std::vector<std::string_view> names;
+  names.reserve(optionTable.size());
+  for (const OptionSpec& spec : optionTable) names.push_back(spec.name);
+  return names;
 }
 
 }  // namespace kapolex

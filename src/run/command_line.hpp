@@ -6,47 +6,14 @@
 // error changes nothing on disk.
 #pragma once
 
-#include <array>
-#include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "rinex/header_fields.hpp"
+#include "run/run_options.hpp"
 
 namespace kapolex {
-
-// "-" names standard input as the log and standard output as the
-// observation file.
-inline constexpr std::string_view standardStreamName = "-";
-
-struct RunOptions {
-  std::string logPath;  // as given; "-" for standard input
-  // As given or derived; "-" for standard output; empty for none.
-  std::string observationPath;
-  std::optional<std::int32_t> week;  // from --week or --date; asked at the console without
-  HeaderFields header;               // with the decimation interval and S1
-  bool quiet = false;                // no summary
-  // The quality reports: text, JSON and the tracking plot; empty when not
-  // asked for, "-" for standard output.
-  std::string qualityTextPath;
-  std::string qualityJsonPath;
-  std::string trackingPlotPath;
-
-  // One of the run's outputs: where it goes, and its names in messages.
-  struct Output {
-    const std::string* path;
-    std::string_view option;  // in usage errors: "'--qc'"
-    std::string_view what;    // among the run's files: "the quality report"
-  };
-  // The observation file and the quality reports, in the order they open.
-  std::array<Output, 4> outputs() const;
-
-  // Whether an output goes to standard output, so that the console's text
-  // must go to standard error.
-  bool writesStandardOutput() const;
-};
 
 struct CommandLine {
   enum class Action { run, help, version, usageError };
@@ -64,12 +31,8 @@ std::string usageText();
 // The text of --version.
 std::string versionLines();
 
-// The GPS week that holds a calendar date given as YYYY-MM-DD, or nothing
-// when the text is not such a date or the date lies before 1980-01-06.
-std::optional<std::int32_t> gpsWeekOfDate(std::string_view date);
-
-// The observation file for a log: its path with the last extension of its
-// file name replaced by ".obs" (added when it has none).
-std::string observationPathFor(std::string_view logPath);
+// The long names of the options, without their dashes, in the order --help
+// lists them.
+std::vector<std::string_view> optionNames();
 
 }  // namespace kapolex

@@ -2,19 +2,15 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <optional>
 #include <string>
 
-#include "common/file_descriptor.hpp"
-#include "common/log_reader.hpp"
 #include "common/output_sink.hpp"
 #include "common/run_stop.hpp"
+#include "rinex/local_clock.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/command_line.hpp"
 #include "run/console_input.hpp"
@@ -75,15 +71,8 @@ int convertFiles(const RunOptions& options) {
   const ConversionSettings settings{options.week, options.header.intervalSeconds, !options.quiet};
   int status = runConversion(streams, settings);
   // Closing is the last chance for a file to report that its data was lost.
-  for (OutputSink* output : {streams.quality.text, streams.quality.json, streams.quality.plot}) {
-    if (output != nullptr && !output->close() && status == 0) {
-      status = reportStop(RunStop(Diagnostic::writeError, output->unit(), output->path()), nullptr,
-                          console.out, console.errors);
-    }
-  }
-  if (observations != nullptr && !observations->close() && status == 0) {
-    status = reportStop(RunStop(Diagnostic::writeError, observations->unit(), observations->path()),
-                        nullptr, console.out, console.errors);
+  if (const std::optional<RunStop> lost = closeRunFiles(files); lost && status == 0) {
+    status = reportStop(*lost, nullptr, console.out, console.errors);
   }
   return status;
 }

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <climits>
 #include <utility>
@@ -82,10 +81,32 @@ OutputSink openOutput(const std::string& name, int unit) {
   return OutputSink(std::move(file), unit, path, fileOutputBufferSize, isRegularFile);
 }
 
-// The run's files with what they are for, in the order they are opened.
-std::array<RunOptions::Output, 5> namedFiles(const RunOptions& options) {
-  const std::array<RunOptions::Output, 4> outputs = options.outputs();
-  return {{{&options.logPath, "", "the log"}, outputs[0], outputs[1], outputs[2], outputs[3]}};
+// A file name, not standard input or output and not an output left out.
+bool namesFile(const std::string& name) {
+  return !name.empty() && name != standardStreamName;
+}
+
+// How usage errors name an output: by its option, or by what it is.
+std::string messageName(const RunOutput& output) {
+  if (output.option.empty()) return std::string(output.what);
+  return "'" + std::string(output.option) + "'";
+}
+
+std::string clashOf(const RunOutput& output, const std::string& name, std::string_view other) {
+  return std::string(output.what) + " '" + name + "' is " + std::string(other) +
+         " too; name another";
+}
+
+void place(std::optional<ObservationWriter>& slot, OutputSink sink, const HeaderFields& header) {
+  slot.emplace(std::move(sink), header);
+}
+
+void place(std::optional<OutputSink>& slot, OutputSink sink, const HeaderFields& /*header*/) {
+  slot.emplace(std::move(sink));
+}
+
+bool holdsObservations(const RunOutput& output) {
+  return std::holds_alternative<std::optional<ObservationWriter> RunFiles::*>(output.slot);
 }
 
 }  // namespace
@@ -111,17 +132,37 @@ std::string fullPathName(std::string_view name) {
   return path.empty() ? std::string("/") : path;
 }
 
+bool writesStandardOutput(const RunOptions& options) {
+  return std::any_of(runOutputs.begin(), runOutputs.end(), [&](const RunOutput& output) {
+    return options.*output.path == standardStreamName;
+  });
+}
+
+std::optional<std::string> standardOutputClash(const RunOptions& options) {
+  const RunOutput* first = nullptr;
+  for (const RunOutput& output : runOutputs) {
+    if (options.*output.path != standardStreamName) continue;
+    if (first != nullptr) {
+      return messageName(*first) + " and " + messageName(output) +
+             " cannot both go to standard output";
+    }
+    first = &output;
+  }
+  return std::nullopt;
+}
+
 std::optional<std::string> clashingFiles(const RunOptions& options) {
-  const auto files = namedFiles(options);
-  for (std::size_t later = 1; later < files.size(); ++later) {
-    const std::string& name = *files[later].path;
-    if (name.empty() || name == standardStreamName) continue;
-    for (std::size_t earlier = 0; earlier < later; ++earlier) {
-      const std::string& other = *files[earlier].path;
-      if (other.empty() || other == standardStreamName) continue;
-      if (sameFile(fullPathName(name), fullPathName(other))) {
-        return std::string(files[later].what) + " '" + name + "' is " +
-               std::string(files[earlier].what) + " too; name another";
+  for (auto later = runOutputs.begin(); later != runOutputs.end(); ++later) {
+    const std::string& name = options.*later->path;
+    if (!namesFile(name)) continue;
+    const std::string path = fullPathName(name);
+    if (namesFile(options.logPath) && sameFile(path, fullPathName(options.logPath))) {
+      return clashOf(*later, name, "the log");
+    }
+    for (auto earlier = runOutputs.begin(); earlier != later; ++earlier) {
+      const std::string& other = options.*earlier->path;
+      if (namesFile(other) && sameFile(path, fullPathName(other))) {
+        return clashOf(*later, name, earlier->what);
       }
     }
   }
@@ -129,7 +170,7 @@ std::optional<std::string> clashingFiles(const RunOptions& options) {
 }
 
 Console consoleFor(const RunOptions& options) {
-  const int outFd = options.writesStandardOutput() ? STDERR_FILENO : STDOUT_FILENO;
+  const int outFd = writesStandardOutput(options) ? STDERR_FILENO : STDOUT_FILENO;
   return {OutputSink::borrowing(outFd, consoleOutputUnit, std::string(consoleOutputName),
                                 consoleOutputBufferSize),
           OutputSink::borrowing(STDERR_FILENO, 0, "", consoleOutputBufferSize)};
@@ -142,19 +183,36 @@ QualityOutputs RunFiles::qualityOutputs() {
 
 void openRunFiles(const RunOptions& options, RunFiles& files) {
   files.log.emplace(openLogReader(options.logPath));
-  if (!options.observationPath.empty()) {
-    files.observations.emplace(openOutput(options.observationPath, observationUnit),
-                               options.header);
+  for (const RunOutput& output : runOutputs) {
+    const std::string& name = options.*output.path;
+    if (name.empty()) continue;
+    std::visit(
+        [&](auto slot) { place(files.*slot, openOutput(name, output.unit), options.header); },
+        output.slot);
   }
-  const std::pair<const std::string*, std::optional<OutputSink>*> reports[] = {
-      {&options.qualityTextPath, &files.qualityText},
-      {&options.qualityJsonPath, &files.qualityJson},
-      {&options.trackingPlotPath, &files.trackingPlot}};
-  int unit = qualityTextUnit;
-  for (const auto& [name, sink] : reports) {
-    if (!name->empty()) sink->emplace(openOutput(*name, unit));
-    ++unit;
+}
+
+std::optional<RunStop> closeRunFiles(RunFiles& files) {
+  std::optional<RunStop> failure;
+  const auto close = [&](const RunOutput& output) {
+    std::visit(
+        [&](auto slot) {
+          auto& file = files.*slot;
+          if (file && !file->close() && !failure) {
+            failure.emplace(Diagnostic::writeError, file->unit(), file->path());
+          }
+        },
+        output.slot);
+  };
+  // The reports close before the observation file. Only the first failure
+  // is reported, and this order keeps which one that is.
+  for (const RunOutput& output : runOutputs) {
+    if (!holdsObservations(output)) close(output);
   }
+  for (const RunOutput& output : runOutputs) {
+    if (holdsObservations(output)) close(output);
+  }
+  return failure;
 }
 
 }  // namespace kapolex

@@ -5,32 +5,20 @@
 // diagnostics.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "common/log_reader.hpp"
 #include "common/output_sink.hpp"
+#include "common/run_stop.hpp"
 #include "rinex/observation_writer.hpp"
-#include "run/command_line.hpp"
 #include "run/conversion.hpp"
+#include "run/run_options.hpp"
 
 namespace kapolex {
-
-// The full path name to which a name resolves in the working directory.
-std::string fullPathName(std::string_view name);
-
-// What is wrong when two of the run's files are one and the same (an output
-// that would overwrite the log or another output); nothing otherwise.
-std::optional<std::string> clashingFiles(const RunOptions& options);
-
-// The console streams: prompt and summary go to standard output, unless an
-// output does; diagnostics always go to standard error.
-struct Console {
-  OutputSink out;
-  OutputSink errors;
-};
-Console consoleFor(const RunOptions& options);
 
 // The open files of a run.
 struct RunFiles {
@@ -44,9 +32,64 @@ struct RunFiles {
   QualityOutputs qualityOutputs();
 };
 
+// Where an open output is kept: the observation file inside its writer, a
+// quality report as it is.
+using OutputSlot = std::variant<std::optional<ObservationWriter> RunFiles::*,
+                                std::optional<OutputSink> RunFiles::*>;
+
+// One of the run's outputs.
+struct RunOutput {
+  std::string RunOptions::*path;
+  // The option that names it, for usage errors; empty for the observation
+  // file, which they name by what it is.
+  std::string_view option;
+  std::string_view what;  // among the run's files: "the quality report"
+  int unit;               // in diagnostics
+  OutputSlot slot;
+};
+
+// The run's outputs, in the order they are checked and opened.
+inline constexpr std::array<RunOutput, 4> runOutputs{{
+    {&RunOptions::observationPath, "", "the observation file", observationUnit,
+     &RunFiles::observations},
+    {&RunOptions::qualityTextPath, "--qc", "the quality report", qualityTextUnit,
+     &RunFiles::qualityText},
+    {&RunOptions::qualityJsonPath, "--qc-json", "the JSON quality report", qualityJsonUnit,
+     &RunFiles::qualityJson},
+    {&RunOptions::trackingPlotPath, "--plot", "the tracking plot", trackingPlotUnit,
+     &RunFiles::trackingPlot},
+}};
+
+// The full path name to which a name resolves in the working directory.
+std::string fullPathName(std::string_view name);
+
+// Whether an output goes to standard output, so that the console's text
+// must go to standard error.
+bool writesStandardOutput(const RunOptions& options);
+
+// What is wrong when more than one output goes to standard output; nothing
+// otherwise.
+std::optional<std::string> standardOutputClash(const RunOptions& options);
+
+// What is wrong when two of the run's files are one and the same (an output
+// that would overwrite the log or another output); nothing otherwise.
+std::optional<std::string> clashingFiles(const RunOptions& options);
+
+// The console streams: prompt and summary go to standard output, unless an
+// output does; diagnostics always go to standard error.
+struct Console {
+  OutputSink out;
+  OutputSink errors;
+};
+Console consoleFor(const RunOptions& options);
+
 // Opens the log, then the outputs, in that order. A file that cannot be
 // opened stops the run with its diagnostic; the files opened before stay
 // in files, so that the stop can still write out what they hold.
 void openRunFiles(const RunOptions& options, RunFiles& files);
+
+// Closes the open outputs, each of which writes out what it still holds.
+// Returns the stop for the first that fails, or nothing.
+std::optional<RunStop> closeRunFiles(RunFiles& files);
 
 }  // namespace kapolex

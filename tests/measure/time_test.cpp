@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -161,6 +162,31 @@ TEST(Calendar, DayFractionIsTheExactRemainderOfADay) {
     const double expected = std::fmod(t, 86400.0) * 1.1574074074074073e-05;
     ASSERT_EQ(std::bit_cast<std::uint64_t>(dayFraction(t)), std::bit_cast<std::uint64_t>(expected))
         << std::hexfloat << t;
+  }
+}
+
+TEST(Calendar, DatesGiveTheGpsWeekThatHoldsThem) {
+  struct Case {
+    const char* date;
+    std::optional<std::int32_t> week;
+  };
+  const Case cases[] = {
+      {"1980-01-06", 0},    {"1980-01-12", 0},    {"1980-01-13", 1},      {"1999-08-21", 1023},
+      {"1999-08-22", 1024}, {"2006-01-01", 1356}, {"2006-01-07", 1356},   {"2006-01-08", 1357},
+      {"2016-02-29", 1886}, {"2019-04-07", 2048}, {"9999-12-31", 418462}, {"1980-01-05", {}},
+      {"2006-02-29", {}},   {"2000-02-29", 1051}, {"1900-02-29", {}},     {"2006-13-01", {}},
+      {"2006-00-10", {}},   {"2006-01-00", {}},   {"2006-1-01", {}},      {"2006/01/01", {}},
+      {"20060101", {}},     {"2006-01-01 ", {}},  {"+006-01-01", {}},     {"", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(gpsWeekOfDate(c.date), c.week) << c.date;
+}
+
+TEST(Calendar, CivilDatesAgreeWithTheCalendarConversion) {
+  // Every day from 1980 to 2100 goes back to itself through MJDCIV.
+  for (std::int32_t mjd = 44239; mjd < 88069; ++mjd) {
+    const EpochTime date = MJDCIV(mjd, 0.0);
+    ASSERT_TRUE(isCivilDate(date.year, date.month, date.day)) << mjd;
+    ASSERT_EQ(mjdOfDate(date.year, date.month, date.day), mjd) << mjd;
   }
 }
 

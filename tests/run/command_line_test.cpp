@@ -2,57 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
-
-#include "measure/calendar.hpp"
 
 namespace kapolex {
 namespace {
-
-TEST(CommandLine, DatesGiveTheGpsWeekThatHoldsThem) {
-  struct Case {
-    const char* date;
-    std::optional<std::int32_t> week;
-  };
-  const Case cases[] = {
-      {"1980-01-06", 0},    {"1980-01-12", 0},    {"1980-01-13", 1},      {"1999-08-21", 1023},
-      {"1999-08-22", 1024}, {"2006-01-01", 1356}, {"2006-01-07", 1356},   {"2006-01-08", 1357},
-      {"2016-02-29", 1886}, {"2019-04-07", 2048}, {"9999-12-31", 418462}, {"1980-01-05", {}},
-      {"2006-02-29", {}},   {"2000-02-29", 1051}, {"1900-02-29", {}},     {"2006-13-01", {}},
-      {"2006-00-10", {}},   {"2006-01-00", {}},   {"2006-1-01", {}},      {"2006/01/01", {}},
-      {"20060101", {}},     {"2006-01-01 ", {}},  {"+006-01-01", {}},     {"", {}},
-  };
-  for (const Case& c : cases) EXPECT_EQ(gpsWeekOfDate(c.date), c.week) << c.date;
-}
-
-TEST(CommandLine, CivilDatesAgreeWithTheCalendarConversion) {
-  // Every day from 1980 to 2100 goes back to itself through MJDCIV.
-  for (std::int32_t mjd = 44239; mjd < 88069; ++mjd) {
-    const EpochTime date = MJDCIV(mjd, 0.0);
-    ASSERT_TRUE(isCivilDate(date.year, date.month, date.day)) << mjd;
-    ASSERT_EQ(mjdOfDate(date.year, date.month, date.day), mjd) << mjd;
-  }
-}
-
-TEST(CommandLine, ObservationFileNamesFollowTheLog) {
-  struct Case {
-    const char* log;
-    const char* observations;
-  };
-  const Case cases[] = {
-      {"site.log", "site.obs"},
-      {"site", "site.obs"},
-      {"a.b/site", "a.b/site.obs"},
-      {"dir/site.20061.log", "dir/site.20061.obs"},
-      {".hidden", ".hidden.obs"},
-      {"dir/.hidden", "dir/.hidden.obs"},
-      {"/abs/path/z.LOG", "/abs/path/z.obs"},
-      {"x.obs", "x.obs"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(observationPathFor(c.log), c.observations) << c.log;
-}
 
 CommandLine parsed(const std::vector<const char*>& arguments) {
   return parseCommandLine(arguments);
@@ -88,6 +47,38 @@ TEST(CommandLine, ValuesReachTheirFields) {
   // Help wins, whatever else is wrong or given.
   EXPECT_EQ(parsed({"--version", "-h", "a", "b"}).action, CommandLine::Action::help);
   EXPECT_EQ(parsed({"--", "-h"}).options.logPath, "-h");
+}
+
+// The option an entry of --help starts with: "--output" in
+// "  -o, --output FILE  the observation file"; empty for other lines.
+std::string entryOption(std::string_view line) {
+  const bool withShortForm = line.starts_with("  -") && line.substr(4).starts_with(", ");
+  if (withShortForm || line.starts_with("      ")) line.remove_prefix(6);
+  if (!line.starts_with("--")) return "";
+  return std::string(line.substr(0, line.find(' ')));
+}
+
+// The option lines of --help are generated: each option has one entry, the
+// help of every entry starts in one shared column, and no line is wider
+// than a terminal.
+TEST(CommandLine, HelpHasOneAlignedEntryPerOption) {
+  std::map<std::string, int> entries;
+  std::set<std::size_t> helpColumns;
+  std::istringstream text(usageText());
+  for (std::string line; std::getline(text, line);) {
+    EXPECT_LE(line.size(), 79u) << line;
+    const std::string option = entryOption(line);
+    if (option.empty()) continue;
+    ++entries[option];
+    const std::size_t gap = line.find("  ", line.find(option));
+    ASSERT_NE(gap, std::string::npos) << line;
+    helpColumns.insert(line.find_first_not_of(' ', gap));
+  }
+  for (const std::string_view name : optionNames()) {
+    EXPECT_EQ(entries["--" + std::string(name)], 1) << name;
+  }
+  EXPECT_EQ(entries.size(), optionNames().size() + 1);  // and "--", which ends the options
+  EXPECT_EQ(helpColumns.size(), 1u);
 }
 
 }  // namespace

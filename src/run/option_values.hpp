@@ -1,0 +1,23 @@
+// The values options take, read strictly from their text: a value that is
+// not wholly a number of its kind is refused rather than cut short, so that
+// a typing error is a usage error and not a different run.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "rinex/header_fields.hpp"
+
+namespace kapolex {
+
+// A whole decimal number, with an optional plus sign, from low to high.
+std::optional<std::int32_t> wholeNumber(std::string_view text, std::int32_t low, std::int32_t high);
+
+// A finite decimal number: digits with an optional sign, point and exponent.
+std::optional<double> decimalNumber(std::string_view text);
+
+// Three comma-separated decimal numbers.
+std::optional<Coordinates> threeNumbers(std::string_view text);
+
+}  // namespace kapolex
