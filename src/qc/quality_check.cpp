@@ -207,9 +207,8 @@ QualityReport QualityCheck::finish(const MessageCounts& counts) const {
   for (std::size_t p = 0; p < prnCount; ++p) {
     if (!notes_[p].seen) continue;
     SatelliteFigures figures = satelliteFigures(p, report.log, interval, plot_.totals(p));
-    // Candidates still waiting for a noise estimate are judged now.
-    for (const SlipCandidate& c : slips_.waiting(p)) {
-      if (std::fabs(c.jump) <= figures.slipThreshold || endsArc(c.step, interval)) continue;
+    for (const SlipCandidate& c : slips_.lateSlips(p)) {
+      if (endsArc(c.step, interval)) continue;
       ++figures.slips;
       found.push_back({p, c});
       const auto bin = static_cast<std::size_t>(c.at / report.plot.binWidth);
