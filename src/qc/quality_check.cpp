@@ -55,7 +55,7 @@ void QualityCheck::addEpoch(const MeasurementEpoch& epoch, bool written) {
   written_ += written ? 1 : 0;
   const auto count = static_cast<std::size_t>(epoch.channelCount);
   channels_ += epoch.channelCount;
-  PlotCell* row = plot_.addEpoch(t, static_cast<std::uint32_t>(count), step);
+  const BinGrid<PlotCell>::Row row = plot_.addEpoch(t, static_cast<std::uint32_t>(count), step);
   const bool sampled = epochs_ % noiseSampleSpacing == 0;
   for (std::size_t k = 0; k < count; ++k) addChannel(epoch.channels[k], t, row, sampled);
 }
@@ -119,7 +119,7 @@ std::int64_t QualityCheck::runningInterval() const {
 // Inline: it runs for every channel. The common case, a satellite whose
 // step is the one it took last time, takes no call and no rare branch.
 inline void QualityCheck::addChannel(const ChannelMeasurement& channel, std::int64_t t,
-                                     PlotCell* row, bool sampled) {
+                                     BinGrid<PlotCell>::Row row, bool sampled) {
   assert(channel.prn >= 1 && channel.prn <= prnCount);
   const auto p = static_cast<std::size_t>(channel.prn - 1);
   Track& s = tracks_[p];
@@ -211,10 +211,7 @@ QualityReport QualityCheck::finish(const MessageCounts& counts) const {
       if (endsArc(c.step, interval)) continue;
       ++figures.slips;
       found.push_back({p, c});
-      const auto bin = static_cast<std::size_t>(c.at / report.plot.binWidth);
-      if (c.at >= 0 && bin < report.plot.bins.size()) {
-        ++report.plot.cells[bin * prnCount + p].slips;
-      }
+      report.plot.addSlip(c.at, p);
     }
     report.slips += figures.slips;
     report.satellites.push_back(figures);

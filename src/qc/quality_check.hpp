@@ -96,7 +96,8 @@ class QualityCheck {
   std::int64_t addOtherLogStep(double receiveTime, std::int64_t step);
   void noteLogStep(std::size_t entry, std::int64_t step);
   void addUnlistedGap(std::int64_t step);
-  void addChannel(const ChannelMeasurement& channel, std::int64_t t, PlotCell* row, bool sampled);
+  void addChannel(const ChannelMeasurement& channel, std::int64_t t, BinGrid<PlotCell>::Row row,
+                  bool sampled);
   bool addNewStep(std::size_t p, std::int64_t step, std::int64_t t);
   std::size_t endRun(std::size_t p);
   void judgeJump(std::size_t p, SlipCandidate candidate);

@@ -44,8 +44,9 @@ SlipDetector::Settled SlipDetector::settled(std::size_t satellite) const {
 
 std::vector<SlipCandidate> SlipDetector::lateSlips(std::size_t satellite) const {
   const Held& held = held_[satellite];
-  const double threshold = settled(satellite).threshold;
   std::vector<SlipCandidate> slips;
+  if (held.count == 0) return slips;
+  const double threshold = settled(satellite).threshold;
   for (std::size_t i = 0; i < held.count; ++i) {
     if (beyondThreshold(held.candidates[i].jump, threshold)) slips.push_back(held.candidates[i]);
   }

@@ -164,14 +164,14 @@ void addCells(const TrackingPlotData& plot, std::size_t p, double top, const Lay
               std::array<std::string, colourCount>& cells) {
   std::size_t b = 0;
   while (b < plot.bins.size()) {
-    if (plot.cell(b, p).epochs == 0) {
+    if (plot.cells.at(b, p).epochs == 0) {
       ++b;
       continue;
     }
-    const std::size_t colour = colourClass(plot.cell(b, p));
+    const std::size_t colour = colourClass(plot.cells.at(b, p));
     std::size_t end = b + 1;
-    while (end < plot.bins.size() && plot.cell(end, p).epochs > 0 &&
-           colourClass(plot.cell(end, p)) == colour) {
+    while (end < plot.bins.size() && plot.cells.at(end, p).epochs > 0 &&
+           colourClass(plot.cells.at(end, p)) == colour) {
       ++end;
     }
     cells[colour] +=
@@ -184,12 +184,12 @@ void addCells(const TrackingPlotData& plot, std::size_t p, double top, const Lay
 void addFlags(const TrackingPlotData& plot, std::size_t p, double top, const Layout& l,
               std::string& lossOfLock, std::string& slips) {
   forRuns(
-      plot.bins.size(), [&](std::size_t b) { return plot.cell(b, p).lossOfLock > 0; },
+      plot.bins.size(), [&](std::size_t b) { return plot.cells.at(b, p).lossOfLock > 0; },
       [&](std::size_t b, std::size_t end) {
         lossOfLock += box(l.x(b), top, l.binWidth * static_cast<double>(end - b), 3.0);
       });
   for (std::size_t b = 0; b < plot.bins.size(); ++b) {
-    if (plot.cell(b, p).slips == 0) continue;
+    if (plot.cells.at(b, p).slips == 0) continue;
     slips += box(l.x(b) + l.binWidth / 2.0 - 1.0, top - 1.0, 2.0, rowHeight);
   }
 }
