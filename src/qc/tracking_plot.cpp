@@ -4,10 +4,10 @@
 #include <array>
 #include <cstddef>
 #include <string>
-#include <vector>
 
 #include "qc/report_format.hpp"
 #include "qc/step_histogram.hpp"
+#include "qc/svg_writer.hpp"
 #include "qc/text_report.hpp"
 
 namespace kapolex {
@@ -63,58 +63,6 @@ Layout layoutOf(const QualityReport& report) {
   return l;
 }
 
-// A coordinate to a tenth of a pixel, without a trailing ".0".
-std::string px(double value) {
-  std::string text = fixedDecimal(value, 1);
-  if (text.ends_with(".0")) text.resize(text.size() - 2);
-  return text == "-0" ? "0" : text;
-}
-
-// A path command with one point.
-std::string point(char command, double x, double y) {
-  std::string text(1, command);
-  text += px(x);
-  text += ' ';
-  text += px(y);
-  return text;
-}
-
-// The subpath of a rectangle.
-std::string box(double x, double y, double w, double h) {
-  return joined("M", px(x), " ", px(y), "h", px(w), "v", px(h), "h", px(-w), "z");
-}
-
-std::string fill(const char* colour) {
-  return joined("fill=\"", colour, "\"");
-}
-
-std::string pathElement(const std::string& d, const std::string& style) {
-  return d.empty() ? "" : joined("<path d=\"", d, "\" ", style, "/>\n");
-}
-
-// The text with the characters XML reserves replaced by their entities.
-std::string escaped(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    if (c == '<') {
-      out += "&lt;";
-    } else if (c == '>') {
-      out += "&gt;";
-    } else if (c == '&') {
-      out += "&amp;";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-std::string textElement(double x, double y, const std::string& text,
-                        const std::string& extra = "") {
-  return joined("<text x=\"", px(x), "\" y=\"", px(y), "\"", extra.empty() ? "" : " ", extra, ">",
-                escaped(text), "</text>\n");
-}
-
 std::size_t colourClass(const PlotCell& cell) {
   const double mean = cell.meanCarrierToNoise();
   if (mean < plotCarrierToNoiseLow) return 0;
@@ -144,8 +92,8 @@ std::string gapMarks(const QualityReport& report, const Layout& l) {
   forRuns(
       plot.bins.size(), [&](std::size_t b) { return plot.bins[b].epochs == 0; },
       [&](std::size_t b, std::size_t end) {
-        bands += box(l.x(b), rowsTop, l.binWidth * static_cast<double>(end - b),
-                     l.panelBottom - rowsTop);
+        bands += rectanglePath(l.x(b), rowsTop, l.binWidth * static_cast<double>(end - b),
+                               l.panelBottom - rowsTop);
       });
   // A gap shorter than a bin shows as a line where its bin starts.
   std::string lines;
@@ -153,9 +101,9 @@ std::string gapMarks(const QualityReport& report, const Layout& l) {
     const PlotBin& bin = plot.bins[b];
     if (bin.epochs == 0 || (b > 0 && plot.bins[b - 1].epochs == 0)) continue;
     if (missingEpochs(bin.longestStep, plot.interval) == 0) continue;
-    lines += joined("M", px(l.x(b)), " ", px(rowsTop), "V", px(l.panelBottom));
+    lines += joined(pathPoint('M', l.x(b), rowsTop), pathCoordinate('V', l.panelBottom));
   }
-  return joined(pathElement(bands, fill(gapColour)),
+  return joined(pathElement(bands, fillAttribute(gapColour)),
                 pathElement(lines, joined("stroke=\"", shortGapColour, "\" stroke-width=\"1\"")));
 }
 
@@ -175,7 +123,7 @@ void addCells(const TrackingPlotData& plot, std::size_t p, double top, const Lay
       ++end;
     }
     cells[colour] +=
-        box(l.x(b), top + markTop, l.binWidth * static_cast<double>(end - b), markHeight);
+        rectanglePath(l.x(b), top + markTop, l.binWidth * static_cast<double>(end - b), markHeight);
     b = end;
   }
 }
@@ -186,11 +134,11 @@ void addFlags(const TrackingPlotData& plot, std::size_t p, double top, const Lay
   forRuns(
       plot.bins.size(), [&](std::size_t b) { return plot.cells.at(b, p).lossOfLock > 0; },
       [&](std::size_t b, std::size_t end) {
-        lossOfLock += box(l.x(b), top, l.binWidth * static_cast<double>(end - b), 3.0);
+        lossOfLock += rectanglePath(l.x(b), top, l.binWidth * static_cast<double>(end - b), 3.0);
       });
   for (std::size_t b = 0; b < plot.bins.size(); ++b) {
     if (plot.cells.at(b, p).slips == 0) continue;
-    slips += box(l.x(b) + l.binWidth / 2.0 - 1.0, top - 1.0, 2.0, rowHeight);
+    slips += rectanglePath(l.x(b) + l.binWidth / 2.0 - 1.0, top - 1.0, 2.0, rowHeight);
   }
 }
 
@@ -208,18 +156,18 @@ std::string satelliteRows(const QualityReport& report, const Layout& l) {
     const int prn = report.satellites[r].prn;
     const auto p = static_cast<std::size_t>(prn - 1);
     const double top = l.rowTop(r);
-    if (r % 2 == 1) stripes += box(left, top, width - left - right, rowHeight);
+    if (r % 2 == 1) stripes += rectanglePath(left, top, width - left - right, rowHeight);
     labels += textElement(left - 6, top + 11, prnLabel(prn));
     addCells(report.plot, p, top, l, cells);
     addFlags(report.plot, p, top, l, lossOfLock, slips);
   }
   std::string svg = pathElement(stripes, "fill=\"#f3f3f3\"");
   for (std::size_t c = 0; c < colourCount; ++c) {
-    svg += pathElement(cells[c], fill(colours[c]));
+    svg += pathElement(cells[c], fillAttribute(colours[c]));
   }
-  svg += pathElement(lossOfLock, fill(lossOfLockColour));
-  svg += pathElement(slips, fill(slipColour));
-  return joined(svg, "<g text-anchor=\"end\">\n", labels, "</g>\n");
+  svg += pathElement(lossOfLock, fillAttribute(lossOfLockColour));
+  svg += pathElement(slips, fillAttribute(slipColour));
+  return joined(svg, groupElement("text-anchor=\"end\"", labels));
 }
 
 // The lower panel: the fewest to the most satellites of each bin's epochs as
@@ -236,7 +184,7 @@ std::string satelliteCounts(const QualityReport& report, const Layout& l) {
   std::string grid;
   std::string labels;
   for (std::uint32_t k = 0; k <= top; k += 4) {
-    grid += joined("M", px(left), " ", px(y(k)), "H", px(width - right));
+    grid += joined(pathPoint('M', left, y(k)), pathCoordinate('H', width - right));
     labels += textElement(left - 6, y(k) + 4, std::to_string(k));
   }
   std::string band;
@@ -247,32 +195,32 @@ std::string satelliteCounts(const QualityReport& report, const Layout& l) {
         // Along the most satellites, then back along the fewest.
         for (std::size_t k = b; k < end; ++k) {
           const double high = y(plot.bins[k].mostSatellites);
-          band += point(k == b ? 'M' : 'L', l.x(k), high);
-          band += point('L', l.x(k + 1), high);
+          band += pathPoint(k == b ? 'M' : 'L', l.x(k), high);
+          band += pathPoint('L', l.x(k + 1), high);
         }
         for (std::size_t k = end; k-- > b;) {
           const double fewest = y(plot.bins[k].fewestSatellites);
-          band += point('L', l.x(k + 1), fewest);
-          band += point('L', l.x(k), fewest);
+          band += pathPoint('L', l.x(k + 1), fewest);
+          band += pathPoint('L', l.x(k), fewest);
         }
         band += 'z';
         for (std::size_t k = b; k < end; ++k) {
           const PlotBin& bin = plot.bins[k];
           const double average =
               static_cast<double>(bin.channels) / static_cast<double>(bin.epochs);
-          mean += point(k == b ? 'M' : 'L', l.x(k) + l.binWidth / 2.0, y(average));
+          mean += pathPoint(k == b ? 'M' : 'L', l.x(k) + l.binWidth / 2.0, y(average));
         }
       });
   const double middle = l.panelTop + panelHeight / 2.0;
-  return joined(
-      pathElement(grid, "stroke=\"#dddddd\" stroke-width=\"1\""),
-      pathElement(band, fill(bandColour)),
-      pathElement(mean, "fill=\"none\" stroke=\"#1f4e79\" stroke-width=\"1.2\""),
-      pathElement(box(left, l.panelTop, width - left - right, panelHeight),
-                  "fill=\"none\" stroke=\"#888888\""),
-      "<g text-anchor=\"end\">\n", labels, "</g>\n",
-      textElement(16, middle, "satellites per epoch",
-                  joined("text-anchor=\"middle\" transform=\"rotate(-90 16 ", px(middle), ")\"")));
+  return joined(pathElement(grid, "stroke=\"#dddddd\" stroke-width=\"1\""),
+                pathElement(band, fillAttribute(bandColour)),
+                pathElement(mean, "fill=\"none\" stroke=\"#1f4e79\" stroke-width=\"1.2\""),
+                pathElement(rectanglePath(left, l.panelTop, width - left - right, panelHeight),
+                            "fill=\"none\" stroke=\"#888888\""),
+                groupElement("text-anchor=\"end\"", labels),
+                textElement(16, middle, "satellites per epoch",
+                            joined("text-anchor=\"middle\" transform=\"rotate(-90 16 ",
+                                   svgNumber(middle), ")\"")));
 }
 
 // Tick spacing: the shortest of these (seconds) that gives at most maxTicks
@@ -301,8 +249,8 @@ std::string timeAxis(const QualityReport& report, const Layout& l) {
   for (std::int64_t t = (spacing - origin) % spacing; t <= range; t += spacing) {
     const double x =
         left + (width - left - right) * static_cast<double>(t) / static_cast<double>(range);
-    grid += joined("M", px(x), " ", px(rowsTop), "V", px(l.rowsBottom));
-    ticks += joined("M", px(x), " ", px(l.panelBottom), "v5");
+    grid += joined(pathPoint('M', x, rowsTop), pathCoordinate('V', l.rowsBottom));
+    ticks += joined(pathPoint('M', x, l.panelBottom), pathCoordinate('v', 5));
     const GpsTime gps = plot.origin.timeOf(t);
     const EpochTime calendar = calendarOf(gps);
     const std::string date = calendarDateText(calendar);
@@ -318,8 +266,9 @@ std::string timeAxis(const QualityReport& report, const Layout& l) {
   const std::string caption =
       "time: GPS week/seconds of week (first line), GPS calendar time (second and third)";
   return joined(pathElement(grid, "stroke=\"#cccccc\" stroke-width=\"0.6\""),
-                pathElement(ticks, "stroke=\"#444444\""), "<g text-anchor=\"middle\">\n", labels,
-                "</g>\n", textElement(left, l.panelBottom + 66, caption));
+                pathElement(ticks, "stroke=\"#444444\""),
+                groupElement("text-anchor=\"middle\"", labels),
+                textElement(left, l.panelBottom + 66, caption));
 }
 
 std::string legend(const Layout& l) {
@@ -337,21 +286,21 @@ std::string legend(const Layout& l) {
       label = joined(std::to_string(static_cast<int>(low)), "-",
                      std::to_string(static_cast<int>(low + plotCarrierToNoiseStep)));
     }
-    svg += pathElement(box(x, top, 14, 12), fill(colours[c]));
+    svg += pathElement(rectanglePath(x, top, 14, 12), fillAttribute(colours[c]));
     svg += textElement(x + 18, top + 10, label);
     x += 62;
   }
   const double second = top + 28;
-  svg += pathElement(box(left, second, 14, 3), fill(lossOfLockColour));
+  svg += pathElement(rectanglePath(left, second, 14, 3), fillAttribute(lossOfLockColour));
   svg += textElement(left + 18, second + 10, "loss-of-lock flag");
-  svg += pathElement(box(left + 150, second - 1, 2, 14), fill(slipColour));
+  svg += pathElement(rectanglePath(left + 150, second - 1, 2, 14), fillAttribute(slipColour));
   svg += textElement(left + 158, second + 10, "suspected slip");
-  svg += pathElement(box(left + 280, second, 14, 12), fill(gapColour));
+  svg += pathElement(rectanglePath(left + 280, second, 14, 12), fillAttribute(gapColour));
   svg += textElement(left + 298, second + 10, "gap (no epoch in the bin)");
-  svg += pathElement(joined("M", px(left + 480), " ", px(second - 1), "v14"),
+  svg += pathElement(joined(pathPoint('M', left + 480, second - 1), pathCoordinate('v', 14)),
                      joined("stroke=\"", shortGapColour, "\""));
   svg += textElement(left + 488, second + 10, "gap within the bin");
-  svg += pathElement(box(left + 630, second, 14, 12), fill(bandColour));
+  svg += pathElement(rectanglePath(left + 630, second, 14, 12), fillAttribute(bandColour));
   svg += textElement(left + 648, second + 10, "fewest to most satellites; line: mean");
   return svg;
 }
@@ -367,27 +316,25 @@ std::string heading(const QualityReport& report, const Layout& l) {
       joined("interval ", exactSeconds(log.interval), " s, one bin ",
              exactSeconds(report.plot.binWidth), " s; ", summaryText(report));
   return joined(textElement(left, 22, joined("Tracking: ", span, ", GPS time"), "font-size=\"14\""),
-                textElement(left, 42, detail), "<desc>", std::to_string(l.rows), " satellites, ",
-                std::to_string(l.bins), " bins</desc>\n");
+                textElement(left, 42, detail),
+                textOnlyElement("desc", joined(std::to_string(l.rows), " satellites, ",
+                                               std::to_string(l.bins), " bins")));
 }
 
 }  // namespace
 
 void writeTrackingPlot(OutputSink& out, const QualityReport& report) {
   const Layout l = layoutOf(report);
-  out.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
-  out.write(joined("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"", px(width),
-                   "\" height=\"", px(l.height), "\" viewBox=\"0 0 ", px(width), " ", px(l.height),
-                   "\" font-family=\"sans-serif\" font-size=\"11\">\n"));
-  out.write("<title>Tracking plot</title>\n");
-  out.write("<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n");
+  out.write(svgStart(width, l.height, "font-family=\"sans-serif\" font-size=\"11\""));
+  out.write(textOnlyElement("title", "Tracking plot"));
+  out.write(backgroundElement("#ffffff"));
   out.write(heading(report, l));
   out.write(gapMarks(report, l));
   out.write(satelliteRows(report, l));
   out.write(satelliteCounts(report, l));
   out.write(timeAxis(report, l));
   out.write(legend(l));
-  out.write("</svg>\n");
+  out.write(svgEnd());
 }
 
 }  // namespace kapolex
