@@ -22,6 +22,9 @@ std::string pathCoordinate(char command, double value);
 // Path data: the closed subpath of a rectangle from its top left corner.
 std::string rectanglePath(double x, double y, double width, double height);
 
+// The paint that draws nothing: the fill of a line or an outline.
+constexpr const char* noPaint = "none";
+
 // fill="colour".
 std::string fillAttribute(const char* colour);
 

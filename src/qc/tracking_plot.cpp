@@ -25,10 +25,21 @@ constexpr const char* slipColour = "#000000";
 constexpr const char* gapColour = "#ffd8a8";
 constexpr const char* shortGapColour = "#e8590c";
 constexpr const char* bandColour = "#a5c8e4";
+// The chart's own lines and grounds, greys that stay behind the marks, and
+// the line of the mean satellites per epoch, dark enough to read on the band.
+constexpr const char* backgroundColour = "#ffffff";
+constexpr const char* stripeColour = "#f3f3f3";     // every second satellite row
+constexpr const char* timeGridColour = "#cccccc";   // across the rows at each tick
+constexpr const char* tickColour = "#444444";       // below the lower panel
+constexpr const char* countGridColour = "#dddddd";  // across the lower panel
+constexpr const char* panelFrameColour = "#888888";
+constexpr const char* meanColour = "#1f4e79";
 
 constexpr double width = 1200.0;
 constexpr double left = 64.0;
 constexpr double right = 40.0;
+constexpr double chartWidth = width - left - right;
+constexpr double labelsRight = left - 6.0;  // where the row and count labels end
 constexpr double rowsTop = 64.0;
 constexpr double rowHeight = 14.0;
 constexpr double markTop = 2.0;  // within the row
@@ -39,7 +50,7 @@ constexpr double axisHeight = 84.0;
 constexpr double legendHeight = 56.0;
 constexpr int maxTicks = 8;
 
-struct Layout {
+struct PlotGeometry {
   std::size_t bins = 0;
   std::size_t rows = 0;
   double binWidth = 0.0;  // px
@@ -48,19 +59,23 @@ struct Layout {
   double panelBottom = 0.0;
   double height = 0.0;
   double x(std::size_t bin) const { return left + binWidth * static_cast<double>(bin); }
+  // The width of bins [first, end).
+  double runWidth(std::size_t first, std::size_t end) const {
+    return binWidth * static_cast<double>(end - first);
+  }
   double rowTop(std::size_t row) const { return rowsTop + rowHeight * static_cast<double>(row); }
 };
 
-Layout layoutOf(const QualityReport& report) {
-  Layout l;
-  l.bins = std::max<std::size_t>(report.plot.bins.size(), 1);
-  l.rows = report.satellites.size();
-  l.binWidth = (width - left - right) / static_cast<double>(l.bins);
-  l.rowsBottom = rowsTop + rowHeight * static_cast<double>(l.rows);
-  l.panelTop = l.rowsBottom + panelGap;
-  l.panelBottom = l.panelTop + panelHeight;
-  l.height = l.panelBottom + axisHeight + legendHeight;
-  return l;
+PlotGeometry plotGeometryOf(const QualityReport& report) {
+  PlotGeometry geometry;
+  geometry.bins = std::max<std::size_t>(report.plot.bins.size(), 1);
+  geometry.rows = report.satellites.size();
+  geometry.binWidth = chartWidth / static_cast<double>(geometry.bins);
+  geometry.rowsBottom = rowsTop + rowHeight * static_cast<double>(geometry.rows);
+  geometry.panelTop = geometry.rowsBottom + panelGap;
+  geometry.panelBottom = geometry.panelTop + panelHeight;
+  geometry.height = geometry.panelBottom + axisHeight + legendHeight;
+  return geometry;
 }
 
 std::size_t colourClass(const PlotCell& cell) {
@@ -86,14 +101,14 @@ void forRuns(std::size_t count, In in, Run run) {
   }
 }
 
-std::string gapMarks(const QualityReport& report, const Layout& l) {
+std::string gapMarks(const QualityReport& report, const PlotGeometry& geometry) {
   const TrackingPlotData& plot = report.plot;
   std::string bands;
   forRuns(
       plot.bins.size(), [&](std::size_t b) { return plot.bins[b].epochs == 0; },
       [&](std::size_t b, std::size_t end) {
-        bands += rectanglePath(l.x(b), rowsTop, l.binWidth * static_cast<double>(end - b),
-                               l.panelBottom - rowsTop);
+        bands += rectanglePath(geometry.x(b), rowsTop, geometry.runWidth(b, end),
+                               geometry.panelBottom - rowsTop);
       });
   // A gap shorter than a bin shows as a line where its bin starts.
   std::string lines;
@@ -101,44 +116,46 @@ std::string gapMarks(const QualityReport& report, const Layout& l) {
     const PlotBin& bin = plot.bins[b];
     if (bin.epochs == 0 || (b > 0 && plot.bins[b - 1].epochs == 0)) continue;
     if (missingEpochs(bin.longestStep, plot.interval) == 0) continue;
-    lines += joined(pathPoint('M', l.x(b), rowsTop), pathCoordinate('V', l.panelBottom));
+    lines +=
+        joined(pathPoint('M', geometry.x(b), rowsTop), pathCoordinate('V', geometry.panelBottom));
   }
   return joined(pathElement(bands, fillAttribute(gapColour)),
-                pathElement(lines, joined("stroke=\"", shortGapColour, "\" stroke-width=\"1\"")));
+                pathElement(lines, strokeAttribute(shortGapColour, 1)));
 }
 
 // Each tracked bin's mark, runs of one colour merged, into the paths by colour.
-void addCells(const TrackingPlotData& plot, std::size_t p, double top, const Layout& l,
-              std::array<std::string, colourCount>& cells) {
+void addCells(const TrackingPlotData& plot, std::size_t satellite, double top,
+              const PlotGeometry& geometry, std::array<std::string, colourCount>& cells) {
   std::size_t b = 0;
   while (b < plot.bins.size()) {
-    if (plot.cells.at(b, p).epochs == 0) {
+    if (plot.cells.at(b, satellite).epochs == 0) {
       ++b;
       continue;
     }
-    const std::size_t colour = colourClass(plot.cells.at(b, p));
+    const std::size_t colour = colourClass(plot.cells.at(b, satellite));
     std::size_t end = b + 1;
-    while (end < plot.bins.size() && plot.cells.at(end, p).epochs > 0 &&
-           colourClass(plot.cells.at(end, p)) == colour) {
+    while (end < plot.bins.size() && plot.cells.at(end, satellite).epochs > 0 &&
+           colourClass(plot.cells.at(end, satellite)) == colour) {
       ++end;
     }
     cells[colour] +=
-        rectanglePath(l.x(b), top + markTop, l.binWidth * static_cast<double>(end - b), markHeight);
+        rectanglePath(geometry.x(b), top + markTop, geometry.runWidth(b, end), markHeight);
     b = end;
   }
 }
 
 // Loss of lock as a strip along the row's top; slips as a bar across it.
-void addFlags(const TrackingPlotData& plot, std::size_t p, double top, const Layout& l,
-              std::string& lossOfLock, std::string& slips) {
+void addFlags(const TrackingPlotData& plot, std::size_t satellite, double top,
+              const PlotGeometry& geometry, std::string& lossOfLock, std::string& slips) {
   forRuns(
-      plot.bins.size(), [&](std::size_t b) { return plot.cells.at(b, p).lossOfLock > 0; },
+      plot.bins.size(), [&](std::size_t b) { return plot.cells.at(b, satellite).lossOfLock > 0; },
       [&](std::size_t b, std::size_t end) {
-        lossOfLock += rectanglePath(l.x(b), top, l.binWidth * static_cast<double>(end - b), 3.0);
+        lossOfLock += rectanglePath(geometry.x(b), top, geometry.runWidth(b, end), 3.0);
       });
   for (std::size_t b = 0; b < plot.bins.size(); ++b) {
-    if (plot.cells.at(b, p).slips == 0) continue;
-    slips += rectanglePath(l.x(b) + l.binWidth / 2.0 - 1.0, top - 1.0, 2.0, rowHeight);
+    if (plot.cells.at(b, satellite).slips == 0) continue;
+    slips +=
+        rectanglePath(geometry.x(b) + geometry.binWidth / 2.0 - 1.0, top - 1.0, 2.0, rowHeight);
   }
 }
 
@@ -146,22 +163,22 @@ std::string prnLabel(int prn) {
   return joined(prn < 10 ? "G0" : "G", std::to_string(prn));
 }
 
-std::string satelliteRows(const QualityReport& report, const Layout& l) {
+std::string satelliteRows(const QualityReport& report, const PlotGeometry& geometry) {
   std::array<std::string, colourCount> cells;
   std::string stripes;
   std::string lossOfLock;
   std::string slips;
   std::string labels;
-  for (std::size_t r = 0; r < l.rows; ++r) {
-    const int prn = report.satellites[r].prn;
-    const auto p = static_cast<std::size_t>(prn - 1);
-    const double top = l.rowTop(r);
-    if (r % 2 == 1) stripes += rectanglePath(left, top, width - left - right, rowHeight);
-    labels += textElement(left - 6, top + 11, prnLabel(prn));
-    addCells(report.plot, p, top, l, cells);
-    addFlags(report.plot, p, top, l, lossOfLock, slips);
+  for (std::size_t row = 0; row < geometry.rows; ++row) {
+    const int prn = report.satellites[row].prn;
+    const auto satellite = static_cast<std::size_t>(prn - 1);
+    const double top = geometry.rowTop(row);
+    if (row % 2 == 1) stripes += rectanglePath(left, top, chartWidth, rowHeight);
+    labels += textElement(labelsRight, top + 11, prnLabel(prn));
+    addCells(report.plot, satellite, top, geometry, cells);
+    addFlags(report.plot, satellite, top, geometry, lossOfLock, slips);
   }
-  std::string svg = pathElement(stripes, "fill=\"#f3f3f3\"");
+  std::string svg = pathElement(stripes, fillAttribute(stripeColour));
   for (std::size_t c = 0; c < colourCount; ++c) {
     svg += pathElement(cells[c], fillAttribute(colours[c]));
   }
@@ -172,20 +189,20 @@ std::string satelliteRows(const QualityReport& report, const Layout& l) {
 
 // The lower panel: the fewest to the most satellites of each bin's epochs as
 // a band, their mean as a line, both broken where a bin has no epoch.
-std::string satelliteCounts(const QualityReport& report, const Layout& l) {
+std::string satelliteCounts(const QualityReport& report, const PlotGeometry& geometry) {
   const TrackingPlotData& plot = report.plot;
   std::uint32_t most = 4;
   for (const PlotBin& bin : plot.bins) most = std::max(most, bin.mostSatellites);
   // Room above the most, so that a full line does not hide in the frame.
   const std::uint32_t top = (most / 4 + 1) * 4;
   const auto y = [&](double count) {
-    return l.panelBottom - panelHeight * count / static_cast<double>(top);
+    return geometry.panelBottom - panelHeight * count / static_cast<double>(top);
   };
   std::string grid;
   std::string labels;
   for (std::uint32_t k = 0; k <= top; k += 4) {
     grid += joined(pathPoint('M', left, y(k)), pathCoordinate('H', width - right));
-    labels += textElement(left - 6, y(k) + 4, std::to_string(k));
+    labels += textElement(labelsRight, y(k) + 4, std::to_string(k));
   }
   std::string band;
   std::string mean;
@@ -195,32 +212,34 @@ std::string satelliteCounts(const QualityReport& report, const Layout& l) {
         // Along the most satellites, then back along the fewest.
         for (std::size_t k = b; k < end; ++k) {
           const double high = y(plot.bins[k].mostSatellites);
-          band += pathPoint(k == b ? 'M' : 'L', l.x(k), high);
-          band += pathPoint('L', l.x(k + 1), high);
+          band += pathPoint(k == b ? 'M' : 'L', geometry.x(k), high);
+          band += pathPoint('L', geometry.x(k + 1), high);
         }
         for (std::size_t k = end; k-- > b;) {
           const double fewest = y(plot.bins[k].fewestSatellites);
-          band += pathPoint('L', l.x(k + 1), fewest);
-          band += pathPoint('L', l.x(k), fewest);
+          band += pathPoint('L', geometry.x(k + 1), fewest);
+          band += pathPoint('L', geometry.x(k), fewest);
         }
         band += 'z';
         for (std::size_t k = b; k < end; ++k) {
           const PlotBin& bin = plot.bins[k];
           const double average =
               static_cast<double>(bin.channels) / static_cast<double>(bin.epochs);
-          mean += pathPoint(k == b ? 'M' : 'L', l.x(k) + l.binWidth / 2.0, y(average));
+          mean +=
+              pathPoint(k == b ? 'M' : 'L', geometry.x(k) + geometry.binWidth / 2.0, y(average));
         }
       });
-  const double middle = l.panelTop + panelHeight / 2.0;
-  return joined(pathElement(grid, "stroke=\"#dddddd\" stroke-width=\"1\""),
-                pathElement(band, fillAttribute(bandColour)),
-                pathElement(mean, "fill=\"none\" stroke=\"#1f4e79\" stroke-width=\"1.2\""),
-                pathElement(rectanglePath(left, l.panelTop, width - left - right, panelHeight),
-                            "fill=\"none\" stroke=\"#888888\""),
-                groupElement("text-anchor=\"end\"", labels),
-                textElement(16, middle, "satellites per epoch",
-                            joined("text-anchor=\"middle\" transform=\"rotate(-90 16 ",
-                                   svgNumber(middle), ")\"")));
+  const double middle = geometry.panelTop + panelHeight / 2.0;
+  return joined(
+      pathElement(grid, strokeAttribute(countGridColour, 1)),
+      pathElement(band, fillAttribute(bandColour)),
+      pathElement(mean, joined(fillAttribute(noPaint), " ", strokeAttribute(meanColour, 1.2))),
+      pathElement(rectanglePath(left, geometry.panelTop, chartWidth, panelHeight),
+                  joined(fillAttribute(noPaint), " ", strokeAttribute(panelFrameColour))),
+      groupElement("text-anchor=\"end\"", labels),
+      textElement(
+          16, middle, "satellites per epoch",
+          joined("text-anchor=\"middle\" transform=\"rotate(-90 16 ", svgNumber(middle), ")\"")));
 }
 
 // Tick spacing: the shortest of these (seconds) that gives at most maxTicks
@@ -237,9 +256,9 @@ std::int64_t tickSpacing(std::int64_t range) {
   return s;
 }
 
-std::string timeAxis(const QualityReport& report, const Layout& l) {
+std::string timeAxis(const QualityReport& report, const PlotGeometry& geometry) {
   const TrackingPlotData& plot = report.plot;
-  const std::int64_t range = plot.binWidth * static_cast<std::int64_t>(l.bins);
+  const std::int64_t range = plot.binWidth * static_cast<std::int64_t>(geometry.bins);
   const std::int64_t spacing = tickSpacing(range);
   const std::int64_t origin = plot.origin.nanosOfWeek() % spacing;
   std::string ticks;
@@ -247,10 +266,9 @@ std::string timeAxis(const QualityReport& report, const Layout& l) {
   std::string labels;
   std::string previousDate;
   for (std::int64_t t = (spacing - origin) % spacing; t <= range; t += spacing) {
-    const double x =
-        left + (width - left - right) * static_cast<double>(t) / static_cast<double>(range);
-    grid += joined(pathPoint('M', x, rowsTop), pathCoordinate('V', l.rowsBottom));
-    ticks += joined(pathPoint('M', x, l.panelBottom), pathCoordinate('v', 5));
+    const double x = left + chartWidth * static_cast<double>(t) / static_cast<double>(range);
+    grid += joined(pathPoint('M', x, rowsTop), pathCoordinate('V', geometry.rowsBottom));
+    ticks += joined(pathPoint('M', x, geometry.panelBottom), pathCoordinate('v', 5));
     const GpsTime gps = plot.origin.timeOf(t);
     const EpochTime calendar = calendarOf(gps);
     const std::string date = calendarDateText(calendar);
@@ -258,21 +276,21 @@ std::string timeAxis(const QualityReport& report, const Layout& l) {
     if (spacing < 60 * nanosPerSecond) {
       clock += joined(":", twoDigits(static_cast<int>(calendar.second)));
     }
-    labels += textElement(x, l.panelBottom + 18, gpsTimeText(gps));
-    labels += textElement(x, l.panelBottom + 32, clock);
-    if (date != previousDate) labels += textElement(x, l.panelBottom + 46, date);
+    labels += textElement(x, geometry.panelBottom + 18, gpsTimeText(gps));
+    labels += textElement(x, geometry.panelBottom + 32, clock);
+    if (date != previousDate) labels += textElement(x, geometry.panelBottom + 46, date);
     previousDate = date;
   }
   const std::string caption =
       "time: GPS week/seconds of week (first line), GPS calendar time (second and third)";
-  return joined(pathElement(grid, "stroke=\"#cccccc\" stroke-width=\"0.6\""),
-                pathElement(ticks, "stroke=\"#444444\""),
+  return joined(pathElement(grid, strokeAttribute(timeGridColour, 0.6)),
+                pathElement(ticks, strokeAttribute(tickColour)),
                 groupElement("text-anchor=\"middle\"", labels),
-                textElement(left, l.panelBottom + 66, caption));
+                textElement(left, geometry.panelBottom + 66, caption));
 }
 
-std::string legend(const Layout& l) {
-  const double top = l.panelBottom + axisHeight;
+std::string legend(const PlotGeometry& geometry) {
+  const double top = geometry.panelBottom + axisHeight;
   std::string svg = textElement(left, top + 10, "C/N0, dB-Hz (mean of the bin):");
   double x = left + 190;
   for (std::size_t c = 0; c < colourCount; ++c) {
@@ -298,14 +316,14 @@ std::string legend(const Layout& l) {
   svg += pathElement(rectanglePath(left + 280, second, 14, 12), fillAttribute(gapColour));
   svg += textElement(left + 298, second + 10, "gap (no epoch in the bin)");
   svg += pathElement(joined(pathPoint('M', left + 480, second - 1), pathCoordinate('v', 14)),
-                     joined("stroke=\"", shortGapColour, "\""));
+                     strokeAttribute(shortGapColour));
   svg += textElement(left + 488, second + 10, "gap within the bin");
   svg += pathElement(rectanglePath(left + 630, second, 14, 12), fillAttribute(bandColour));
   svg += textElement(left + 648, second + 10, "fewest to most satellites; line: mean");
   return svg;
 }
 
-std::string heading(const QualityReport& report, const Layout& l) {
+std::string heading(const QualityReport& report, const PlotGeometry& geometry) {
   const LogFigures& log = report.log;
   const std::string span =
       log.hasEpochs
@@ -317,23 +335,23 @@ std::string heading(const QualityReport& report, const Layout& l) {
              exactSeconds(report.plot.binWidth), " s; ", summaryText(report));
   return joined(textElement(left, 22, joined("Tracking: ", span, ", GPS time"), "font-size=\"14\""),
                 textElement(left, 42, detail),
-                textOnlyElement("desc", joined(std::to_string(l.rows), " satellites, ",
-                                               std::to_string(l.bins), " bins")));
+                textOnlyElement("desc", joined(std::to_string(geometry.rows), " satellites, ",
+                                               std::to_string(geometry.bins), " bins")));
 }
 
 }  // namespace
 
 void writeTrackingPlot(OutputSink& out, const QualityReport& report) {
-  const Layout l = layoutOf(report);
-  out.write(svgStart(width, l.height, "font-family=\"sans-serif\" font-size=\"11\""));
+  const PlotGeometry geometry = plotGeometryOf(report);
+  out.write(svgStart(width, geometry.height, "font-family=\"sans-serif\" font-size=\"11\""));
   out.write(textOnlyElement("title", "Tracking plot"));
-  out.write(backgroundElement("#ffffff"));
-  out.write(heading(report, l));
-  out.write(gapMarks(report, l));
-  out.write(satelliteRows(report, l));
-  out.write(satelliteCounts(report, l));
-  out.write(timeAxis(report, l));
-  out.write(legend(l));
+  out.write(backgroundElement(backgroundColour));
+  out.write(heading(report, geometry));
+  out.write(gapMarks(report, geometry));
+  out.write(satelliteRows(report, geometry));
+  out.write(satelliteCounts(report, geometry));
+  out.write(timeAxis(report, geometry));
+  out.write(legend(geometry));
   out.write(svgEnd());
 }
 
