@@ -44,10 +44,25 @@ constexpr double rowsTop = 64.0;
 constexpr double rowHeight = 14.0;
 constexpr double markTop = 2.0;  // within the row
 constexpr double markHeight = 10.0;
+constexpr double lossOfLockStripHeight = 3.0;  // along the row's top
+constexpr double slipBarWidth = 2.0;           // across the row
+// How far the slip bar, and the line of a gap within a bin in the legend,
+// reach above the row's top.
+constexpr double markOverhang = 1.0;
 constexpr double panelGap = 16.0;
 constexpr double panelHeight = 100.0;
 constexpr double axisHeight = 84.0;
 constexpr double legendHeight = 56.0;
+constexpr double legendLineHeight = 28.0;
+constexpr double legendBaseline = 10.0;  // of a label, below its line's top
+constexpr double keyWidth = 14.0;        // a colour key of the legend
+constexpr double keyHeight = 12.0;
+constexpr double labelAfterKey = keyWidth + 4.0;
+constexpr double labelAfterLine = 8.0;  // after a bar or a line
+// The room each colour key takes with its label, and the room of the
+// line's caption before them.
+constexpr double colourKeyRoom = 62.0;
+constexpr double colourCaptionRoom = 190.0;
 constexpr int maxTicks = 8;
 
 struct PlotGeometry {
@@ -59,6 +74,7 @@ struct PlotGeometry {
   double panelBottom = 0.0;
   double height = 0.0;
   double x(std::size_t bin) const { return left + binWidth * static_cast<double>(bin); }
+  double centre(std::size_t bin) const { return x(bin) + binWidth / 2.0; }
   // The width of bins [first, end).
   double runWidth(std::size_t first, std::size_t end) const {
     return binWidth * static_cast<double>(end - first);
@@ -150,12 +166,13 @@ void addFlags(const TrackingPlotData& plot, std::size_t satellite, double top,
   forRuns(
       plot.bins.size(), [&](std::size_t b) { return plot.cells.at(b, satellite).lossOfLock > 0; },
       [&](std::size_t b, std::size_t end) {
-        lossOfLock += rectanglePath(geometry.x(b), top, geometry.runWidth(b, end), 3.0);
+        lossOfLock +=
+            rectanglePath(geometry.x(b), top, geometry.runWidth(b, end), lossOfLockStripHeight);
       });
   for (std::size_t b = 0; b < plot.bins.size(); ++b) {
     if (plot.cells.at(b, satellite).slips == 0) continue;
-    slips +=
-        rectanglePath(geometry.x(b) + geometry.binWidth / 2.0 - 1.0, top - 1.0, 2.0, rowHeight);
+    slips += rectanglePath(geometry.centre(b) - slipBarWidth / 2.0, top - markOverhang,
+                           slipBarWidth, rowHeight);
   }
 }
 
@@ -225,8 +242,7 @@ std::string satelliteCounts(const QualityReport& report, const PlotGeometry& geo
           const PlotBin& bin = plot.bins[k];
           const double average =
               static_cast<double>(bin.channels) / static_cast<double>(bin.epochs);
-          mean +=
-              pathPoint(k == b ? 'M' : 'L', geometry.x(k) + geometry.binWidth / 2.0, y(average));
+          mean += pathPoint(k == b ? 'M' : 'L', geometry.centre(k), y(average));
         }
       });
   const double middle = geometry.panelTop + panelHeight / 2.0;
@@ -289,38 +305,97 @@ std::string timeAxis(const QualityReport& report, const PlotGeometry& geometry) 
                 textElement(left, geometry.panelBottom + 66, caption));
 }
 
+// The kinds of mark the legend explains, drawn as the chart draws them.
+enum class LegendMark { colourKey, lossOfLockStrip, slipBar, shortGapLine };
+
+std::string legendMarkElement(LegendMark mark, const char* colour, double x, double top) {
+  switch (mark) {
+    case LegendMark::colourKey:
+      return pathElement(rectanglePath(x, top, keyWidth, keyHeight), fillAttribute(colour));
+    case LegendMark::lossOfLockStrip:
+      return pathElement(rectanglePath(x, top, keyWidth, lossOfLockStripHeight),
+                         fillAttribute(colour));
+    case LegendMark::slipBar:
+      return pathElement(rectanglePath(x, top - markOverhang, slipBarWidth, rowHeight),
+                         fillAttribute(colour));
+    case LegendMark::shortGapLine:
+      return pathElement(
+          joined(pathPoint('M', x, top - markOverhang), pathCoordinate('v', rowHeight)),
+          strokeAttribute(colour));
+  }
+  return "";
+}
+
+double labelOffset(LegendMark mark) {
+  return mark == LegendMark::slipBar || mark == LegendMark::shortGapLine ? labelAfterLine
+                                                                         : labelAfterKey;
+}
+
+// A line of the legend, laid out from the chart's left edge: each entry is
+// drawn at the running position, which then moves on by the room the entry
+// takes.
+class LegendLine {
+ public:
+  explicit LegendLine(double top) : top_(top) {}
+
+  void addCaption(const std::string& text, double room) {
+    svg_ += textElement(x_, top_ + legendBaseline, text);
+    x_ += room;
+  }
+
+  void addEntry(LegendMark mark, const char* colour, const std::string& label, double room) {
+    svg_ += legendMarkElement(mark, colour, x_, top_);
+    svg_ += textElement(x_ + labelOffset(mark), top_ + legendBaseline, label);
+    x_ += room;
+  }
+
+  const std::string& svg() const { return svg_; }
+
+ private:
+  double x_ = left;
+  double top_;
+  std::string svg_;
+};
+
+// The C/N0 range of a colour class, dB-Hz: "<20", "20-25", "55+".
+std::string colourClassLabel(std::size_t colour) {
+  const auto whole = [](double value) { return std::to_string(static_cast<int>(value)); };
+  if (colour == 0) return joined("<", whole(plotCarrierToNoiseLow));
+  if (colour == colourCount - 1) return joined(whole(plotCarrierToNoiseHigh), "+");
+  const double low =
+      plotCarrierToNoiseLow + plotCarrierToNoiseStep * static_cast<double>(colour - 1);
+  return joined(whole(low), "-", whole(low + plotCarrierToNoiseStep));
+}
+
+struct LegendEntry {
+  LegendMark mark;
+  const char* colour;
+  const char* label;
+  double room;  // with its label
+};
+
+// The marks other than the C/N0 colours, in the legend's second line.
+constexpr std::array<LegendEntry, 5> markEntries = {{
+    {LegendMark::lossOfLockStrip, lossOfLockColour, "loss-of-lock flag", 150.0},
+    {LegendMark::slipBar, slipColour, "suspected slip", 130.0},
+    {LegendMark::colourKey, gapColour, "gap (no epoch in the bin)", 200.0},
+    {LegendMark::shortGapLine, shortGapColour, "gap within the bin", 150.0},
+    {LegendMark::colourKey, bandColour, "fewest to most satellites; line: mean", 0.0},
+}};
+
 std::string legend(const PlotGeometry& geometry) {
   const double top = geometry.panelBottom + axisHeight;
-  std::string svg = textElement(left, top + 10, "C/N0, dB-Hz (mean of the bin):");
-  double x = left + 190;
-  for (std::size_t c = 0; c < colourCount; ++c) {
-    std::string label = joined("<", std::to_string(static_cast<int>(plotCarrierToNoiseLow)));
-    if (c == colourCount - 1) {
-      label = joined(std::to_string(static_cast<int>(plotCarrierToNoiseHigh)), "+");
-    }
-    if (c > 0 && c < colourCount - 1) {
-      const double low =
-          plotCarrierToNoiseLow + plotCarrierToNoiseStep * static_cast<double>(c - 1);
-      label = joined(std::to_string(static_cast<int>(low)), "-",
-                     std::to_string(static_cast<int>(low + plotCarrierToNoiseStep)));
-    }
-    svg += pathElement(rectanglePath(x, top, 14, 12), fillAttribute(colours[c]));
-    svg += textElement(x + 18, top + 10, label);
-    x += 62;
+  LegendLine colourLine(top);
+  colourLine.addCaption("C/N0, dB-Hz (mean of the bin):", colourCaptionRoom);
+  for (std::size_t colour = 0; colour < colourCount; ++colour) {
+    colourLine.addEntry(LegendMark::colourKey, colours[colour], colourClassLabel(colour),
+                        colourKeyRoom);
   }
-  const double second = top + 28;
-  svg += pathElement(rectanglePath(left, second, 14, 3), fillAttribute(lossOfLockColour));
-  svg += textElement(left + 18, second + 10, "loss-of-lock flag");
-  svg += pathElement(rectanglePath(left + 150, second - 1, 2, 14), fillAttribute(slipColour));
-  svg += textElement(left + 158, second + 10, "suspected slip");
-  svg += pathElement(rectanglePath(left + 280, second, 14, 12), fillAttribute(gapColour));
-  svg += textElement(left + 298, second + 10, "gap (no epoch in the bin)");
-  svg += pathElement(joined(pathPoint('M', left + 480, second - 1), pathCoordinate('v', 14)),
-                     strokeAttribute(shortGapColour));
-  svg += textElement(left + 488, second + 10, "gap within the bin");
-  svg += pathElement(rectanglePath(left + 630, second, 14, 12), fillAttribute(bandColour));
-  svg += textElement(left + 648, second + 10, "fewest to most satellites; line: mean");
-  return svg;
+  LegendLine markLine(top + legendLineHeight);
+  for (const LegendEntry& entry : markEntries) {
+    markLine.addEntry(entry.mark, entry.colour, entry.label, entry.room);
+  }
+  return joined(colourLine.svg(), markLine.svg());
 }
 
 std::string heading(const QualityReport& report, const PlotGeometry& geometry) {
