@@ -64,6 +64,18 @@ constexpr double labelAfterLine = 8.0;  // after a bar or a line
 constexpr double colourKeyRoom = 62.0;
 constexpr double colourCaptionRoom = 190.0;
 constexpr int maxTicks = 8;
+constexpr double tickLength = 5.0;
+// The baselines of the lines under the ticks, and of the axis caption, below
+// the lower panel.
+constexpr double tickLabelFirstLine = 18.0;
+constexpr double tickLabelLine = 14.0;
+constexpr double axisCaptionLine = 66.0;
+constexpr double panelTitleX = 16.0;  // the lower panel's title, along its left side
+// Satellites between the lines of the lower panel's scale.
+constexpr std::uint32_t countLineStep = 4;
+
+constexpr const char* rightAligned = "text-anchor=\"end\"";
+constexpr const char* centred = "text-anchor=\"middle\"";
 
 struct PlotGeometry {
   std::size_t bins = 0;
@@ -201,61 +213,98 @@ std::string satelliteRows(const QualityReport& report, const PlotGeometry& geome
   }
   svg += pathElement(lossOfLock, fillAttribute(lossOfLockColour));
   svg += pathElement(slips, fillAttribute(slipColour));
-  return joined(svg, groupElement("text-anchor=\"end\"", labels));
+  return joined(svg, groupElement(rightAligned, labels));
 }
 
-// The lower panel: the fewest to the most satellites of each bin's epochs as
-// a band, their mean as a line, both broken where a bin has no epoch.
-std::string satelliteCounts(const QualityReport& report, const PlotGeometry& geometry) {
-  const TrackingPlotData& plot = report.plot;
-  std::uint32_t most = 4;
+// The lower panel's scale: from no satellites at its bottom to the next
+// line above the most of any bin, so that a full line does not hide in the
+// frame.
+struct CountScale {
+  double bottom = 0.0;
+  std::uint32_t top = 0;
+  double y(double count) const { return bottom - panelHeight * count / static_cast<double>(top); }
+};
+
+CountScale countScaleOf(const TrackingPlotData& plot, const PlotGeometry& geometry) {
+  std::uint32_t most = countLineStep;
   for (const PlotBin& bin : plot.bins) most = std::max(most, bin.mostSatellites);
-  // Room above the most, so that a full line does not hide in the frame.
-  const std::uint32_t top = (most / 4 + 1) * 4;
-  const auto y = [&](double count) {
-    return geometry.panelBottom - panelHeight * count / static_cast<double>(top);
-  };
-  std::string grid;
-  std::string labels;
-  for (std::uint32_t k = 0; k <= top; k += 4) {
-    grid += joined(pathPoint('M', left, y(k)), pathCoordinate('H', width - right));
-    labels += textElement(labelsRight, y(k) + 4, std::to_string(k));
+  return {geometry.panelBottom, (most / countLineStep + 1) * countLineStep};
+}
+
+std::string countLines(const CountScale& scale) {
+  std::string lines;
+  for (std::uint32_t count = 0; count <= scale.top; count += countLineStep) {
+    lines += joined(pathPoint('M', left, scale.y(count)), pathCoordinate('H', width - right));
   }
+  return lines;
+}
+
+std::string countLabels(const CountScale& scale) {
+  std::string labels;
+  for (std::uint32_t count = 0; count <= scale.top; count += countLineStep) {
+    labels += textElement(labelsRight, scale.y(count) + 4, std::to_string(count));
+  }
+  return labels;
+}
+
+// The fewest to the most satellites of each bin's epochs as a band, broken
+// where a bin has no epoch: along the most satellites, then back along the
+// fewest.
+std::string countBand(const TrackingPlotData& plot, const PlotGeometry& geometry,
+                      const CountScale& scale) {
   std::string band;
-  std::string mean;
   forRuns(
       plot.bins.size(), [&](std::size_t b) { return plot.bins[b].epochs > 0; },
       [&](std::size_t b, std::size_t end) {
-        // Along the most satellites, then back along the fewest.
         for (std::size_t k = b; k < end; ++k) {
-          const double high = y(plot.bins[k].mostSatellites);
+          const double high = scale.y(plot.bins[k].mostSatellites);
           band += pathPoint(k == b ? 'M' : 'L', geometry.x(k), high);
           band += pathPoint('L', geometry.x(k + 1), high);
         }
         for (std::size_t k = end; k-- > b;) {
-          const double fewest = y(plot.bins[k].fewestSatellites);
+          const double fewest = scale.y(plot.bins[k].fewestSatellites);
           band += pathPoint('L', geometry.x(k + 1), fewest);
           band += pathPoint('L', geometry.x(k), fewest);
         }
         band += 'z';
+      });
+  return band;
+}
+
+// The mean satellites per epoch of each bin as a line, broken where a bin
+// has no epoch.
+std::string meanLine(const TrackingPlotData& plot, const PlotGeometry& geometry,
+                     const CountScale& scale) {
+  std::string line;
+  forRuns(
+      plot.bins.size(), [&](std::size_t b) { return plot.bins[b].epochs > 0; },
+      [&](std::size_t b, std::size_t end) {
         for (std::size_t k = b; k < end; ++k) {
           const PlotBin& bin = plot.bins[k];
-          const double average =
-              static_cast<double>(bin.channels) / static_cast<double>(bin.epochs);
-          mean += pathPoint(k == b ? 'M' : 'L', geometry.centre(k), y(average));
+          const double mean = static_cast<double>(bin.channels) / static_cast<double>(bin.epochs);
+          line += pathPoint(k == b ? 'M' : 'L', geometry.centre(k), scale.y(mean));
         }
       });
+  return line;
+}
+
+// The lower panel: the satellites per epoch of each bin, on a scale of
+// lines every few satellites, titled along its left side.
+std::string satelliteCounts(const QualityReport& report, const PlotGeometry& geometry) {
+  const TrackingPlotData& plot = report.plot;
+  const CountScale scale = countScaleOf(plot, geometry);
   const double middle = geometry.panelTop + panelHeight / 2.0;
-  return joined(
-      pathElement(grid, strokeAttribute(countGridColour, 1)),
-      pathElement(band, fillAttribute(bandColour)),
-      pathElement(mean, joined(fillAttribute(noPaint), " ", strokeAttribute(meanColour, 1.2))),
-      pathElement(rectanglePath(left, geometry.panelTop, chartWidth, panelHeight),
-                  joined(fillAttribute(noPaint), " ", strokeAttribute(panelFrameColour))),
-      groupElement("text-anchor=\"end\"", labels),
-      textElement(
-          16, middle, "satellites per epoch",
-          joined("text-anchor=\"middle\" transform=\"rotate(-90 16 ", svgNumber(middle), ")\"")));
+  const std::string unfilled = fillAttribute(noPaint);
+  return joined(pathElement(countLines(scale), strokeAttribute(countGridColour, 1)),
+                pathElement(countBand(plot, geometry, scale), fillAttribute(bandColour)),
+                pathElement(meanLine(plot, geometry, scale),
+                            joined(unfilled, " ", strokeAttribute(meanColour, 1.2))),
+                pathElement(rectanglePath(left, geometry.panelTop, chartWidth, panelHeight),
+                            joined(unfilled, " ", strokeAttribute(panelFrameColour))),
+                groupElement(rightAligned, countLabels(scale)),
+                textElement(panelTitleX, middle, "satellites per epoch",
+                            joined(centred, " transform=\"rotate(-90 ", svgNumber(panelTitleX), " ",
+                                   svgNumber(middle), ")\"")));
 }
 
 // Tick spacing: the shortest of these (seconds) that gives at most maxTicks
@@ -272,37 +321,45 @@ std::int64_t tickSpacing(std::int64_t range) {
   return s;
 }
 
+// The labels under a tick at instant `at`: GPS week and seconds, the
+// calendar clock, and the date when it is not the previous tick's.
+std::string tickLabels(const TimelineAnchor& origin, std::int64_t at, double x, double top,
+                       bool withSeconds, std::string& previousDate) {
+  const GpsTime gps = origin.timeOf(at);
+  const EpochTime calendar = calendarOf(gps);
+  std::string clock = joined(twoDigits(calendar.hour), ":", twoDigits(calendar.minute));
+  if (withSeconds) clock += joined(":", twoDigits(static_cast<int>(calendar.second)));
+  std::string labels = joined(textElement(x, top + tickLabelFirstLine, gpsTimeText(gps)),
+                              textElement(x, top + tickLabelFirstLine + tickLabelLine, clock));
+  const std::string date = calendarDateText(calendar);
+  if (date != previousDate) {
+    labels += textElement(x, top + tickLabelFirstLine + 2 * tickLabelLine, date);
+  }
+  previousDate = date;
+  return labels;
+}
+
 std::string timeAxis(const QualityReport& report, const PlotGeometry& geometry) {
   const TrackingPlotData& plot = report.plot;
   const std::int64_t range = plot.binWidth * static_cast<std::int64_t>(geometry.bins);
   const std::int64_t spacing = tickSpacing(range);
   const std::int64_t origin = plot.origin.nanosOfWeek() % spacing;
+  const bool withSeconds = spacing < 60 * nanosPerSecond;
   std::string ticks;
   std::string grid;
   std::string labels;
   std::string previousDate;
-  for (std::int64_t t = (spacing - origin) % spacing; t <= range; t += spacing) {
-    const double x = left + chartWidth * static_cast<double>(t) / static_cast<double>(range);
+  for (std::int64_t at = (spacing - origin) % spacing; at <= range; at += spacing) {
+    const double x = left + chartWidth * static_cast<double>(at) / static_cast<double>(range);
     grid += joined(pathPoint('M', x, rowsTop), pathCoordinate('V', geometry.rowsBottom));
-    ticks += joined(pathPoint('M', x, geometry.panelBottom), pathCoordinate('v', 5));
-    const GpsTime gps = plot.origin.timeOf(t);
-    const EpochTime calendar = calendarOf(gps);
-    const std::string date = calendarDateText(calendar);
-    std::string clock = joined(twoDigits(calendar.hour), ":", twoDigits(calendar.minute));
-    if (spacing < 60 * nanosPerSecond) {
-      clock += joined(":", twoDigits(static_cast<int>(calendar.second)));
-    }
-    labels += textElement(x, geometry.panelBottom + 18, gpsTimeText(gps));
-    labels += textElement(x, geometry.panelBottom + 32, clock);
-    if (date != previousDate) labels += textElement(x, geometry.panelBottom + 46, date);
-    previousDate = date;
+    ticks += joined(pathPoint('M', x, geometry.panelBottom), pathCoordinate('v', tickLength));
+    labels += tickLabels(plot.origin, at, x, geometry.panelBottom, withSeconds, previousDate);
   }
   const std::string caption =
       "time: GPS week/seconds of week (first line), GPS calendar time (second and third)";
   return joined(pathElement(grid, strokeAttribute(timeGridColour, 0.6)),
-                pathElement(ticks, strokeAttribute(tickColour)),
-                groupElement("text-anchor=\"middle\"", labels),
-                textElement(left, geometry.panelBottom + 66, caption));
+                pathElement(ticks, strokeAttribute(tickColour)), groupElement(centred, labels),
+                textElement(left, geometry.panelBottom + axisCaptionLine, caption));
 }
 
 // The kinds of mark the legend explains, drawn as the chart draws them.
