@@ -307,12 +307,12 @@ std::string satelliteCounts(const QualityReport& report, const PlotGeometry& geo
                                    svgNumber(middle), ")\"")));
 }
 
-// Tick spacing: the shortest of these (seconds) that gives at most maxTicks
-// ticks; longer logs take whole weeks, doubled as needed.
+// Tick spacing: the shortest of these (seconds, up to two days) that gives at
+// most maxTicks ticks; longer logs take whole weeks, doubled as needed.
 std::int64_t tickSpacing(std::int64_t range) {
-  constexpr std::array<std::int64_t, 20> spacings = {
-      1,   2,    5,    10,   15,    30,    60,    120,   300,    600,
-      900, 1800, 3600, 7200, 10800, 21600, 43200, 86400, 172800, 604800};
+  constexpr std::array<std::int64_t, 19> spacings = {1,     2,     5,     10,    15,    30,   60,
+                                                     120,   300,   600,   900,   1800,  3600, 7200,
+                                                     10800, 21600, 43200, 86400, 172800};
   for (const std::int64_t s : spacings) {
     if (range / (s * nanosPerSecond) < maxTicks) return s * nanosPerSecond;
   }
