@@ -8,9 +8,9 @@
 
 namespace kapolex {
 
-// A coordinate or length to a tenth of a pixel, without a trailing ".0" or
-// a minus sign on zero: 12 is "12", 2.25 is "2.2" or "2.3" as its binary
-// value lies, -0.01 is "0".
+// A coordinate or length to a tenth of a pixel, rounded as its binary value
+// lies, without a trailing ".0" or a minus sign on zero: 12 is "12", 0.45 is
+// "0.5", 0.35 is "0.3", -0.04 is "0".
 std::string svgNumber(double value);
 
 // Path data: a command with a point, "M12 3.5".
