@@ -240,6 +240,7 @@ std::vector<SuspectedSlip> QualityCheck::listedSlips(std::vector<ListedSlip> fou
   });
   if (found.size() > settings_.slipListLimit) found.resize(settings_.slipListLimit);
   std::vector<SuspectedSlip> listed;
+  listed.reserve(found.size());
   for (const ListedSlip& slip : found) {
     listed.push_back(
         {static_cast<int>(slip.satellite + 1), reportTime(slip.slip.at), slip.slip.jump});
