@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "qc/report_format.hpp"
@@ -437,7 +438,7 @@ constexpr std::array<LegendEntry, 5> markEntries = {{
     {LegendMark::slipBar, slipColour, "suspected slip", 130.0},
     {LegendMark::colourKey, gapColour, "gap (no epoch in the bin)", 200.0},
     {LegendMark::shortGapLine, shortGapColour, "gap within the bin", 150.0},
-    {LegendMark::colourKey, bandColour, "fewest to most satellites; line: mean", 0.0},
+    {LegendMark::colourKey, bandColour, "fewest to most satellites; line: mean", 0.0},  // last
 }};
 
 std::string legend(const PlotGeometry& geometry) {
