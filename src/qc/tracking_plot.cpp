@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "qc/report_format.hpp"
 #include "qc/step_histogram.hpp"
@@ -363,11 +364,14 @@ std::string timeAxis(const QualityReport& report, const PlotGeometry& geometry) 
                 textElement(left, geometry.panelBottom + axisCaptionLine, caption));
 }
 
-// The kinds of mark the legend explains, drawn as the chart draws them.
-enum class LegendMark { colourKey, lossOfLockStrip, slipBar, shortGapLine };
+// The kinds of mark the legend explains, drawn as the chart draws them; a
+// caption has none.
+enum class LegendMark { none, colourKey, lossOfLockStrip, slipBar, shortGapLine };
 
 std::string legendMarkElement(LegendMark mark, const char* colour, double x, double top) {
   switch (mark) {
+    case LegendMark::none:
+      return "";
     case LegendMark::colourKey:
       return pathElement(rectanglePath(x, top, keyWidth, keyHeight), fillAttribute(colour));
     case LegendMark::lossOfLockStrip:
@@ -384,36 +388,32 @@ std::string legendMarkElement(LegendMark mark, const char* colour, double x, dou
   return "";
 }
 
+// Where an entry's label begins, from the entry's left edge.
 double labelOffset(LegendMark mark) {
+  if (mark == LegendMark::none) return 0.0;
   return mark == LegendMark::slipBar || mark == LegendMark::shortGapLine ? labelAfterLine
                                                                          : labelAfterKey;
 }
 
-// A line of the legend, laid out from the chart's left edge: each entry is
-// drawn at the running position, which then moves on by the room the entry
-// takes.
-class LegendLine {
- public:
-  explicit LegendLine(double top) : top_(top) {}
-
-  void addCaption(const std::string& text, double room) {
-    svg_ += textElement(x_, top_ + legendBaseline, text);
-    x_ += room;
-  }
-
-  void addEntry(LegendMark mark, const char* colour, const std::string& label, double room) {
-    svg_ += legendMarkElement(mark, colour, x_, top_);
-    svg_ += textElement(x_ + labelOffset(mark), top_ + legendBaseline, label);
-    x_ += room;
-  }
-
-  const std::string& svg() const { return svg_; }
-
- private:
-  double x_ = left;
-  double top_;
-  std::string svg_;
+struct LegendEntry {
+  LegendMark mark;
+  const char* colour;
+  std::string label;
+  double room;  // with its label, up to the next entry
 };
+
+// A line of the legend, laid out from the chart's left edge: each entry is
+// drawn at the running position, which then moves on by the entry's room.
+std::string legendLine(double top, const std::vector<LegendEntry>& entries) {
+  std::string svg;
+  double x = left;
+  for (const LegendEntry& entry : entries) {
+    svg += legendMarkElement(entry.mark, entry.colour, x, top);
+    svg += textElement(x + labelOffset(entry.mark), top + legendBaseline, entry.label);
+    x += entry.room;
+  }
+  return svg;
+}
 
 // The C/N0 range of a colour class, dB-Hz: "<20", "20-25", "55+".
 std::string colourClassLabel(std::size_t colour) {
@@ -425,35 +425,23 @@ std::string colourClassLabel(std::size_t colour) {
   return joined(whole(low), "-", whole(low + plotCarrierToNoiseStep));
 }
 
-struct LegendEntry {
-  LegendMark mark;
-  const char* colour;
-  const char* label;
-  double room;  // with its label
-};
-
-// The marks other than the C/N0 colours, in the legend's second line.
-constexpr std::array<LegendEntry, 5> markEntries = {{
-    {LegendMark::lossOfLockStrip, lossOfLockColour, "loss-of-lock flag", 150.0},
-    {LegendMark::slipBar, slipColour, "suspected slip", 130.0},
-    {LegendMark::colourKey, gapColour, "gap (no epoch in the bin)", 200.0},
-    {LegendMark::shortGapLine, shortGapColour, "gap within the bin", 150.0},
-    {LegendMark::colourKey, bandColour, "fewest to most satellites; line: mean", 0.0},  // last
-}};
-
+// Two lines: the C/N0 colours, then the other marks.
 std::string legend(const PlotGeometry& geometry) {
-  const double top = geometry.panelBottom + axisHeight;
-  LegendLine colourLine(top);
-  colourLine.addCaption("C/N0, dB-Hz (mean of the bin):", colourCaptionRoom);
+  std::vector<LegendEntry> colourEntries = {
+      {LegendMark::none, "", "C/N0, dB-Hz (mean of the bin):", colourCaptionRoom}};
   for (std::size_t colour = 0; colour < colourCount; ++colour) {
-    colourLine.addEntry(LegendMark::colourKey, colours[colour], colourClassLabel(colour),
-                        colourKeyRoom);
+    colourEntries.push_back(
+        {LegendMark::colourKey, colours[colour], colourClassLabel(colour), colourKeyRoom});
   }
-  LegendLine markLine(top + legendLineHeight);
-  for (const LegendEntry& entry : markEntries) {
-    markLine.addEntry(entry.mark, entry.colour, entry.label, entry.room);
-  }
-  return joined(colourLine.svg(), markLine.svg());
+  const std::vector<LegendEntry> markEntries = {
+      {LegendMark::lossOfLockStrip, lossOfLockColour, "loss-of-lock flag", 150.0},
+      {LegendMark::slipBar, slipColour, "suspected slip", 130.0},
+      {LegendMark::colourKey, gapColour, "gap (no epoch in the bin)", 200.0},
+      {LegendMark::shortGapLine, shortGapColour, "gap within the bin", 150.0},
+      {LegendMark::colourKey, bandColour, "fewest to most satellites; line: mean", 0.0},
+  };
+  const double top = geometry.panelBottom + axisHeight;
+  return joined(legendLine(top, colourEntries), legendLine(top + legendLineHeight, markEntries));
 }
 
 std::string heading(const QualityReport& report, const PlotGeometry& geometry) {
