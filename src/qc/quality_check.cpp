@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <utility>
 
 #include "common/gps_constants.hpp"
 #include "qc/report_format.hpp"
@@ -40,31 +41,32 @@ void QualityCheck::addUnusable() {
 }
 
 void QualityCheck::addEpoch(const MeasurementEpoch& epoch, bool written) {
-  std::int64_t t = 0;
+  std::int64_t at = 0;
   std::int64_t step = 0;
   if (epochs_ == 0) {
     anchor_ = TimelineAnchor(epoch.week, epoch.receiveTime);
     first_ = {epoch.week, epoch.receiveTime};
   } else {
-    t = anchor_.instant(epoch.week, epoch.receiveTime);
-    step = addLogStep(epoch.receiveTime, t);
+    at = anchor_.instant(epoch.week, epoch.receiveTime);
+    step = addLogStep(epoch.receiveTime, at);
   }
   last_ = {epoch.week, epoch.receiveTime};
-  lastAt_ = t;
+  lastAt_ = at;
   ++epochs_;
   written_ += written ? 1 : 0;
   const auto count = static_cast<std::size_t>(epoch.channelCount);
   channels_ += epoch.channelCount;
-  PlotCell* row = plot_.addEpoch(t, static_cast<std::uint32_t>(count), step);
+  const BinGrid<PlotCell>::Row row = plot_.addEpoch(at, static_cast<std::uint32_t>(count), step);
   const bool sampled = epochs_ % noiseSampleSpacing == 0;
-  for (std::size_t k = 0; k < count; ++k) addChannel(epoch.channels[k], t, row, sampled);
+  for (std::size_t k = 0; k < count; ++k) addChannel(epoch.channels[k], at, row, sampled);
 }
 
-// Counts the step to the epoch at t and returns it, or 0 for a repeated or
-// backward time, which makes no step. Inline: nearly every epoch is later
-// than the last in the same week, by the step that is already the mode.
-inline std::int64_t QualityCheck::addLogStep(double receiveTime, std::int64_t t) {
-  const std::int64_t step = t - lastAt_;
+// Counts the step to the epoch at instant `at` and returns it, or 0 for a
+// repeated or backward time, which makes no step. Inline: nearly every
+// epoch is later than the last in the same week, by the step that is
+// already the mode.
+inline std::int64_t QualityCheck::addLogStep(double receiveTime, std::int64_t at) {
+  const std::int64_t step = at - lastAt_;
   if (receiveTime > last_.secondsOfWeek && step > 0) {
     const std::size_t entry = logSteps_.add(step, lastAt_);
     if (entry != modeEntry_) noteLogStep(entry, step);
@@ -118,81 +120,83 @@ std::int64_t QualityCheck::runningInterval() const {
 
 // Inline: it runs for every channel. The common case, a satellite whose
 // step is the one it took last time, takes no call and no rare branch.
-inline void QualityCheck::addChannel(const ChannelMeasurement& channel, std::int64_t t,
-                                     PlotCell* row, bool sampled) {
+inline void QualityCheck::addChannel(const ChannelMeasurement& channel, std::int64_t at,
+                                     BinGrid<PlotCell>::Row row, bool sampled) {
   assert(channel.prn >= 1 && channel.prn <= prnCount);
-  const auto p = static_cast<std::size_t>(channel.prn - 1);
-  Track& s = tracks_[p];
+  const auto satellite = static_cast<std::size_t>(channel.prn - 1);
+  Track& track = tracks_[satellite];
   const double codeMinusCarrier = channel.pseudorange - l1Wavelength * channel.carrierPhase;
   const bool lockKept = channel.lossOfLock != lossOfLockSet;
-  const std::int64_t step = t - s.lastAt;
-  const double jump = codeMinusCarrier - s.lastCodeMinusCarrier;
-  s.lastAt = t;
-  s.lastCodeMinusCarrier = codeMinusCarrier;
-  s.rollovers += channel.rolloverStep != 0 ? 1 : 0;
-  s.carrierToNoiseMin = std::min(s.carrierToNoiseMin, channel.carrierToNoise);
-  s.carrierToNoiseMax = std::max(s.carrierToNoiseMax, channel.carrierToNoise);
-  PlotCell& cell = row[p];
+  const std::int64_t step = at - track.lastAt;
+  const double jump = codeMinusCarrier - track.lastCodeMinusCarrier;
+  track.lastAt = at;
+  track.lastCodeMinusCarrier = codeMinusCarrier;
+  track.rollovers += channel.rolloverStep != 0 ? 1 : 0;
+  track.carrierToNoiseMin = std::min(track.carrierToNoiseMin, channel.carrierToNoise);
+  track.carrierToNoiseMax = std::max(track.carrierToNoiseMax, channel.carrierToNoise);
+  PlotCell& cell = row[satellite];
   ++cell.epochs;
   cell.lossOfLock += lockKept ? 0 : 1;
   // The signal byte again, exactly: C/N0 is a whole number of quarters.
   cell.signalQuarters += static_cast<std::uint32_t>(channel.carrierToNoise * 4.0);
-  if (step == s.runStep) {
-    ++s.runCount;
-  } else if (!addNewStep(p, step, t)) {
+  if (step == track.runStep) {
+    ++track.runCount;
+  } else if (!addNewStep(satellite, step, at)) {
     return;
   }
   // A record with the loss-of-lock flag is a discontinuity the receiver
   // reported: its jump is neither noise nor a suspected slip.
-  if (lockKept && slips_.count(p, jump, sampled)) [[unlikely]]
-    judgeJump(p, {t, step, 0, jump});
+  if (lockKept && slips_.count(satellite, jump, sampled)) [[unlikely]]
+    judgeJump(satellite, {at, step, 0, jump});
 }
 
 // Starts a run of a new step; false for the satellite's first record,
 // which has no step.
-bool QualityCheck::addNewStep(std::size_t p, std::int64_t step, std::int64_t t) {
-  TrackNotes& notes = notes_[p];
+bool QualityCheck::addNewStep(std::size_t satellite, std::int64_t step, std::int64_t at) {
+  TrackNotes& notes = notes_[satellite];
   if (!notes.seen) {
     notes.seen = true;
-    notes.firstAt = t;
+    notes.firstAt = at;
     return false;
   }
-  Track& s = tracks_[p];
-  if (s.runCount > 0) endRun(p);
-  s.runStep = step;
-  s.runCount = 1;
+  Track& track = tracks_[satellite];
+  if (track.runCount > 0) endRun(satellite);
+  track.runStep = step;
+  track.runCount = 1;
   return true;
 }
 
 // Counts the satellite's run of equal steps into its histogram and returns
 // the run's entry; the run goes on from a count of 0.
-std::size_t QualityCheck::endRun(std::size_t p) {
-  Track& s = tracks_[p];
-  const std::size_t entry = satelliteSteps_[p].add(s.runStep, 0, s.runCount);
+std::size_t QualityCheck::endRun(std::size_t satellite) {
+  Track& track = tracks_[satellite];
+  const std::size_t entry = satelliteSteps_[satellite].add(track.runStep, 0, track.runCount);
   if (entry == StepHistogram::full) {
-    if (endsArc(s.runStep, runningInterval())) notes_[p].unlistedArcEnds += s.runCount;
+    if (endsArc(track.runStep, runningInterval())) {
+      notes_[satellite].unlistedArcEnds += track.runCount;
+    }
   }
-  s.runCount = 0;
+  track.runCount = 0;
   return entry;
 }
 
-void QualityCheck::judgeJump(std::size_t p, SlipCandidate candidate) {
-  candidate.stepEntry = endRun(p);
-  for (const SlipCandidate& slip : slips_.judge(p, candidate)) recordSlip(p, slip);
+void QualityCheck::judgeJump(std::size_t satellite, SlipCandidate candidate) {
+  candidate.stepEntry = endRun(satellite);
+  for (const SlipCandidate& slip : slips_.judge(satellite, candidate)) recordSlip(satellite, slip);
 }
 
-void QualityCheck::recordSlip(std::size_t p, const SlipCandidate& slip) {
+void QualityCheck::recordSlip(std::size_t satellite, const SlipCandidate& slip) {
   // Whether the step lies inside an arc is settled at the end, against the
   // final interval; the plot and the list go by the interval as it stands.
   const bool inArc = !endsArc(slip.step, runningInterval());
   if (slip.stepEntry != StepHistogram::full) {
-    satelliteSteps_[p].mark(slip.stepEntry);
+    satelliteSteps_[satellite].mark(slip.stepEntry);
   } else if (inArc) {
-    ++notes_[p].unlistedSlips;
+    ++notes_[satellite].unlistedSlips;
   }
   if (!inArc) return;
-  plot_.addSlip(slip.at, p);
-  if (listed_.size() < settings_.slipListLimit) listed_.push_back({p, slip});
+  plot_.addSlip(slip.at, satellite);
+  if (listed_.size() < settings_.slipListLimit) listed_.push_back({satellite, slip});
 }
 
 QualityReport QualityCheck::finish(const MessageCounts& counts) const {
@@ -201,118 +205,141 @@ QualityReport QualityCheck::finish(const MessageCounts& counts) const {
   report.log = logFigures(counts, interval);
   report.plot = plot_.finish(anchor_, interval, lastAt_);
   std::vector<ListedSlip> found;
-  for (const ListedSlip& l : listed_) {
-    if (!endsArc(l.slip.step, interval)) found.push_back(l);
+  for (const ListedSlip& listed : listed_) {
+    if (!endsArc(listed.slip.step, interval)) found.push_back(listed);
   }
-  for (std::size_t p = 0; p < prnCount; ++p) {
-    if (!notes_[p].seen) continue;
-    SatelliteFigures figures = satelliteFigures(p, report.log, interval, plot_.totals(p));
-    // Candidates still waiting for a noise estimate are judged now.
-    for (const SlipCandidate& c : slips_.waiting(p)) {
-      if (std::fabs(c.jump) <= figures.slipThreshold || endsArc(c.step, interval)) continue;
-      ++figures.slips;
-      found.push_back({p, c});
-      const auto bin = static_cast<std::size_t>(c.at / report.plot.binWidth);
-      if (c.at >= 0 && bin < report.plot.bins.size()) {
-        ++report.plot.cells[bin * prnCount + p].slips;
-      }
-    }
+  for (std::size_t satellite = 0; satellite < prnCount; ++satellite) {
+    if (!notes_[satellite].seen) continue;
+    SatelliteFigures figures =
+        satelliteFigures(satellite, report.log, interval, plot_.totals(satellite));
+    addLateSlips(satellite, interval, figures, report.plot, found);
     report.slips += figures.slips;
     report.satellites.push_back(figures);
   }
-  std::sort(found.begin(), found.end(), [](const ListedSlip& a, const ListedSlip& b) {
-    return a.slip.at != b.slip.at ? a.slip.at < b.slip.at : a.p < b.p;
-  });
-  if (found.size() > settings_.slipListLimit) found.resize(settings_.slipListLimit);
-  for (const ListedSlip& l : found) {
-    report.listedSlips.push_back({static_cast<int>(l.p + 1), reportTime(l.slip.at), l.slip.jump});
-  }
+  report.listedSlips = listedSlips(std::move(found));
   return report;
 }
 
-LogFigures QualityCheck::logFigures(const MessageCounts& counts, std::int64_t interval) const {
-  LogFigures f;
-  f.hasEpochs = epochs_ > 0;
-  if (f.hasEpochs) {
-    f.first = datedTime(first_);
-    f.last = datedTime(last_);
+// Counts the satellite's candidates that its detector judges only now, as
+// they waited for a noise estimate the satellite never had.
+void QualityCheck::addLateSlips(std::size_t satellite, std::int64_t interval,
+                                SatelliteFigures& figures, TrackingPlotData& plot,
+                                std::vector<ListedSlip>& found) const {
+  for (const SlipCandidate& slip : slips_.lateSlips(satellite)) {
+    if (endsArc(slip.step, interval)) continue;
+    ++figures.slips;
+    found.push_back({satellite, slip});
+    plot.addSlip(slip.at, satellite);
   }
-  f.interval = interval;
-  f.epochs = epochs_;
-  addGaps(f, interval);
-  f.expectedEpochs = saturatingAdd(epochs_ - repeated_ - backward_, f.gapEpochs);
-  f.repeatedTimes = repeated_;
-  f.backwardTimes = backward_;
-  f.weekRollovers = rollovers_;
-  f.unusableTimes = unusable_;
-  f.epochsWritten = written_;
-  f.unlistedSteps = unlisted_.steps;
-  f.channelRecords = channels_;
-  f.meanSatellites =
+}
+
+// The first slips found, in time order and by PRN at equal times.
+std::vector<SuspectedSlip> QualityCheck::listedSlips(std::vector<ListedSlip> found) const {
+  std::sort(found.begin(), found.end(), [](const ListedSlip& a, const ListedSlip& b) {
+    return a.slip.at != b.slip.at ? a.slip.at < b.slip.at : a.satellite < b.satellite;
+  });
+  if (found.size() > settings_.slipListLimit) found.resize(settings_.slipListLimit);
+  std::vector<SuspectedSlip> listed;
+  listed.reserve(found.size());
+  for (const ListedSlip& slip : found) {
+    listed.push_back(
+        {static_cast<int>(slip.satellite + 1), reportTime(slip.slip.at), slip.slip.jump});
+  }
+  return listed;
+}
+
+LogFigures QualityCheck::logFigures(const MessageCounts& counts, std::int64_t interval) const {
+  LogFigures figures;
+  figures.hasEpochs = epochs_ > 0;
+  if (figures.hasEpochs) {
+    figures.first = datedTime(first_);
+    figures.last = datedTime(last_);
+  }
+  figures.interval = interval;
+  figures.epochs = epochs_;
+  addGaps(figures, interval);
+  figures.expectedEpochs = saturatingAdd(epochs_ - repeated_ - backward_, figures.gapEpochs);
+  figures.repeatedTimes = repeated_;
+  figures.backwardTimes = backward_;
+  figures.weekRollovers = rollovers_;
+  figures.unusableTimes = unusable_;
+  figures.epochsWritten = written_;
+  figures.unlistedSteps = unlisted_.steps;
+  figures.channelRecords = channels_;
+  figures.meanSatellites =
       epochs_ > 0 ? static_cast<double>(channels_) / static_cast<double>(epochs_) : 0.0;
   for (int id = 0; id < messageIdCount; ++id) {
-    if (counts[id] > 0) f.messages.push_back({id, counts[id]});
+    if (counts[id] > 0) figures.messages.push_back({id, counts[id]});
   }
-  return f;
+  return figures;
 }
 
-void QualityCheck::addGaps(LogFigures& f, std::int64_t interval) const {
+void QualityCheck::addGaps(LogFigures& figures, std::int64_t interval) const {
   std::int64_t longestFrom = unlisted_.longestFrom;
-  f.gaps = unlisted_.gaps;
-  f.gapEpochs = unlisted_.epochs;
-  f.longestGapEpochs = unlisted_.longest;
-  for (const StepEntry& e : logSteps_.entries()) {
-    const std::int64_t missing = missingEpochs(e.step, interval);
+  figures.gaps = unlisted_.gaps;
+  figures.gapEpochs = unlisted_.epochs;
+  figures.longestGapEpochs = unlisted_.longest;
+  for (const StepEntry& entry : logSteps_.entries()) {
+    const std::int64_t missing = missingEpochs(entry.step, interval);
     if (missing == 0) continue;
-    f.gaps += e.count;
-    f.gapEpochs = saturatingAdd(f.gapEpochs, saturatingMultiply(missing, e.count));
-    if (missing > f.longestGapEpochs ||
-        (missing == f.longestGapEpochs && e.firstAt < longestFrom)) {
-      f.longestGapEpochs = missing;
-      longestFrom = e.firstAt;
+    figures.gaps += entry.count;
+    figures.gapEpochs = saturatingAdd(figures.gapEpochs, saturatingMultiply(missing, entry.count));
+    if (missing > figures.longestGapEpochs ||
+        (missing == figures.longestGapEpochs && entry.firstAt < longestFrom)) {
+      figures.longestGapEpochs = missing;
+      longestFrom = entry.firstAt;
     }
   }
-  if (f.longestGapEpochs > 0) f.longestGapStart = reportTime(longestFrom + interval);
+  if (figures.longestGapEpochs > 0) figures.longestGapStart = reportTime(longestFrom + interval);
 }
 
-SatelliteFigures QualityCheck::satelliteFigures(std::size_t p, const LogFigures& log,
+SatelliteFigures QualityCheck::satelliteFigures(std::size_t satellite, const LogFigures& log,
                                                 std::int64_t interval,
                                                 const CellTotals& totals) const {
-  const Track& s = tracks_[p];
-  SatelliteFigures f;
-  f.prn = static_cast<int>(p + 1);
-  f.epochs = totals.epochs;
-  f.spanShare = log.expectedEpochs > 0
-                    ? static_cast<double>(f.epochs) / static_cast<double>(log.expectedEpochs)
-                    : 0.0;
-  const TrackNotes& notes = notes_[p];
-  f.arcs = 1 + notes.unlistedArcEnds;
-  // The steps still being counted have no slips: a candidate ends the run.
-  if (s.runCount > 0 && endsArc(s.runStep, interval)) f.arcs += s.runCount;
-  f.slips = notes.unlistedSlips;
-  for (const StepEntry& e : satelliteSteps_[p].entries()) {
-    if (endsArc(e.step, interval)) {
-      f.arcs += e.count;
-    } else {
-      f.slips += e.marks;
-    }
-  }
-  f.first = reportTime(notes.firstAt);
-  f.last = reportTime(s.lastAt);
-  f.lossOfLock = totals.lossOfLock;
-  f.carrierToNoiseMean =
-      0.25 * static_cast<double>(totals.signalQuarters) / static_cast<double>(f.epochs);
-  f.carrierToNoiseMin = s.carrierToNoiseMin;
-  f.carrierToNoiseMax = s.carrierToNoiseMax;
-  f.rollovers = s.rollovers;
-  const SlipDetector::Settled settled = slips_.settled(p);
-  f.jumpNoise = settled.noise;
-  f.slipThreshold = settled.threshold;
-  return f;
+  const Track& track = tracks_[satellite];
+  const TrackNotes& notes = notes_[satellite];
+  SatelliteFigures figures;
+  figures.prn = static_cast<int>(satellite + 1);
+  figures.epochs = totals.epochs;
+  figures.spanShare = log.expectedEpochs > 0 ? static_cast<double>(figures.epochs) /
+                                                   static_cast<double>(log.expectedEpochs)
+                                             : 0.0;
+  countArcsAndSlips(satellite, interval, figures);
+  figures.first = reportTime(notes.firstAt);
+  figures.last = reportTime(track.lastAt);
+  figures.lossOfLock = totals.lossOfLock;
+  figures.carrierToNoiseMean =
+      0.25 * static_cast<double>(totals.signalQuarters) / static_cast<double>(figures.epochs);
+  figures.carrierToNoiseMin = track.carrierToNoiseMin;
+  figures.carrierToNoiseMax = track.carrierToNoiseMax;
+  figures.rollovers = track.rollovers;
+  const SlipDetector::Settled settled = slips_.settled(satellite);
+  figures.jumpNoise = settled.noise;
+  figures.slipThreshold = settled.threshold;
+  return figures;
 }
 
-ReportTime QualityCheck::reportTime(std::int64_t t) const {
-  return datedTime(anchor_.timeOf(t));
+// The satellite's arcs and the slips inside them, from its steps against
+// the final interval.
+void QualityCheck::countArcsAndSlips(std::size_t satellite, std::int64_t interval,
+                                     SatelliteFigures& figures) const {
+  const Track& track = tracks_[satellite];
+  const TrackNotes& notes = notes_[satellite];
+  figures.arcs = 1 + notes.unlistedArcEnds;
+  // The steps still being counted have no slips: a candidate ends the run.
+  if (track.runCount > 0 && endsArc(track.runStep, interval)) figures.arcs += track.runCount;
+  figures.slips = notes.unlistedSlips;
+  for (const StepEntry& entry : satelliteSteps_[satellite].entries()) {
+    if (endsArc(entry.step, interval)) {
+      figures.arcs += entry.count;
+    } else {
+      figures.slips += entry.marks;
+    }
+  }
+}
+
+ReportTime QualityCheck::reportTime(std::int64_t at) const {
+  return datedTime(anchor_.timeOf(at));
 }
 
 }  // namespace kapolex

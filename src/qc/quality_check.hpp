@@ -79,7 +79,7 @@ class QualityCheck {
   };
 
   struct ListedSlip {
-    std::size_t p = 0;
+    std::size_t satellite = 0;  // PRN - 1
     SlipCandidate slip;
   };
 
@@ -92,22 +92,28 @@ class QualityCheck {
     std::int64_t longestFrom = 0;
   };
 
-  std::int64_t addLogStep(double receiveTime, std::int64_t t);
+  std::int64_t addLogStep(double receiveTime, std::int64_t at);
   std::int64_t addOtherLogStep(double receiveTime, std::int64_t step);
   void noteLogStep(std::size_t entry, std::int64_t step);
   void addUnlistedGap(std::int64_t step);
-  void addChannel(const ChannelMeasurement& channel, std::int64_t t, PlotCell* row, bool sampled);
-  bool addNewStep(std::size_t p, std::int64_t step, std::int64_t t);
-  std::size_t endRun(std::size_t p);
-  void judgeJump(std::size_t p, SlipCandidate candidate);
-  void recordSlip(std::size_t p, const SlipCandidate& slip);
+  void addChannel(const ChannelMeasurement& channel, std::int64_t at, BinGrid<PlotCell>::Row row,
+                  bool sampled);
+  bool addNewStep(std::size_t satellite, std::int64_t step, std::int64_t at);
+  std::size_t endRun(std::size_t satellite);
+  void judgeJump(std::size_t satellite, SlipCandidate candidate);
+  void recordSlip(std::size_t satellite, const SlipCandidate& slip);
   std::int64_t runningInterval() const;
 
+  void addLateSlips(std::size_t satellite, std::int64_t interval, SatelliteFigures& figures,
+                    TrackingPlotData& plot, std::vector<ListedSlip>& found) const;
+  std::vector<SuspectedSlip> listedSlips(std::vector<ListedSlip> found) const;
   LogFigures logFigures(const MessageCounts& counts, std::int64_t interval) const;
   void addGaps(LogFigures& figures, std::int64_t interval) const;
-  SatelliteFigures satelliteFigures(std::size_t p, const LogFigures& log, std::int64_t interval,
-                                    const CellTotals& totals) const;
-  ReportTime reportTime(std::int64_t t) const;
+  SatelliteFigures satelliteFigures(std::size_t satellite, const LogFigures& log,
+                                    std::int64_t interval, const CellTotals& totals) const;
+  void countArcsAndSlips(std::size_t satellite, std::int64_t interval,
+                         SatelliteFigures& figures) const;
+  ReportTime reportTime(std::int64_t at) const;
 
   QualityCheckSettings settings_;
   TimelineAnchor anchor_;

@@ -19,16 +19,16 @@ double jumpBinFloor(std::size_t bin) {
 
 SlipDetector::SlipDetector() = default;
 
-SlipDetector::Settled SlipDetector::settled(std::size_t p) const {
-  const Watch& w = watches_[p];
-  const std::int64_t total = w.jumps - w.removed;
+SlipDetector::Settled SlipDetector::settled(std::size_t satellite) const {
+  const Watch& watch = watches_[satellite];
+  const std::int64_t total = watch.jumps - watch.removed;
   if (total == 0) return {};
   // The median absolute jump, interpolated within its bin.
   const double half = static_cast<double>(total) / 2.0;
   double below = 0.0;
   double median = jumpBinFloor(jumpBinCount);
   for (std::size_t i = 0; i < jumpBinCount; ++i) {
-    const auto here = static_cast<double>(bins_[i][p]);
+    const auto here = static_cast<double>(bins_[i][satellite]);
     if (here > 0.0 && below + here >= half) {
       const double low = jumpBinFloor(i);
       median = low + (jumpBinFloor(i + 1) - low) * ((half - below) / here);
@@ -42,47 +42,59 @@ SlipDetector::Settled SlipDetector::settled(std::size_t p) const {
   return {noise, std::max(slipThresholdFloor, slipThresholdFactor * margin * noise)};
 }
 
-void SlipDetector::refresh(std::size_t p) {
-  Watch& w = watches_[p];
-  if (w.jumps % noiseHalvingSpacing == 0) {
+std::vector<SlipCandidate> SlipDetector::lateSlips(std::size_t satellite) const {
+  const Held& held = held_[satellite];
+  std::vector<SlipCandidate> slips;
+  if (held.count == 0) return slips;
+  const double threshold = settled(satellite).threshold;
+  for (std::size_t i = 0; i < held.count; ++i) {
+    if (beyondThreshold(held.candidates[i].jump, threshold)) slips.push_back(held.candidates[i]);
+  }
+  return slips;
+}
+
+void SlipDetector::refresh(std::size_t satellite) {
+  Watch& watch = watches_[satellite];
+  if (watch.jumps % noiseHalvingSpacing == 0) {
     for (auto& bin : bins_) {
-      w.removed += bin[p] - bin[p] / 2;
-      bin[p] /= 2;
+      watch.removed += bin[satellite] - bin[satellite] / 2;
+      bin[satellite] /= 2;
     }
   }
-  w.threshold = settled(p).threshold;
-  w.nextRefresh =
-      w.jumps + (w.jumps < noiseHalvingSpacing ? noiseRefreshSpacing : noiseLaterRefreshSpacing);
+  watch.threshold = settled(satellite).threshold;
+  watch.nextRefresh = watch.jumps + (watch.jumps < noiseHalvingSpacing ? noiseRefreshSpacing
+                                                                       : noiseLaterRefreshSpacing);
 }
 
-void SlipDetector::decideHeld(std::size_t p) {
-  Held& h = held_[p];
-  for (std::size_t i = 0; i < h.count; ++i) {
-    if (std::fabs(h.candidates[i].jump) > watches_[p].threshold) {
-      decided_[decidedCount_++] = h.candidates[i];
+void SlipDetector::decideHeld(std::size_t satellite) {
+  Held& held = held_[satellite];
+  for (std::size_t i = 0; i < held.count; ++i) {
+    if (beyondThreshold(held.candidates[i].jump, watches_[satellite].threshold)) {
+      decided_[decidedCount_++] = held.candidates[i];
     }
   }
-  h.count = 0;
+  held.count = 0;
 }
 
-std::span<const SlipCandidate> SlipDetector::judge(std::size_t p, const SlipCandidate& candidate) {
-  Watch& w = watches_[p];
-  Held& h = held_[p];
+std::span<const SlipCandidate> SlipDetector::judge(std::size_t satellite,
+                                                   const SlipCandidate& candidate) {
+  Watch& watch = watches_[satellite];
+  Held& held = held_[satellite];
   decidedCount_ = 0;
-  if (w.jumps == w.nextRefresh) {
-    refresh(p);
-    if (!h.ready) {
-      h.ready = true;
-      decideHeld(p);
+  if (watch.jumps == watch.nextRefresh) {
+    refresh(satellite);
+    if (!held.ready) {
+      held.ready = true;
+      decideHeld(satellite);
     }
   }
-  if (std::fabs(candidate.jump) > w.threshold) {
+  if (beyondThreshold(candidate.jump, watch.threshold)) {
     // Before the estimate is ready at most noiseWarmUpJumps - 1 jumps have
     // been counted, so there is always room to hold this one.
-    if (h.ready) {
+    if (held.ready) {
       decided_[decidedCount_++] = candidate;
     } else {
-      h.candidates[h.count++] = candidate;
+      held.candidates[held.count++] = candidate;
     }
   }
   return {decided_.data(), decidedCount_};

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "common/measurement.hpp"
 
@@ -89,25 +90,25 @@ class SlipDetector {
  public:
   SlipDetector();
 
-  // Looks at a jump of the satellite with index p (PRN - 1) between two
-  // consecutive records under the same lock, and counts it into the noise
-  // estimate if it is a sampled epoch's or the estimate is not ready. True
-  // when the jump needs judge(): it is beyond the threshold, or the
-  // estimate is due. Inline: it runs for nearly every channel.
-  bool count(std::size_t p, double jump, bool sampledEpoch) {
-    Watch& w = watches_[p];
-    if (sampledEpoch || w.jumps < noiseWarmUpJumps) {
-      ++bins_[jumpBin(jump)][p];
-      if (++w.jumps == w.nextRefresh) return true;
+  // Looks at a jump of the satellite with index `satellite` (PRN - 1)
+  // between two consecutive records under the same lock, and counts it into
+  // the noise estimate if it is a sampled epoch's or the estimate is not
+  // ready. True when the jump needs judge(): it is beyond the threshold, or
+  // the estimate is due. Inline: it runs for nearly every channel.
+  bool count(std::size_t satellite, double jump, bool sampledEpoch) {
+    Watch& watch = watches_[satellite];
+    if (sampledEpoch || watch.jumps < noiseWarmUpJumps) {
+      ++bins_[jumpBin(jump)][satellite];
+      if (++watch.jumps == watch.nextRefresh) return true;
     }
-    return std::fabs(jump) > w.threshold;
+    return beyondThreshold(jump, watch.threshold);
   }
 
   // Refreshes the estimate if due and returns the candidates found to be
   // slips now: this one if it is beyond the threshold of a ready estimate,
   // and the waiting ones when the estimate has just become ready. The span
   // is valid until the next call.
-  std::span<const SlipCandidate> judge(std::size_t p, const SlipCandidate& candidate);
+  std::span<const SlipCandidate> judge(std::size_t satellite, const SlipCandidate& candidate);
 
   // The noise (standard deviation of the jumps, m) and the threshold from
   // the satellite's jumps as they are counted now.
@@ -115,14 +116,19 @@ class SlipDetector {
     double noise = 0.0;
     double threshold = slipThresholdFloor;
   };
-  Settled settled(std::size_t p) const;
+  Settled settled(std::size_t satellite) const;
 
-  // The candidates still waiting for the satellite's first estimate.
-  std::span<const SlipCandidate> waiting(std::size_t p) const {
-    return {held_[p].candidates.data(), held_[p].count};
-  }
+  // The candidates still waiting for the satellite's first estimate that
+  // are slips by its estimate at the end of the log: a satellite that never
+  // had the jumps for an estimate has its candidates judged once, here.
+  std::vector<SlipCandidate> lateSlips(std::size_t satellite) const;
 
  private:
+  // Whether a jump is a slip against a threshold: the one rule by which
+  // every candidate is judged, as it comes, when its estimate becomes ready
+  // or at the end of the log.
+  static bool beyondThreshold(double jump, double threshold) { return std::fabs(jump) > threshold; }
+
   // What every jump looks at, kept together for all satellites.
   struct alignas(32) Watch {
     std::int64_t jumps = 0;    // counted into the estimate
@@ -136,8 +142,8 @@ class SlipDetector {
     std::array<SlipCandidate, noiseWarmUpJumps> candidates{};
   };
 
-  void refresh(std::size_t p);
-  void decideHeld(std::size_t p);
+  void refresh(std::size_t satellite);
+  void decideHeld(std::size_t satellite);
 
   std::array<Watch, prnCount> watches_{};
   // Bin by bin, all satellites side by side: the bins that the jumps of

@@ -8,12 +8,13 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "common/gps_constants.hpp"
 #include "measure/gps_time.hpp"
 
 namespace kapolex {
 
 constexpr std::int64_t nanosPerSecond = 1'000'000'000;
-constexpr std::int64_t nanosPerWeek = 604'800 * nanosPerSecond;
+constexpr std::int64_t nanosPerWeek = static_cast<std::int64_t>(secondsPerWeek) * nanosPerSecond;
 // Past this many weeks after the first epoch the timeline stops counting
 // weeks; only a log whose time runs back thousands of times gets there, and
 // the limit keeps every instant and every difference of two inside 64 bits.

@@ -25,36 +25,44 @@ void mergeInto(PlotCell& into, const PlotCell& from) {
   into.signalQuarters += from.signalQuarters;
 }
 
+// Counts a suspected slip at instant t into the cells of bins `width` wide;
+// one before the first bin or past the last is not counted.
+void countSlip(BinGrid<PlotCell>& cells, std::int64_t width, std::int64_t t,
+               std::size_t satellite) {
+  if (t < 0) return;
+  const auto bin = static_cast<std::size_t>(t / width);
+  if (bin < cells.rows()) ++cells.at(bin, satellite).slips;
+}
+
 // Merges bins [i * factor, (i + 1) * factor) into bin i, in place, for the
 // first `count` bins; returns the new count.
-std::size_t mergeInPlace(std::vector<PlotBin>& bins, std::vector<PlotCell>& cells,
-                         std::size_t count, std::size_t factor) {
+std::size_t mergeInPlace(std::vector<PlotBin>& bins, BinGrid<PlotCell>& cells, std::size_t count,
+                         std::size_t factor) {
   const std::size_t merged = (count + factor - 1) / factor;
   for (std::size_t i = 0; i < merged; ++i) {
     PlotBin bin;
     std::array<PlotCell, prnCount> row{};
     for (std::size_t j = i * factor; j < std::min(count, (i + 1) * factor); ++j) {
       mergeInto(bin, bins[j]);
-      for (std::size_t p = 0; p < prnCount; ++p) mergeInto(row[p], cells[j * prnCount + p]);
+      const BinGrid<PlotCell>::Row from = cells.row(j);
+      for (std::size_t p = 0; p < prnCount; ++p) mergeInto(row[p], from[p]);
     }
     bins[i] = bin;
-    std::copy(row.begin(), row.end(), cells.begin() + static_cast<std::ptrdiff_t>(i * prnCount));
+    std::copy(row.begin(), row.end(), cells.row(i).begin());
   }
   std::fill(bins.begin() + static_cast<std::ptrdiff_t>(merged),
             bins.begin() + static_cast<std::ptrdiff_t>(count), PlotBin{});
-  std::fill(cells.begin() + static_cast<std::ptrdiff_t>(merged * prnCount),
-            cells.begin() + static_cast<std::ptrdiff_t>(count * prnCount), PlotCell{});
+  cells.clear(merged, count);
   return merged;
 }
 
 }  // namespace
 
-TrackingBins::TrackingBins()
-    : bins_(plotBinLimit), cells_(plotBinLimit * prnCount), discardedRow_(prnCount) {
-  // An empty current bin: the first epoch selects its own.
-  bin_ = &discardedBin_;
-  row_ = discardedRow_.data();
+void TrackingPlotData::addSlip(std::int64_t t, std::size_t satellite) {
+  countSlip(cells, binWidth, t, satellite);
 }
+
+TrackingBins::TrackingBins() : bins_(plotBinLimit), cells_(plotBinLimit) {}
 
 void TrackingBins::doubleWidth() {
   used_ = mergeInPlace(bins_, cells_, used_, 2);
@@ -64,7 +72,7 @@ void TrackingBins::doubleWidth() {
 void TrackingBins::selectBin(std::int64_t t) {
   if (t < 0) {
     bin_ = &discardedBin_;
-    row_ = discardedRow_.data();
+    row_ = discardedRow_;
     binStart_ = 0;
     binEnd_ = 0;
     return;
@@ -73,26 +81,24 @@ void TrackingBins::selectBin(std::int64_t t) {
   const auto index = static_cast<std::size_t>(t / width_);
   used_ = std::max(used_, index + 1);
   bin_ = &bins_[index];
-  row_ = &cells_[index * prnCount];
+  row_ = cells_.row(index);
   binStart_ = static_cast<std::int64_t>(index) * width_;
   binEnd_ = binStart_ + width_;
 }
 
-void TrackingBins::addSlip(std::int64_t t, std::size_t p) {
-  if (t < 0) return;
-  const auto index = static_cast<std::size_t>(t / width_);
-  if (index < plotBinLimit) ++cells_[index * prnCount + p].slips;
+void TrackingBins::addSlip(std::int64_t t, std::size_t satellite) {
+  countSlip(cells_, width_, t, satellite);
 }
 
-CellTotals TrackingBins::totals(std::size_t p) const {
+CellTotals TrackingBins::totals(std::size_t satellite) const {
   CellTotals sum;
   const auto add = [&sum](const PlotCell& cell) {
     sum.epochs += cell.epochs;
     sum.lossOfLock += cell.lossOfLock;
     sum.signalQuarters += cell.signalQuarters;
   };
-  for (std::size_t b = 0; b < used_; ++b) add(cells_[b * prnCount + p]);
-  add(discardedRow_[p]);
+  for (std::size_t bin = 0; bin < used_; ++bin) add(cells_.at(bin, satellite));
+  add(discardedRow_[satellite]);
   return sum;
 }
 
@@ -104,7 +110,7 @@ TrackingPlotData TrackingBins::finish(const TimelineAnchor& origin, std::int64_t
   data.interval = interval;
   data.span = span;
   data.bins.assign(bins_.begin(), bins_.begin() + static_cast<std::ptrdiff_t>(used_));
-  data.cells.assign(cells_.begin(), cells_.begin() + static_cast<std::ptrdiff_t>(used_ * prnCount));
+  data.cells = cells_.head(used_);
   std::size_t factor = 1;
   while (static_cast<std::int64_t>(factor) * width_ < interval && factor < plotBinLimit)
     factor *= 2;
@@ -115,7 +121,7 @@ TrackingPlotData mergeBins(const TrackingPlotData& data, std::size_t factor) {
   TrackingPlotData merged = data;
   const std::size_t count = mergeInPlace(merged.bins, merged.cells, data.bins.size(), factor);
   merged.bins.resize(count);
-  merged.cells.resize(count * prnCount);
+  merged.cells.shrink(count);
   merged.binWidth = data.binWidth * static_cast<std::int64_t>(factor);
   return merged;
 }

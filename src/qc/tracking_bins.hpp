@@ -6,11 +6,13 @@
 // two and the bin width doubles: the memory stays the same for any log.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "common/measurement.hpp"
+#include "qc/bin_grid.hpp"
 #include "qc/timeline.hpp"
 
 namespace kapolex {
@@ -56,9 +58,11 @@ struct TrackingPlotData {
   std::int64_t interval = 0;  // ns, the nominal interval
   std::int64_t span = 0;      // ns from the first to the last epoch
   std::vector<PlotBin> bins;
-  std::vector<PlotCell> cells;  // bins.size() * prnCount, bin by bin
+  BinGrid<PlotCell> cells;  // a row for each of the bins
 
-  const PlotCell& cell(std::size_t bin, std::size_t p) const { return cells[bin * prnCount + p]; }
+  // Counts a suspected slip of a satellite (PRN - 1) at instant t in its
+  // bin; one outside the bins is not drawn.
+  void addSlip(std::int64_t t, std::size_t satellite);
 };
 
 class TrackingBins {
@@ -69,7 +73,7 @@ class TrackingBins {
   // `step` (0 when none) and returns its bin's row of cells, indexed by
   // PRN - 1, for the channels to be counted in. Inline: a new bin is
   // needed only every few epochs.
-  PlotCell* addEpoch(std::int64_t t, std::uint32_t satellites, std::int64_t step) {
+  BinGrid<PlotCell>::Row addEpoch(std::int64_t t, std::uint32_t satellites, std::int64_t step) {
     if (t < binStart_ || t >= binEnd_) selectBin(t);
     PlotBin& bin = *bin_;
     if (bin.epochs == 0 || satellites < bin.fewestSatellites) bin.fewestSatellites = satellites;
@@ -80,11 +84,12 @@ class TrackingBins {
     return row_;
   }
 
-  // The satellite's cells added up, those of epochs that were not drawn too.
-  CellTotals totals(std::size_t p) const;
+  // The cells of a satellite (PRN - 1) added up, those of epochs that were
+  // not drawn too.
+  CellTotals totals(std::size_t satellite) const;
 
-  // Counts a suspected slip of the satellite with index p at instant t.
-  void addSlip(std::int64_t t, std::size_t p);
+  // Counts a suspected slip of a satellite (PRN - 1) at instant t.
+  void addSlip(std::int64_t t, std::size_t satellite);
 
   // The data with bins merged until none is shorter than the nominal
   // interval, so that a bin without epochs always means a gap.
@@ -95,18 +100,19 @@ class TrackingBins {
   void selectBin(std::int64_t t);
   void doubleWidth();
 
-  std::int64_t width_ = plotFirstBinWidth;
-  std::size_t used_ = 0;  // one past the last bin with an epoch
-  PlotBin* bin_ = nullptr;
-  std::int64_t binStart_ = 0;
-  std::int64_t binEnd_ = 0;
-  PlotCell* row_ = nullptr;
-  std::vector<PlotBin> bins_;
-  std::vector<PlotCell> cells_;
   // Epochs before the first (only a damaged log's time does that) are
   // counted here and not drawn.
   PlotBin discardedBin_;
-  std::vector<PlotCell> discardedRow_;
+  std::array<PlotCell, prnCount> discardedRow_{};
+  std::int64_t width_ = plotFirstBinWidth;
+  std::size_t used_ = 0;  // one past the last bin with an epoch
+  // The current bin: an empty one until the first epoch selects its own.
+  PlotBin* bin_ = &discardedBin_;
+  std::int64_t binStart_ = 0;
+  std::int64_t binEnd_ = 0;
+  BinGrid<PlotCell>::Row row_{discardedRow_};
+  std::vector<PlotBin> bins_;
+  BinGrid<PlotCell> cells_;
 };
 
 // Data whose bins are merged `factor` at a time.
