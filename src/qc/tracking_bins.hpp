@@ -68,6 +68,10 @@ struct TrackingPlotData {
 class TrackingBins {
  public:
   TrackingBins();
+  // The current bin and row point into the bins' own storage, so a copy
+  // would write into the original's.
+  TrackingBins(const TrackingBins&) = delete;
+  TrackingBins& operator=(const TrackingBins&) = delete;
 
   // Counts an epoch at instant t whose step from the previous epoch was
   // `step` (0 when none) and returns its bin's row of cells, indexed by

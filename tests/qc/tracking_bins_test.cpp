@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace kapolex {
@@ -17,11 +18,12 @@ struct Epoch {
 };
 
 // Bins fed these epochs, each with a record of the satellite with index 0
-// at a C/N0 of 40 dB-Hz.
-TrackingBins binsOf(const std::vector<Epoch>& epochs) {
-  TrackingBins bins;
+// at a C/N0 of 40 dB-Hz. The bins point into themselves, so they stay
+// where they were made.
+std::unique_ptr<TrackingBins> binsOf(const std::vector<Epoch>& epochs) {
+  auto bins = std::make_unique<TrackingBins>();
   for (const Epoch& epoch : epochs) {
-    PlotCell& cell = bins.addEpoch(epoch.at, epoch.satellites, epoch.step)[0];
+    PlotCell& cell = bins->addEpoch(epoch.at, epoch.satellites, epoch.step)[0];
     ++cell.epochs;
     cell.signalQuarters += 160;
   }
@@ -74,7 +76,7 @@ TEST(TrackingBins, EpochsFallIntoBinsThatWidenAsTheLogGrows) {
       {"before the first epoch", {{0, 5, 0}, {-second, 5, 0}, {second, 5, 0}}, second, {1, 1}},
   };
   for (const Case& c : cases) {
-    const TrackingPlotData data = binsOf(c.fed).finish({}, 0, 0);
+    const TrackingPlotData data = binsOf(c.fed)->finish({}, 0, 0);
     EXPECT_EQ(data.binWidth, c.binWidth) << c.name;
     EXPECT_EQ(epochsByBin(data), c.byBin) << c.name;
     ASSERT_EQ(data.cells.rows(), data.bins.size()) << c.name;
@@ -87,7 +89,7 @@ TEST(TrackingBins, EpochsFallIntoBinsThatWidenAsTheLogGrows) {
 TEST(TrackingBins, ABinKeepsItsFewestAndMostSatellitesAndLongestStep) {
   const TrackingPlotData data =
       binsOf({{0, 7, 0}, {second / 4, 4, 250}, {second / 2, 9, 500}, {second, 6, 100}})
-          .finish({}, 0, 0);
+          ->finish({}, 0, 0);
   ASSERT_EQ(data.bins.size(), 2U);
   const PlotBin& first = data.bins[0];
   EXPECT_EQ(first.epochs, 3U);
@@ -112,9 +114,9 @@ TEST(TrackingBins, TheEndMergesBinsUntilNoneIsShorterThanTheInterval) {
                         {30 * second, 32 * second, 1}};
   std::vector<Epoch> epochs;
   for (std::int64_t at = 0; at < 10; ++at) epochs.push_back({at * second, 3, second});
-  const TrackingBins bins = binsOf(epochs);
+  const auto bins = binsOf(epochs);
   for (const Case& c : cases) {
-    const TrackingPlotData data = bins.finish({}, c.interval, 9 * second);
+    const TrackingPlotData data = bins->finish({}, c.interval, 9 * second);
     EXPECT_EQ(data.binWidth, c.binWidth) << c.interval;
     EXPECT_EQ(data.bins.size(), c.bins) << c.interval;
     EXPECT_EQ(data.interval, c.interval);
@@ -126,20 +128,20 @@ TEST(TrackingBins, TheEndMergesBinsUntilNoneIsShorterThanTheInterval) {
 }
 
 TEST(TrackingBins, SlipsAndTotalsGoByTheSatellite) {
-  TrackingBins bins = binsOf({{0, 1, 0}, {-second, 1, 0}, {3 * second, 1, 0}});
+  const auto bins = binsOf({{0, 1, 0}, {-second, 1, 0}, {3 * second, 1, 0}});
   // Before the first epoch a slip is not drawn; past the last one neither.
   const std::int64_t slips[] = {0, 3 * second + 1, -1, 3 * second, 4 * second};
-  for (const std::int64_t at : slips) bins.addSlip(at, 5);
-  const TrackingPlotData data = bins.finish({}, 0, 3 * second);
+  for (const std::int64_t at : slips) bins->addSlip(at, 5);
+  const TrackingPlotData data = bins->finish({}, 0, 3 * second);
   ASSERT_EQ(data.bins.size(), 4U);
   EXPECT_EQ(data.cells.at(0, 5).slips, 1U);
   EXPECT_EQ(data.cells.at(3, 5).slips, 2U);
   EXPECT_EQ(data.cells.at(3, 0).slips, 0U);
   // Totals count the epoch before the first, which no bin draws.
-  const CellTotals totals = bins.totals(0);
+  const CellTotals totals = bins->totals(0);
   EXPECT_EQ(totals.epochs, 3);
   EXPECT_EQ(totals.signalQuarters, 480);
-  EXPECT_EQ(bins.totals(5).epochs, 0);
+  EXPECT_EQ(bins->totals(5).epochs, 0);
   // The finished data counts a late slip by the same rule.
   TrackingPlotData late = data;
   for (const std::int64_t at : slips) late.addSlip(at, 6);
@@ -147,7 +149,7 @@ TEST(TrackingBins, SlipsAndTotalsGoByTheSatellite) {
 }
 
 TEST(TrackingBins, MergingAddsCellsAndKeepsExtremes) {
-  TrackingPlotData data = binsOf({{0, 3, 0}, {second, 8, 4}, {2 * second, 5, 2}}).finish({}, 0, 0);
+  TrackingPlotData data = binsOf({{0, 3, 0}, {second, 8, 4}, {2 * second, 5, 2}})->finish({}, 0, 0);
   data.cells.at(1, 2).slips = 2;
   const TrackingPlotData merged = mergeBins(data, 2);
   ASSERT_EQ(merged.bins.size(), 2U);
