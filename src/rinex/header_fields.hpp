@@ -1,6 +1,7 @@
 // What a run may say in the observation header beyond its fixed texts: the
-// station and equipment, the position, the decimation interval and whether
-// S1 is observed. Left alone, every field has the text the header always had.
+// format version, the station and equipment, the position, the decimation
+// interval and whether S1 is observed. Left alone, every field has the text
+// the header always had.
 #pragma once
 
 #include <array>
@@ -14,10 +15,15 @@
 
 namespace kapolex {
 
+// The observation file's format: RINEX 2.10, the program's own, or RINEX
+// 3.04.
+enum class RinexVersion : std::uint8_t { v2_10, v3_04 };
+
 // Earth-centred X, Y, Z or antenna height, east and north, in metres.
 using Coordinates = std::array<double, 3>;
 
 struct HeaderFields {
+  RinexVersion rinexVersion = RinexVersion::v2_10;
   std::string markerName{markerNameField.defaultText};
   std::string markerNumber{markerNumberField.defaultText};
   std::string observer{observerField.defaultText};

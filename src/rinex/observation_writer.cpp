@@ -13,11 +13,14 @@ void ObservationWriter::writeHeader(std::string_view version, const LocalClock& 
 void ObservationWriter::writeEpoch(const MeasurementEpoch& epoch) {
   if (headerOpen_) {
     // TIME OF FIRST OBS carries exactly the time that the epoch line prints.
-    const EpochTime& time = epoch.time;
-    RINHD2(file_, time.year, time.month, time.day, time.hour, time.minute, time.second);
+    RINHD2(file_, epoch.time, fields_.rinexVersion, false);
     headerOpen_ = false;
   }
-  writeEpochRecord(file_, epoch, fields_.withSnr);
+  if (fields_.rinexVersion == RinexVersion::v3_04) {
+    writeRinex3EpochRecord(file_, epoch, fields_.withSnr);
+  } else {
+    writeEpochRecord(file_, epoch, fields_.withSnr);
+  }
 }
 
 }  // namespace kapolex

@@ -1,6 +1,7 @@
 // The observation file's one writer. It owns the file and knows whether the
 // header is still open: the fixed lines go out when the run starts, and the
 // first kept epoch closes the header with its own time before its lines.
+// The header fields choose the RINEX version.
 #pragma once
 
 #include <string_view>
@@ -14,7 +15,7 @@ namespace kapolex {
 
 class ObservationWriter {
  public:
-  // Writes to file, with the header saying what fields give.
+  // Writes to file, with the header (and version) saying what fields give.
   explicit ObservationWriter(OutputSink file, HeaderFields fields = {})
       : file_(std::move(file)), fields_(std::move(fields)) {}
 
