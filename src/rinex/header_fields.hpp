@@ -1,7 +1,8 @@
 // What a run may say in the observation header beyond its fixed texts: the
 // format version, the station and equipment, the position, the decimation
-// interval and whether S1 is observed. Left alone, every field has the text
-// the header always had.
+// interval, whether S1 is observed and whether the header closes with the
+// last epoch's time. Left alone, every field has the text the header always
+// had.
 #pragma once
 
 #include <array>
@@ -36,6 +37,10 @@ struct HeaderFields {
   std::optional<Coordinates> antennaDelta;  // without it, zeros
   std::int32_t intervalSeconds = defaultDecimationSeconds;
   bool withSnr = false;  // S1 as a third observation type
+  // TIME OF LAST OBS after TIME OF FIRST OBS, filled in with the last
+  // written epoch's time when the file is closed. Only an output that can
+  // be rewritten (a regular file or memory) gets the record.
+  bool withLastObservation = false;
 };
 
 // Whether text may stand in a header field of the given width: printable

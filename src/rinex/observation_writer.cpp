@@ -1,19 +1,38 @@
 #include "rinex/observation_writer.hpp"
 
+#include <cassert>
+
+#include "common/run_stop.hpp"
 #include "rinex/epoch_record.hpp"
 #include "rinex/header.hpp"
 
 namespace kapolex {
 
+namespace {
+
+// Room for one header line with its line end.
+constexpr std::size_t headerLineCapacity = 128;
+
+}  // namespace
+
 void ObservationWriter::writeHeader(std::string_view version, const LocalClock& clock) {
-  RINHDR(file_, version, fields_, clock);
+  version_ = version;
+  clock_ = &clock;
+  writeFixedLines();
+}
+
+void ObservationWriter::writeFixedLines() {
+  RINHDR(file_, version_, fields_, *clock_);
   headerOpen_ = true;
 }
 
 void ObservationWriter::writeEpoch(const MeasurementEpoch& epoch) {
   if (headerOpen_) {
     // TIME OF FIRST OBS carries exactly the time that the epoch line prints.
-    RINHD2(file_, epoch.time, fields_.rinexVersion, false);
+    // TIME OF LAST OBS is only promised where it can be filled in later.
+    const bool withLastObservation = fields_.withLastObservation && file_.rewritable();
+    lastObservationOffset_ = RINHD2(file_, epoch.time, fields_.rinexVersion, withLastObservation);
+    firstEpochTime_ = epoch.time;
     headerOpen_ = false;
   }
   if (fields_.rinexVersion == RinexVersion::v3_04) {
@@ -21,6 +40,32 @@ void ObservationWriter::writeEpoch(const MeasurementEpoch& epoch) {
   } else {
     writeEpochRecord(file_, epoch, fields_.withSnr);
   }
+  lastEpochTime_ = epoch.time;
+}
+
+bool ObservationWriter::close() {
+  bool filledIn = true;
+  if (lastObservationOffset_ && lastEpochTime_) {
+    std::string line;
+    {
+      OutputSink lineSink(line, file_.unit(), file_.path(), headerLineCapacity);
+      writeLastObservationTime(lineSink, *lastEpochTime_);
+      lineSink.flushQuietly();
+    }
+    filledIn = file_.rewrite(*lastObservationOffset_, line);
+  }
+  lastObservationOffset_.reset();
+  const bool closed = file_.close();
+  return filledIn && closed;
+}
+
+void ObservationWriter::startNextFile(OutputSink next) {
+  assert(clock_ != nullptr);
+  if (!close()) stopRun(Diagnostic::writeError, file_.unit(), file_.path());
+  file_ = std::move(next);
+  firstEpochTime_.reset();
+  lastEpochTime_.reset();
+  writeFixedLines();
 }
 
 }  // namespace kapolex

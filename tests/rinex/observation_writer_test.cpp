@@ -1,15 +1,23 @@
 // The observation writer in either version, read back by the strict reader:
-// the same epochs give the same numbers and digits in RINEX 2.10 and 3.04.
+// the same epochs give the same numbers and digits in RINEX 2.10 and 3.04,
+// TIME OF LAST OBS is filled in wherever the output can be rewritten, and a
+// run goes on in a next file with its own header.
 #include "rinex/observation_writer.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "common/run_stop.hpp"
 #include "physical/rinex_observation_reader.hpp"
+#include "support/program_run.hpp"
 
 namespace kapolex {
 namespace {
@@ -28,10 +36,11 @@ const LocalClock& pinnedClock() {
   return clock;
 }
 
-HeaderFields fieldsOf(RinexVersion version, bool withSnr) {
+HeaderFields fieldsOf(RinexVersion version, bool withSnr, bool withLastObservation = false) {
   HeaderFields fields;
   fields.rinexVersion = version;
   fields.withSnr = withSnr;
+  fields.withLastObservation = withLastObservation;
   return fields;
 }
 
@@ -134,6 +143,130 @@ TEST(ObservationWriter, Rinex3ValuesAreThoseOfRinex2) {
       }
     }
   }
+}
+
+// Where a test's observation file goes and how its bytes are read back.
+struct Output {
+  const char* name;
+  std::function<OutputSink()> open;
+  std::function<std::string()> content;
+  bool rewritable;
+};
+
+TEST(ObservationWriter, LastObservationIsFilledInWhenTheFileCloses) {
+  const testing::ScratchFolder folder;
+  const std::string path = (folder.path() / "z.obs").string();
+  std::string memory;
+  FileDescriptor pipeRead;
+  const Output outputs[] = {
+      {"memory",
+       [&] {
+         memory.clear();
+         return OutputSink(memory, 2, "z.obs", 4096);
+       },
+       [&] { return memory; }, true},
+      // An existing longer file, cut at the first write as the run opens it.
+      {"a regular file",
+       [&] {
+         folder.write("z.obs", std::string(100000, 'x'));
+         return OutputSink(FileDescriptor(::open(path.c_str(), O_WRONLY | O_CLOEXEC)), 2, path, 256,
+                           true);
+       },
+       [&] { return folder.read("z.obs").value_or(""); }, true},
+      {"a pipe",
+       [&] {
+         int ends[2] = {-1, -1};
+         EXPECT_EQ(::pipe(ends), 0);
+         pipeRead = FileDescriptor(ends[0]);
+         return OutputSink(FileDescriptor(ends[1]), 2, "pipe", 4096, false);
+       },
+       [&] {
+         std::string bytes(65536, '\0');
+         const ssize_t got = ::read(pipeRead.get(), bytes.data(), bytes.size());
+         bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+         return bytes;
+       },
+       false},
+  };
+  const std::vector<MeasurementEpoch> epochs = randomEpochs(7);
+  for (const Output& output : outputs) {
+    for (const RinexVersion version : {RinexVersion::v2_10, RinexVersion::v3_04}) {
+      SCOPED_TRACE(std::string(output.name) +
+                   (version == RinexVersion::v3_04 ? ", RINEX 3" : ", RINEX 2"));
+      ObservationWriter writer(output.open(), fieldsOf(version, false, true));
+      writer.writeHeader("060120", pinnedClock());
+      for (const MeasurementEpoch& epoch : epochs) writer.writeEpoch(epoch);
+      ASSERT_TRUE(writer.close());
+      const std::string text = output.content();
+      const ObservationFile file = readClean(text, output.name);
+      ASSERT_EQ(file.epochs.size(), epochs.size());
+      EXPECT_EQ(file.header.lastObservation.has_value(), output.rewritable);
+      if (file.header.lastObservation) {
+        EXPECT_EQ(file.header.lastObservation->day, 19);
+        EXPECT_NEAR(file.header.lastObservation->second, epochs.back().time.second, 1e-7);
+      }
+      // Nothing but the placeholder changed: the same run without the
+      // record differs by exactly that line.
+      const std::string plain = written(fieldsOf(version, false), epochs);
+      const std::size_t at = text.find("TIME OF LAST OBS");
+      EXPECT_EQ(at == std::string::npos ? text : text.substr(0, at - 60) + text.substr(at + 18),
+                plain);
+    }
+  }
+}
+
+TEST(ObservationWriter, NextFileHasItsOwnHeaderAndTimes) {
+  const std::vector<MeasurementEpoch> epochs = randomEpochs(6);
+  std::string first;
+  std::string second;
+  std::string readings;
+  const LocalClock countingClock{[&] {
+                                   readings += 'D';
+                                   return LocalDate{2006, 1, 20};
+                                 },
+                                 [&] {
+                                   readings += 'T';
+                                   return LocalTimeOfDay{9, 5, 7};
+                                 }};
+  ObservationWriter writer(OutputSink(first, 2, "first.obs", 4096),
+                           fieldsOf(RinexVersion::v3_04, true, true));
+  writer.writeHeader("060120", countingClock);
+  for (std::size_t n = 0; n < 4; ++n) writer.writeEpoch(epochs[n]);
+  EXPECT_EQ(writer.lastEpochTime()->second, epochs[3].time.second);
+  writer.startNextFile(OutputSink(second, 2, "second.obs", 4096));
+  EXPECT_EQ(writer.path(), "second.obs");
+  EXPECT_TRUE(writer.headerOpen());
+  EXPECT_FALSE(writer.firstEpochTime());
+  EXPECT_FALSE(writer.lastEpochTime());
+  for (std::size_t n = 4; n < 6; ++n) writer.writeEpoch(epochs[n]);
+  EXPECT_EQ(writer.firstEpochTime()->minute, epochs[4].time.minute);
+  EXPECT_EQ(writer.firstEpochTime()->second, epochs[4].time.second);
+  ASSERT_TRUE(writer.close());
+  EXPECT_EQ(readings, "DTDT");
+
+  const ObservationFile a = readClean(first, "first file");
+  const ObservationFile b = readClean(second, "second file");
+  EXPECT_EQ(a.header.labels, b.header.labels);
+  ASSERT_EQ(a.epochs.size(), 4U);
+  ASSERT_EQ(b.epochs.size(), 2U);
+  EXPECT_NEAR(a.header.lastObservation->second, epochs[3].time.second, 1e-7);
+  EXPECT_NEAR(b.header.firstObservation->second, epochs[4].time.second, 1e-7);
+  EXPECT_NEAR(b.header.lastObservation->second, epochs[5].time.second, 1e-7);
+}
+
+TEST(ObservationWriter, NextFileStopsTheRunWhenTheLastOneLostItsLines) {
+  std::string next;
+  ObservationWriter writer(OutputSink(FileDescriptor(::open("/dev/full", O_WRONLY | O_CLOEXEC)), 2,
+                                      "/dev/full", 4096, false),
+                           fieldsOf(RinexVersion::v3_04, false));
+  writer.writeHeader("060120", pinnedClock());
+  try {
+    writer.startNextFile(OutputSink(next, 2, "next.obs", 4096));
+    ADD_FAILURE() << "no stop";
+  } catch (const RunStop& stop) {
+    EXPECT_EQ(stop.line(), "kapolex: severe (38): error during write, unit 2, file /dev/full");
+  }
+  EXPECT_TRUE(next.empty());
 }
 
 }  // namespace
