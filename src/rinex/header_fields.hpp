@@ -24,7 +24,6 @@ enum class RinexVersion : std::uint8_t { v2_10, v3_04 };
 using Coordinates = std::array<double, 3>;
 
 struct HeaderFields {
-  RinexVersion rinexVersion = RinexVersion::v2_10;
   std::string markerName{markerNameField.defaultText};
   std::string markerNumber{markerNumberField.defaultText};
   std::string observer{observerField.defaultText};
@@ -37,6 +36,7 @@ struct HeaderFields {
   std::optional<Coordinates> antennaDelta;  // without it, zeros
   std::int32_t intervalSeconds = defaultDecimationSeconds;
   bool withSnr = false;  // S1 as a third observation type
+  RinexVersion rinexVersion = RinexVersion::v2_10;
   // TIME OF LAST OBS after TIME OF FIRST OBS, filled in with the last
   // written epoch's time when the file is closed. Only an output that can
   // be rewritten (a regular file or memory) gets the record.

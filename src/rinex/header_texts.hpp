@@ -55,10 +55,10 @@ inline constexpr std::string_view snrScaleComment =
                                            "  L1: 0 dBHz = 1; 32 dBHz = 5; 64 dBHz = 9                  ";
 inline constexpr std::string_view endOfHeaderContent =
                                            "                                                            ";
-// RINEX 3.04. A GPS file needs no GLONASS records, and MARKER TYPE is only
-// required for markers other than GEODETIC and NON_GEODETIC (Earth-fixed
-// monuments, as a receiver logging at a station stands on), so the header
-// leaves it out rather than claim either precision.
+// RINEX 3.04. A GPS file needs no GLONASS records. MARKER TYPE is only
+// required for markers other than GEODETIC and NON_GEODETIC, the Earth-fixed
+// monuments; the program knows no other kind of marker, so the header leaves
+// the record out rather than claim either precision.
 inline constexpr std::string_view rinex3VersionTypeContent =
                                            "     3.04           OBSERVATION DATA    G                   ";
 inline constexpr std::string_view systemObservationTypesContent =
