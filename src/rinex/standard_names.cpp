@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "common/ascii.hpp"
+#include "common/numeric.hpp"
 #include "measure/calendar.hpp"
 
 namespace kapolex {
@@ -85,6 +86,16 @@ FilePeriod periodCovering(std::int64_t seconds) {
   if (days <= largestCount) return {static_cast<std::int32_t>(days), 'D'};
   const std::int64_t years = unitsCovering(seconds, secondsPerYear);
   return {static_cast<std::int32_t>(std::min<std::int64_t>(years, largestCount)), 'Y'};
+}
+
+FilePeriod periodOfEpochs(const EpochTime& first, const EpochTime& last,
+                          std::int32_t intervalSeconds) {
+  const std::int64_t days =
+      mjdOfDate(last.year, last.month, last.day) - mjdOfDate(first.year, first.month, first.day);
+  const std::int64_t lastSecond =
+      last.hour * secondsPerHour + last.minute * secondsPerMinute + nearestInteger(last.second);
+  const std::int64_t firstMinute = first.hour * secondsPerHour + first.minute * secondsPerMinute;
+  return periodCovering(days * secondsPerWholeDay + lastSecond - firstMinute + intervalSeconds);
 }
 
 std::string intervalCode(std::int32_t seconds) {

@@ -35,12 +35,17 @@ bool isStationId(std::string_view id, RinexVersion version);
 std::string defaultStationId(std::string_view markerName);
 
 // The period a file's name states when its data cover the given whole
-// seconds from its nominal start (for an unsplit file: from the first
-// epoch's minute to the last epoch's time rounded to the second, plus one
-// interval): rounded up to whole minutes below an hour, whole hours below a
-// day, whole days up to 99 days, and whole years of 365 days beyond that
-// (99 at most). Anything below one minute is one minute.
+// seconds from its nominal start: rounded up to whole minutes below an
+// hour, whole hours below a day, whole days up to 99 days, and whole years
+// of 365 days beyond that (99 at most). Anything below one minute is one
+// minute.
 FilePeriod periodCovering(std::int64_t seconds);
+
+// The period an unsplit file's name states: periodCovering the whole
+// seconds from its first epoch's minute (the file's nominal start) to its
+// last epoch rounded to the second, plus one interval.
+FilePeriod periodOfEpochs(const EpochTime& first, const EpochTime& last,
+                          std::int32_t intervalSeconds);
 
 // A name's interval field: the interval as a count of 1 to 99 of the
 // largest unit that states it exactly ("30S", "01M", "15M", "01H"), or

@@ -138,6 +138,31 @@ TEST(StandardNames, PeriodsRoundUpToAWholeUnit) {
   }
 }
 
+TEST(StandardNames, PeriodOfAnUnsplitFileRunsFromItsFirstMinute) {
+  struct Case {
+    EpochTime first;
+    EpochTime last;
+    std::int32_t interval;
+    FilePeriod expected;
+  };
+  const Case cases[] = {
+      {{2006, 1, 18, 0, 0, 0.0}, {2006, 1, 18, 23, 59, 55.0}, 5, dailyPeriod},
+      // Receive times off the whole second do not add a day.
+      {{2006, 1, 18, 0, 0, 0.0003}, {2006, 1, 18, 23, 59, 55.0003}, 5, dailyPeriod},
+      {{2006, 1, 18, 0, 0, 0.0}, {2006, 1, 19, 0, 0, 0.0}, 5, {2, 'D'}},
+      {{2006, 1, 18, 11, 20, 3.0}, {2006, 1, 18, 13, 5, 0.0}, 5, {2, 'H'}},
+      {{2006, 1, 18, 11, 20, 35.0}, {2006, 1, 18, 11, 20, 35.0}, 30, {2, 'M'}},
+      {{2006, 1, 18, 11, 0, 0.0}, {2006, 1, 18, 11, 14, 59.0}, 1, {15, 'M'}},
+      {{2005, 12, 31, 23, 0, 0.0}, {2006, 1, 1, 0, 59, 30.0}, 30, {2, 'H'}},
+      {{2006, 1, 1, 0, 0, 0.0}, {2006, 1, 3, 23, 59, 30.0}, 30, {3, 'D'}},
+  };
+  for (const Case& c : cases) {
+    const FilePeriod period = periodOfEpochs(c.first, c.last, c.interval);
+    EXPECT_EQ(period, c.expected) << c.first.hour << ":" << c.first.minute << " gave "
+                                  << period.count << period.unit;
+  }
+}
+
 TEST(StandardNames, StationIds) {
   struct Case {
     const char* id;
