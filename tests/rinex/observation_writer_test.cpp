@@ -177,22 +177,27 @@ TEST(ObservationWriter, LastObservationIsFilledInWhenTheFileCloses) {
   }
 }
 
+// The pinned clock that notes each reading: D for the date, T for the time.
+struct CountingClock {
+  std::string readings;
+  LocalClock clock{[this] {
+                     readings += 'D';
+                     return pinnedClock().readDate();
+                   },
+                   [this] {
+                     readings += 'T';
+                     return pinnedClock().readTime();
+                   }};
+};
+
 TEST(ObservationWriter, NextFileHasItsOwnHeaderAndTimes) {
   const std::vector<MeasurementEpoch> epochs = randomEpochs(6);
   std::string first;
   std::string second;
-  std::string readings;
-  const LocalClock countingClock{[&] {
-                                   readings += 'D';
-                                   return LocalDate{2006, 1, 20};
-                                 },
-                                 [&] {
-                                   readings += 'T';
-                                   return LocalTimeOfDay{9, 5, 7};
-                                 }};
+  CountingClock counting;
   ObservationWriter writer(OutputSink(first, 2, "first.obs", 4096),
                            fieldsOf(RinexVersion::v3_04, true, true));
-  writer.writeHeader("060120", countingClock);
+  writer.writeHeader("060120", counting.clock);
   for (std::size_t n = 0; n < 4; ++n) writer.writeEpoch(epochs[n]);
   EXPECT_EQ(writer.lastEpochTime()->second, epochs[3].time.second);
   writer.startNextFile(OutputSink(second, 2, "second.obs", 4096));
@@ -204,7 +209,7 @@ TEST(ObservationWriter, NextFileHasItsOwnHeaderAndTimes) {
   EXPECT_EQ(writer.firstEpochTime()->minute, epochs[4].time.minute);
   EXPECT_EQ(writer.firstEpochTime()->second, epochs[4].time.second);
   ASSERT_TRUE(writer.close());
-  EXPECT_EQ(readings, "DTDT");
+  EXPECT_EQ(counting.readings, "DTDT");
 
   const ObservationFile a = readClean(first, "first file");
   const ObservationFile b = readClean(second, "second file");
@@ -214,6 +219,23 @@ TEST(ObservationWriter, NextFileHasItsOwnHeaderAndTimes) {
   EXPECT_NEAR(a.header.lastObservation->second, epochs[3].time.second, 1e-7);
   EXPECT_NEAR(b.header.firstObservation->second, epochs[4].time.second, 1e-7);
   EXPECT_NEAR(b.header.lastObservation->second, epochs[5].time.second, 1e-7);
+}
+
+TEST(ObservationWriter, FirstFileCanWaitForItsFirstEpoch) {
+  const std::vector<MeasurementEpoch> epochs = randomEpochs(3);
+  const HeaderFields fields = fieldsOf(RinexVersion::v3_04, false, true);
+  CountingClock counting;
+  ObservationWriter writer(fields);
+  writer.writeHeader("060120", counting.clock);
+  EXPECT_EQ(counting.readings, "");
+  EXPECT_TRUE(writer.flushQuietly());
+  EXPECT_EQ(writer.path(), "");
+  std::string file;
+  writer.startNextFile(OutputSink(file, 2, "z.obs", 4096));
+  for (const MeasurementEpoch& epoch : epochs) writer.writeEpoch(epoch);
+  ASSERT_TRUE(writer.close());
+  EXPECT_EQ(counting.readings, "DT");
+  EXPECT_EQ(file, written(fields, epochs));
 }
 
 TEST(ObservationWriter, NextFileStopsTheRunWhenTheLastOneLostItsLines) {
