@@ -21,6 +21,7 @@
 #include "measure/do23.hpp"
 #include "measure/measurement_body.hpp"
 #include "measure/rollover.hpp"
+#include "rinex/epoch_record.hpp"
 #include "rinex/field_editing.hpp"
 #include "rinex/layouts.hpp"
 #include "rinex/write_record.hpp"
@@ -133,6 +134,44 @@ void BM_EpochLine(benchmark::State& state) {
 }
 BENCHMARK(BM_EpochLine);
 
+// A whole epoch block of twelve satellites in either version: the epoch
+// line or record and the observation lines.
+void epochBlock(benchmark::State& state, RinexVersion version) {
+  const std::vector<double> values = observationValues();
+  MeasurementEpoch epoch;
+  epoch.time = {2006, 1, 20, 9, 5, 10.0000003};
+  epoch.channelCount = 12;
+  NullSink null;
+  std::size_t i = 0;
+  for (auto _ : state) {
+    for (std::size_t k = 0; k < 12; ++k) {
+      ChannelMeasurement& channel = epoch.channels[k];
+      channel.prn = static_cast<std::int32_t>(2 * k + 1);
+      channel.carrierPhase = values[(i + 2 * k) & (valueCount - 1)];
+      channel.pseudorange = values[(i + 2 * k + 1) & (valueCount - 1)];
+      channel.lossOfLock = 4 + static_cast<std::int32_t>(k & 1);
+      channel.signalFlag = 7;
+    }
+    if (version == RinexVersion::v3_04) {
+      writeRinex3EpochRecord(null.sink, epoch);
+    } else {
+      writeEpochRecord(null.sink, epoch);
+    }
+    i += 24;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+void BM_EpochBlockRinex2(benchmark::State& state) {
+  epochBlock(state, RinexVersion::v2_10);
+}
+BENCHMARK(BM_EpochBlockRinex2);
+
+void BM_EpochBlockRinex3(benchmark::State& state) {
+  epochBlock(state, RinexVersion::v3_04);
+}
+BENCHMARK(BM_EpochBlockRinex3);
+
 // A log of receiver-like measurement messages: twelve channels each, one
 // message per second from a given start, with code phases and carrier words
 // of realistic size.
@@ -167,9 +206,9 @@ std::vector<std::uint8_t> measurementLog(std::size_t messages, double startTime)
 // The whole walk over a log held in memory: framing, decoding, rollover
 // repair and, for kept epochs, the lines. Start 0 keeps one epoch in five;
 // every message of a log with 5-second spacing would be kept.
-void frameLog(benchmark::State& state, const std::vector<std::uint8_t>& bytes,
-              std::size_t messages) {
-  ObservationWriter writer(std::move(NullSink().sink));
+void frameLog(benchmark::State& state, const std::vector<std::uint8_t>& bytes, std::size_t messages,
+              const HeaderFields& fields = {}) {
+  ObservationWriter writer(std::move(NullSink().sink), fields);
   for (auto _ : state) {
     LogReader log(bytes, "z.log");
     MeasurementStage measurements({.week = 1356});
@@ -186,6 +225,15 @@ void BM_FrameMeasurementLog(benchmark::State& state) {
   frameLog(state, measurementLog(messages, 0.0), messages);
 }
 BENCHMARK(BM_FrameMeasurementLog);
+
+// The same in RINEX 3.04.
+void BM_FrameMeasurementLogRinex3(benchmark::State& state) {
+  constexpr std::size_t messages = 10000;
+  HeaderFields fields;
+  fields.rinexVersion = RinexVersion::v3_04;
+  frameLog(state, measurementLog(messages, 0.0), messages, fields);
+}
+BENCHMARK(BM_FrameMeasurementLogRinex3);
 
 // Messages of other IDs with garbage between them: the header search and
 // the skipping of bodies, without any decoding.

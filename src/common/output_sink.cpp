@@ -1,5 +1,7 @@
 #include "common/output_sink.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,7 +32,9 @@ OutputSink OutputSink::borrowing(int fd, int unit, std::string path, std::size_t
 }
 
 OutputSink::OutputSink(std::string& memory, int unit, std::string path, std::size_t bufferSize)
-    : OutputSink(-1, &memory, unit, std::move(path), bufferSize) {}
+    : OutputSink(-1, &memory, unit, std::move(path), bufferSize) {
+  memoryStart_ = memory.size();
+}
 
 namespace {
 
@@ -53,6 +57,7 @@ bool OutputSink::flushQuietly() {
   if (used_ == 0) return true;
   const std::size_t count = used_;
   used_ = 0;
+  flushed_ += count;
   if (memory_ != nullptr) {
     memory_->append(buffer_.get(), count);
     return true;
@@ -66,6 +71,38 @@ bool OutputSink::flushQuietly() {
 
 void OutputSink::flush() {
   if (!flushQuietly()) stopRun(Diagnostic::writeError, unit_, path_);
+}
+
+bool OutputSink::rewritable() const {
+  if (memory_ != nullptr) return true;
+  if (!owned_) return false;
+  // The file's offset must be the sink's own count of bytes written out, so
+  // that the sink's offsets are the file's; an appending descriptor would
+  // put a rewrite at the end.
+  struct stat status {};
+  const int flags = ::fcntl(fd_, F_GETFL);
+  const off_t offset = ::lseek(fd_, 0, SEEK_CUR);
+  return ::fstat(fd_, &status) == 0 && S_ISREG(status.st_mode) && flags != -1 &&
+         (flags & O_APPEND) == 0 && offset >= 0 && static_cast<std::uint64_t>(offset) == flushed_;
+}
+
+bool OutputSink::rewrite(std::uint64_t offset, std::string_view bytes) {
+  if (offset > position() || bytes.size() > position() - offset || !rewritable()) return false;
+  if (!flushQuietly()) return false;
+  if (memory_ != nullptr) {
+    memory_->replace(memoryStart_ + offset, bytes.size(), bytes);
+    return true;
+  }
+  while (!bytes.empty()) {
+    const ssize_t done = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (done < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(done));
+    offset += static_cast<std::uint64_t>(done);
+  }
+  return true;
 }
 
 bool OutputSink::close() {

@@ -5,6 +5,7 @@
 
 #include <cassert>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -63,17 +64,37 @@ class OutputSink {
   // failed. Nothing more may be written afterwards.
   bool close();
 
+  // How many bytes the sink has taken so far, buffered ones included: the
+  // offset from its first byte at which the next byte goes.
+  std::uint64_t position() const { return flushed_ + used_; }
+
+  // Whether bytes already written can be replaced: true for memory and for
+  // an owned regular file that the sink writes from its first byte (not
+  // appending); a pipe, a terminal or a borrowed stream is only written
+  // forward.
+  bool rewritable() const;
+
+  // Replaces the bytes at offset (from the sink's first byte; offset plus
+  // the length at most position()) with bytes, after writing out what is
+  // buffered, so that a record whose content is only known at the end can
+  // be filled in without reading anything back. False, changing nothing, if
+  // the sink is not rewritable or the range was not written; false too if
+  // the system refused the bytes.
+  bool rewrite(std::uint64_t offset, std::string_view bytes);
+
  private:
   OutputSink(int fd, std::string* memory, int unit, std::string path, std::size_t bufferSize);
 
   FileDescriptor owned_;
   int fd_ = -1;                    // -1 when the output is kept in memory
   std::string* memory_ = nullptr;  // where a memory sink's bytes go
+  std::size_t memoryStart_ = 0;    // what the memory held before the sink's first byte
   int unit_ = 0;
   std::string path_;  // full path name or console name
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_ = 0;
   std::size_t used_ = 0;
+  std::uint64_t flushed_ = 0;  // bytes written out of the buffer so far
   bool cutPending_ = false;
 };
 

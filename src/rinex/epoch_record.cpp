@@ -1,6 +1,8 @@
-// One block of the data section per kept epoch. An epoch line carries twelve
-// satellites; a message with more continues the list on further lines below
-// the first one's list, so that every channel read is written.
+// One block of the data section per kept epoch. A RINEX 2.10 epoch line
+// carries twelve satellites; a message with more continues the list on
+// further lines below the first one's list, so that every channel read is
+// written. RINEX 3.04 names each satellite on its observation record
+// instead, so its epoch record only counts them.
 #include "rinex/epoch_record.hpp"
 
 #include <algorithm>
@@ -85,6 +87,29 @@ void writeEpochRecord(OutputSink& obs, const MeasurementEpoch& epoch, bool withS
     const ChannelMeasurement& channel = epoch.channels[k];
     writeRecord<observationLayout>(obs, channel.carrierPhase, channel.lossOfLock,
                                    channel.signalFlag, channel.pseudorange);
+  }
+}
+
+void writeRinex3EpochRecord(OutputSink& obs, const MeasurementEpoch& epoch, bool withSnr) {
+  const std::size_t count =
+      static_cast<std::size_t>(std::clamp(epoch.channelCount, 0, maxChannels));
+  const EpochTime& time = epoch.time;
+  writeRecord<rinex3EpochLayout>(obs, time.year, time.month, time.day, time.hour, time.minute,
+                                 time.second, epochFlagOk, static_cast<std::int32_t>(count));
+  if (withSnr) {
+    for (std::size_t k = 0; k < count; ++k) {
+      const ChannelMeasurement& channel = epoch.channels[k];
+      writeRecord<rinex3ObservationWithSnrLayout>(obs, channel.prn, channel.pseudorange,
+                                                  channel.carrierPhase, channel.lossOfLock,
+                                                  channel.signalFlag, channel.carrierToNoise);
+    }
+    return;
+  }
+  for (std::size_t k = 0; k < count; ++k) {
+    const ChannelMeasurement& channel = epoch.channels[k];
+    writeRecord<rinex3ObservationLayout>(obs, channel.prn, channel.pseudorange,
+                                         channel.carrierPhase, channel.lossOfLock,
+                                         channel.signalFlag);
   }
 }
 

@@ -76,24 +76,26 @@ HeaderContent decimationComment(std::int32_t seconds) {
 }
 
 void writeRunDateLine(OutputSink& obs, std::string_view version, std::string_view runBy,
-                      const LocalClock& clock) {
+                      const LocalClock& clock, RinexVersion rinexVersion) {
   const LocalDate date = clock.readDate();
   const LocalTimeOfDay time = clock.readTime();
   // The run-by field after the program field's last five blanks.
   HeaderContent runByText;
   runByText.put(runByGap, runBy.substr(0, runByField.width));
   const std::string_view runByColumns = runByText.text().substr(0, runByGap + runByField.width);
+  if (rinexVersion == RinexVersion::v3_04) {
+    writeRecord<rinex3RunDateLayout>(obs, programName, version, runByColumns, date.year, date.month,
+                                     date.day, rinex3DateTimeGap, time.hour, time.minute,
+                                     time.second, rinex3DateEnd, runDateLabel);
+    return;
+  }
   writeRecord<runDateLayout>(obs, programName, version, runByColumns, date.year, date.month,
                              date.day, time.hour, timeSeparator, time.minute, timeSeparator,
                              time.second, runDateEnd, runDateLabel);
 }
 
-}  // namespace
-
-void RINHDR(OutputSink& obs, std::string_view version, const HeaderFields& fields,
-            const LocalClock& clock) {
-  writeHeaderLine(obs, versionTypeContent, versionTypeLabel);
-  writeRunDateLine(obs, version, fields.runBy, clock);
+// MARKER NAME to ANTENNA: DELTA H/E/N, the same in both versions.
+void writeStationLines(OutputSink& obs, const HeaderFields& fields) {
   writeHeaderLine(obs, HeaderContent().put(markerNameField, fields.markerName).text(),
                   markerNameLabel);
   writeHeaderLine(obs, HeaderContent().put(markerNumberField, fields.markerNumber).text(),
@@ -117,6 +119,46 @@ void RINHDR(OutputSink& obs, std::string_view version, const HeaderFields& field
                   antennaLabel);
   writeCoordinatesLine(obs, fields.position, defaultPositionContent, positionLabel);
   writeCoordinatesLine(obs, fields.antennaDelta, defaultAntennaDeltaContent, antennaDeltaLabel);
+}
+
+// The decimation and signal digit comments that close the first half.
+void writeCommentLines(OutputSink& obs, std::int32_t intervalSeconds) {
+  writeHeaderLine(obs, decimationComment(intervalSeconds).text(), commentLabel);
+  writeHeaderLine(obs, snrMappingComment, commentLabel);
+  writeHeaderLine(obs, snrScaleComment, commentLabel);
+}
+
+void writeRinex3HeaderStart(OutputSink& obs, std::string_view version, const HeaderFields& fields,
+                            const LocalClock& clock) {
+  writeHeaderLine(obs, rinex3VersionTypeContent, versionTypeLabel);
+  writeRunDateLine(obs, version, fields.runBy, clock, RinexVersion::v3_04);
+  writeStationLines(obs, fields);
+  writeHeaderLine(
+      obs, fields.withSnr ? systemObservationTypesWithSnrContent : systemObservationTypesContent,
+      systemObservationTypesLabel);
+  if (fields.withSnr) writeHeaderLine(obs, signalStrengthUnitContent, signalStrengthUnitLabel);
+  const std::string_view intervalBlanks =
+      endOfHeaderContent.substr(0, headerContentWidth - rinex3IntervalWidth);
+  writeRecord<rinex3IntervalLineLayout>(obs, static_cast<double>(fields.intervalSeconds),
+                                        intervalBlanks, intervalLabel);
+  writeCommentLines(obs, fields.intervalSeconds);
+}
+
+void writeObservationTime(OutputSink& obs, const EpochTime& time, std::string_view label) {
+  writeRecord<observationTimeLayout>(obs, time.year, time.month, time.day, time.hour, time.minute,
+                                     time.second, timeSystem, label);
+}
+
+}  // namespace
+
+void RINHDR(OutputSink& obs, std::string_view version, const HeaderFields& fields,
+            const LocalClock& clock) {
+  if (fields.rinexVersion == RinexVersion::v3_04) {
+    return writeRinex3HeaderStart(obs, version, fields, clock);
+  }
+  writeHeaderLine(obs, versionTypeContent, versionTypeLabel);
+  writeRunDateLine(obs, version, fields.runBy, clock, RinexVersion::v2_10);
+  writeStationLines(obs, fields);
   writeHeaderLine(obs, wavelengthContent, wavelengthLabel);
   writeHeaderLine(obs, fields.withSnr ? observationTypesWithSnrContent : observationTypesContent,
                   observationTypesLabel);
@@ -124,16 +166,24 @@ void RINHDR(OutputSink& obs, std::string_view version, const HeaderFields& field
       endOfHeaderContent.substr(0, headerContentWidth - intervalWidth);
   writeRecord<intervalLineLayout>(obs, static_cast<double>(fields.intervalSeconds), intervalBlanks,
                                   intervalLabel);
-  writeHeaderLine(obs, decimationComment(fields.intervalSeconds).text(), commentLabel);
-  writeHeaderLine(obs, snrMappingComment, commentLabel);
-  writeHeaderLine(obs, snrScaleComment, commentLabel);
+  writeCommentLines(obs, fields.intervalSeconds);
 }
 
-void RINHD2(OutputSink& obs, std::int32_t year, std::int32_t month, std::int32_t day,
-            std::int32_t hour, std::int32_t minute, double second) {
-  writeRecord<firstObservationLayout>(obs, year, month, day, hour, minute, second, timeSystem,
-                                      firstObservationLabel);
+std::optional<std::uint64_t> RINHD2(OutputSink& obs, const EpochTime& first,
+                                    RinexVersion rinexVersion, bool withLastObservation) {
+  writeObservationTime(obs, first, firstObservationLabel);
+  std::optional<std::uint64_t> lastObservationOffset;
+  if (withLastObservation) {
+    lastObservationOffset = obs.position();
+    writeObservationTime(obs, first, lastObservationLabel);
+  }
+  if (rinexVersion == RinexVersion::v3_04) writeHeaderLine(obs, phaseShiftContent, phaseShiftLabel);
   writeHeaderLine(obs, endOfHeaderContent, endOfHeaderLabel);
+  return lastObservationOffset;
+}
+
+void writeLastObservationTime(OutputSink& obs, const EpochTime& last) {
+  writeObservationTime(obs, last, lastObservationLabel);
 }
 
 }  // namespace kapolex

@@ -1,6 +1,8 @@
 // What a run may say in the observation header beyond its fixed texts: the
-// station and equipment, the position, the decimation interval and whether
-// S1 is observed. Left alone, every field has the text the header always had.
+// format version, the station and equipment, the position, the decimation
+// interval, whether S1 is observed and whether the header closes with the
+// last epoch's time. Left alone, every field has the text the header always
+// had.
 #pragma once
 
 #include <array>
@@ -13,6 +15,10 @@
 #include "rinex/header_texts.hpp"
 
 namespace kapolex {
+
+// The observation file's format: RINEX 2.10, the program's own, or RINEX
+// 3.04.
+enum class RinexVersion : std::uint8_t { v2_10, v3_04 };
 
 // Earth-centred X, Y, Z or antenna height, east and north, in metres.
 using Coordinates = std::array<double, 3>;
@@ -30,6 +36,11 @@ struct HeaderFields {
   std::optional<Coordinates> antennaDelta;  // without it, zeros
   std::int32_t intervalSeconds = defaultDecimationSeconds;
   bool withSnr = false;  // S1 as a third observation type
+  RinexVersion rinexVersion = RinexVersion::v2_10;
+  // TIME OF LAST OBS after TIME OF FIRST OBS, filled in with the last
+  // written epoch's time when the file is closed. Only an output that can
+  // be rewritten (a regular file or memory) gets the record.
+  bool withLastObservation = false;
 };
 
 // Whether text may stand in a header field of the given width: printable

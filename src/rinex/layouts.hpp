@@ -1,8 +1,8 @@
 // Every line layout of the system, next to each other so that they can be
-// compared with the RINEX 2.10 record descriptions. Each is parsed while
-// compiling, and every record written with it is checked against it then; a
-// mistyped layout, or a value of the wrong kind for its field, does not
-// build.
+// compared with the RINEX 2.10 and 3.04 record descriptions. Each is parsed
+// while compiling, and every record written with it is checked against it
+// then; a mistyped layout, or a value of the wrong kind for its field, does
+// not build.
 #pragma once
 
 #include "rinex/layout.hpp"
@@ -29,8 +29,8 @@ inline constexpr Layout observationWithSnrLayout = layoutOf("(F14.3,2I1,F14.3,' 
 // Header line PGM / RUN BY / DATE.
 inline constexpr Layout runDateLayout = layoutOf("(A,A,A,I4,2I2.2,I3.2,A,I2.2,A,I2.2,A,A)");
 
-// Header line TIME OF FIRST OBS.
-inline constexpr Layout firstObservationLayout = layoutOf("(5I6.2,F13.7,A,A)");
+// Header lines TIME OF FIRST OBS and TIME OF LAST OBS, in both versions.
+inline constexpr Layout observationTimeLayout = layoutOf("(5I6.2,F13.7,A,A)");
 
 // Every other header line: the 60-column content, then the label.
 inline constexpr Layout headerLineLayout = layoutOf("(A,A)");
@@ -43,5 +43,26 @@ inline constexpr Layout coordinatesLayout = layoutOf("(3F14.4)");
 
 // Header line INTERVAL: the seconds, blanks to column 60, the label.
 inline constexpr Layout intervalLineLayout = layoutOf("(F11.4,A,A)");
+
+// RINEX 3.04 records.
+
+// Epoch record: '>', yyyy mm dd hh mm ss.sssssss, epoch flag and satellite
+// count; the satellites follow on their own lines, and the optional receiver
+// clock offset is left out.
+inline constexpr Layout rinex3EpochLayout = layoutOf("('> ',I4,4(' ',I2.2),F11.7,'  ',I1,I3)");
+
+// Observation record: the satellite, C1C, and L1C with its loss-of-lock and
+// signal digits; C1C's two digit columns stay blank.
+inline constexpr Layout rinex3ObservationLayout = layoutOf("('G',I2.2,F14.3,'  ',F14.3,2I1)");
+
+// The same with S1C after L1C, whose digit columns stay blank.
+inline constexpr Layout rinex3ObservationWithSnrLayout =
+    layoutOf("('G',I2.2,F14.3,'  ',F14.3,2I1,F14.3)");
+
+// Header line PGM / RUN BY / DATE, with the date as yyyymmdd hhmmss zone.
+inline constexpr Layout rinex3RunDateLayout = layoutOf("(A,A,A,I4,2I2.2,A,3I2.2,A,A)");
+
+// Header line INTERVAL: the seconds as F10.3, blanks to column 60, the label.
+inline constexpr Layout rinex3IntervalLineLayout = layoutOf("(F10.3,A,A)");
 
 }  // namespace kapolex

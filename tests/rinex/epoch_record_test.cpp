@@ -31,6 +31,11 @@ std::string epochBlock(const EpochTime& time, MeasurementEpoch epoch) {
   return testing::capture([&](OutputSink& obs) { writeEpochRecord(obs, epoch); });
 }
 
+std::string rinex3Block(const EpochTime& time, MeasurementEpoch epoch, bool withSnr = false) {
+  epoch.time = time;
+  return testing::capture([&](OutputSink& obs) { writeRinex3EpochRecord(obs, epoch, withSnr); });
+}
+
 std::string firstLine(const std::string& text) {
   return text.substr(0, text.find("\r\n"));
 }
@@ -69,6 +74,47 @@ TEST(EpochRecord, ObservationLines) {
             "  6  1  1  0  0  0.0000000  0  2G 3G17\r\n"
             "   1234567.50047  20123456.789\r\n"
             "        -5.25051         0.000\r\n");
+}
+
+TEST(EpochRecord, Rinex3EpochRecordCountsEverySatellite) {
+  struct Case {
+    EpochTime time;
+    std::size_t satellites;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {{2006, 1, 1, 0, 0, 0.0}, 3, "> 2006 01 01 00 00  0.0000000  0  3"},
+      {{2006, 1, 1, 0, 0, 0.0}, 0, "> 2006 01 01 00 00  0.0000000  0  0"},
+      {{2006, 12, 31, 23, 59, 55.0000001}, 12, "> 2006 12 31 23 59 55.0000001  0 12"},
+      {{2006, 1, 1, 0, 1, 3.0e-8}, 13, "> 2006 01 01 00 01  0.0000000  0 13"},
+      {{2006, 1, 1, 0, 0, 59.99999995}, 1, "> 2006 01 01 00 00 60.0000000  0  1"},
+      {{2000, 6, 15, 12, 30, 45.0}, 32, "> 2000 06 15 12 30 45.0000000  0 32"},
+      {{2010, 6, 15, 12, 30, 45.0}, 255, "> 2010 06 15 12 30 45.0000000  0255"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::int32_t> prns;
+    for (std::size_t k = 0; k < c.satellites; ++k) prns.push_back(static_cast<int>(k % 32) + 1);
+    const std::string block = rinex3Block(c.time, satellites(prns));
+    EXPECT_EQ(firstLine(block), c.expected);
+    // One record per satellite and nothing else: no continuation lines.
+    EXPECT_EQ(std::count(block.begin(), block.end(), '\n'), std::ssize(prns) + 1);
+    EXPECT_EQ(std::count(block.begin(), block.end(), '>'), 1);
+  }
+}
+
+TEST(EpochRecord, Rinex3ObservationRecordsLeadWithTheSatellite) {
+  MeasurementEpoch epoch = satellites({3, 17});
+  epoch.channels[0] = {3, 1234567.5, 20123456.789, 4, 7, 44.25};
+  epoch.channels[1] = {17, -5.25, 0.0, 5, 1, 0.0};
+  const std::string epochRecord = "> 2006 01 01 00 00  0.0000000  0  2\r\n";
+  EXPECT_EQ(rinex3Block({2006, 1, 1, 0, 0, 0.0}, epoch),
+            epochRecord +
+                "G03  20123456.789     1234567.50047\r\n"
+                "G17         0.000          -5.25051\r\n");
+  EXPECT_EQ(rinex3Block({2006, 1, 1, 0, 0, 0.0}, epoch, true),
+            epochRecord +
+                "G03  20123456.789     1234567.50047        44.250\r\n"
+                "G17         0.000          -5.25051         0.000\r\n");
 }
 
 TEST(ObservationWriter, FirstEpochClosesTheHeaderOnce) {

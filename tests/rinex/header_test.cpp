@@ -35,9 +35,23 @@ struct PinnedClock {
                    }};
 };
 
-std::vector<std::string> fixedHeader(PinnedClock& pinned) {
-  return lines(testing::capture(
-      [&](OutputSink& obs) { RINHDR(obs, "060120", HeaderFields{}, pinned.clock); }));
+std::vector<std::string> fixedHeader(PinnedClock& pinned, const HeaderFields& fields = {}) {
+  return lines(
+      testing::capture([&](OutputSink& obs) { RINHDR(obs, "060120", fields, pinned.clock); }));
+}
+
+HeaderFields rinex3Fields(bool withSnr) {
+  HeaderFields fields;
+  fields.rinexVersion = RinexVersion::v3_04;
+  fields.withSnr = withSnr;
+  return fields;
+}
+
+// The labels of header lines, in order.
+std::vector<std::string> labelsOf(const std::vector<std::string>& header) {
+  std::vector<std::string> labels;
+  for (const std::string& line : header) labels.push_back(line.substr(60));
+  return labels;
 }
 
 TEST(Header, FixedLinesCarryTheirTextsInTheirColumns) {
@@ -98,15 +112,112 @@ TEST(Header, RunTimeIsZeroFilled) {
   const std::vector<std::string> header = fixedHeader(pinned);
   ASSERT_EQ(header.size(), 15u);
   EXPECT_EQ(header[1].substr(40, 20), "20060101 00:00:00ET ");
+  EXPECT_EQ(fixedHeader(pinned, rinex3Fields(false))[1].substr(40, 20), "20060101 000000 LCL ");
+}
+
+TEST(Header, Rinex3FixedLinesCarryTheirTextsInTheirColumns) {
+  for (const bool withSnr : {false, true}) {
+    SCOPED_TRACE(withSnr ? "with S1C" : "without S1C");
+    PinnedClock pinned{{2006, 1, 20}, {9, 5, 7}, {}};
+    const std::vector<std::string> header = fixedHeader(pinned, rinex3Fields(withSnr));
+    EXPECT_EQ(pinned.readings, "DT");
+    std::vector<std::string> labels = {"RINEX VERSION / TYPE",
+                                       "PGM / RUN BY / DATE",
+                                       "MARKER NAME",
+                                       "MARKER NUMBER",
+                                       "OBSERVER / AGENCY",
+                                       "REC # / TYPE / VERS",
+                                       "ANT # / TYPE",
+                                       "APPROX POSITION XYZ",
+                                       "ANTENNA: DELTA H/E/N",
+                                       "SYS / # / OBS TYPES",
+                                       "INTERVAL",
+                                       "COMMENT",
+                                       "COMMENT",
+                                       "COMMENT"};
+    if (withSnr) labels.insert(labels.begin() + 10, "SIGNAL STRENGTH UNIT");
+    ASSERT_EQ(labelsOf(header), labels);
+    // F9.2,11X,A1,19X,A1,19X; the run's date as yyyymmdd hhmmss zone.
+    EXPECT_EQ(header[0].substr(0, 60), "     3.04" + std::string(11, ' ') + "OBSERVATION DATA" +
+                                           std::string(4, ' ') + "G" + std::string(19, ' '));
+    EXPECT_EQ(header[1],
+              "kapolex  060120     your name here      20060120 090507 LCL PGM / RUN BY / DATE");
+    // A1,2X,I3,13(1X,A3).
+    EXPECT_EQ(header[9].substr(0, 60),
+              std::string(withSnr ? "G    3 C1C L1C S1C" : "G    2 C1C L1C")
+                  .append(60, ' ')
+                  .substr(0, 60));
+    if (withSnr) {
+      EXPECT_EQ(header[10].substr(0, 60), "DBHZ" + std::string(56, ' '));
+    }
+    // F10.3.
+    EXPECT_EQ(header[withSnr ? 11 : 10].substr(0, 60), "     5.000" + std::string(50, ' '));
+  }
+}
+
+TEST(Header, Rinex3StationAndCommentLinesAreThoseOfRinex2) {
+  HeaderFields fields;
+  fields.markerName = "PIL7 BY THE RIVER";
+  fields.markerNumber = "12345M001";
+  fields.observer = "A. Observer";
+  fields.agency = "Some Survey Office";
+  fields.runBy = "Run by";
+  fields.receiverNumber = "R-77";
+  fields.antennaNumber = "A-12";
+  fields.antennaType = "Choke ring";
+  fields.position = Coordinates{-1234567.8912, 5000000.0, -0.00005};
+  fields.antennaDelta = Coordinates{1.5, -0.25, 0.0};
+  fields.intervalSeconds = 1;
+  PinnedClock pinned{{2006, 1, 20}, {9, 5, 7}, {}};
+  const std::vector<std::string> rinex2 = fixedHeader(pinned, fields);
+  fields.rinexVersion = RinexVersion::v3_04;
+  const std::vector<std::string> rinex3 = fixedHeader(pinned, fields);
+  ASSERT_EQ(rinex2.size(), 15u);
+  ASSERT_EQ(rinex3.size(), 14u);
+  EXPECT_EQ(rinex3[1].substr(0, 40), rinex2[1].substr(0, 40));
+  for (std::size_t n = 2; n < 9; ++n) EXPECT_EQ(rinex3[n], rinex2[n]);
+  for (std::size_t n = 1; n <= 3; ++n) EXPECT_EQ(rinex3[14 - n], rinex2[15 - n]);
+  EXPECT_EQ(rinex3[10].substr(0, 10), "     1.000");
 }
 
 TEST(Header, SecondHalfClosesTheHeader) {
-  const std::vector<std::string> tail =
-      lines(testing::capture([&](OutputSink& obs) { RINHD2(obs, 2006, 1, 20, 9, 5, 10.0); }));
-  ASSERT_EQ(tail.size(), 2u);
-  EXPECT_EQ(tail[0],
-            "  2006    01    20    09    05   10.0000000     GPS         TIME OF FIRST OBS");
-  EXPECT_EQ(tail[1], std::string(60, ' ') + "END OF HEADER");
+  const std::string first =
+      "  2006    01    20    09    05   10.0000000     GPS         TIME OF FIRST OBS";
+  const std::string last =
+      "  2006    01    20    09    05   10.0000000     GPS         TIME OF LAST OBS";
+  const std::string phaseShift = "G L1C  0.00000" + std::string(46, ' ') + "SYS / PHASE SHIFT";
+  const std::string end = std::string(60, ' ') + "END OF HEADER";
+  struct Case {
+    RinexVersion version;
+    bool withLastObservation;
+    std::vector<std::string> expected;
+  };
+  const Case cases[] = {
+      {RinexVersion::v2_10, false, {first, end}},
+      {RinexVersion::v2_10, true, {first, last, end}},
+      {RinexVersion::v3_04, false, {first, phaseShift, end}},
+      {RinexVersion::v3_04, true, {first, last, phaseShift, end}},
+  };
+  for (const Case& c : cases) {
+    std::optional<std::uint64_t> offset;
+    const std::string text = testing::capture([&](OutputSink& obs) {
+      obs.write("before");
+      offset = RINHD2(obs, {2006, 1, 20, 9, 5, 10.0}, c.version, c.withLastObservation);
+    });
+    EXPECT_EQ(lines(text.substr(6)), c.expected);
+    EXPECT_EQ(offset.has_value(), c.withLastObservation);
+    if (offset) {
+      EXPECT_EQ(text.substr(*offset, last.size() + 2), last + "\r\n");
+    }
+  }
+}
+
+TEST(Header, LastObservationLineIsAsLongAsItsPlaceholder) {
+  const std::string line = testing::capture([](OutputSink& obs) {
+    writeLastObservationTime(obs, {2010, 12, 31, 23, 59, 59.9999999});
+  });
+  EXPECT_EQ(line,
+            "  2010    12    31    23    59   59.9999999     GPS         TIME OF LAST OBS\r\n");
 }
 
 }  // namespace

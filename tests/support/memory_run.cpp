@@ -49,7 +49,8 @@ const LocalClock& pinnedClock() {
 namespace {
 
 MemoryRun runInMemory(std::span<const std::uint8_t> log, std::string_view answer,
-                      std::size_t readerCapacity, bool checksQuality) {
+                      std::size_t readerCapacity, bool checksQuality,
+                      const HeaderFields& fields = {}) {
   MemoryRun run;
   std::optional<LogReader> reader;
   if (readerCapacity == 0) {
@@ -58,7 +59,7 @@ MemoryRun runInMemory(std::span<const std::uint8_t> log, std::string_view answer
     reader.emplace(memoryFileOf(log), std::string(memoryLogPath),
                    std::clamp(readerCapacity, longestLogRead, logBlockSize));
   }
-  ObservationWriter observations(OutputSink(run.observations, 2, "/memory/z.obs", 4096));
+  ObservationWriter observations(OutputSink(run.observations, 2, "/memory/z.obs", 4096), fields);
   OutputSink console(run.console, -1, "CONOUT$", 256);
   OutputSink errors(run.errors, 0, "", 256);
   OutputSink qualityText(run.qualityText, 3, "/memory/qc.txt", 4096);
@@ -67,7 +68,9 @@ MemoryRun runInMemory(std::span<const std::uint8_t> log, std::string_view answer
   ConsoleInput input = ConsoleInput::fromText(answer);
   RunStreams streams{*reader, &observations, input, console, errors, pinnedClock()};
   if (checksQuality) streams.quality = {&qualityText, &qualityJson, &plot};
-  run.status = runConversion(streams);
+  run.status = runConversion(streams, {std::nullopt, fields.intervalSeconds, true});
+  // As the program does, after a stop too.
+  observations.close();
   return run;
 }
 
@@ -76,6 +79,11 @@ MemoryRun runInMemory(std::span<const std::uint8_t> log, std::string_view answer
 MemoryRun convertInMemory(std::span<const std::uint8_t> log, std::string_view answer,
                           std::size_t readerCapacity) {
   return runInMemory(log, answer, readerCapacity, false);
+}
+
+MemoryRun convertInMemory(std::span<const std::uint8_t> log, std::string_view answer,
+                          const HeaderFields& fields) {
+  return runInMemory(log, answer, 0, false, fields);
 }
 
 MemoryRun convertInMemoryWithQuality(std::span<const std::uint8_t> log, std::string_view answer) {

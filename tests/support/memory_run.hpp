@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "rinex/header_fields.hpp"
 #include "rinex/local_clock.hpp"
 
 namespace kapolex::testing {
@@ -41,6 +42,11 @@ const LocalClock& pinnedClock();
 // piece, so that the reads meet block refills at other offsets.
 MemoryRun convertInMemory(std::span<const std::uint8_t> log, std::string_view answer,
                           std::size_t readerCapacity = 0);
+
+// The same conversion with the observation file's header fields as given:
+// its RINEX version, S1, TIME OF LAST OBS, and the decimation interval.
+MemoryRun convertInMemory(std::span<const std::uint8_t> log, std::string_view answer,
+                          const HeaderFields& fields);
 
 // The same conversion with the quality check's text and JSON reports and its
 // plot.

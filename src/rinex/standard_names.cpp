@@ -1,0 +1,161 @@
+// Standard file names. They are made once per file, so plain strings do.
+#include "rinex/standard_names.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cassert>
+#include <iterator>
+
+#include "common/ascii.hpp"
+#include "common/numeric.hpp"
+#include "measure/calendar.hpp"
+
+namespace kapolex {
+
+namespace {
+
+constexpr std::size_t shortStationLength = 4;
+constexpr std::size_t longStationLength = 9;
+// A 4-character id in a RINEX 3 name: monument 0, receiver 0, country unknown.
+constexpr std::string_view unknownMonumentReceiverCountry = "00XXX";
+constexpr std::string_view receiverDataSource = "_R_";
+constexpr std::string_view gpsObservationsEnd = "_GO.rnx";
+constexpr char rinex2ObservationType = 'o';
+constexpr char dailySession = '0';
+constexpr char firstHourSession = 'a';
+constexpr std::string_view unspecifiedInterval = "00U";
+constexpr std::int32_t largestCount = 99;
+
+constexpr std::int64_t secondsPerMinute = 60;
+constexpr std::int64_t secondsPerHour = 3600;
+constexpr std::int64_t secondsPerWholeDay = 86400;
+constexpr std::int64_t secondsPerYear = 365 * secondsPerWholeDay;
+
+constexpr bool isLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+constexpr char upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+constexpr char lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Appends value's last width decimal digits, zero-filled.
+void appendDigits(std::string& text, std::int64_t value, int width) {
+  std::array<char, 8> digits{};
+  for (int k = width - 1; k >= 0; --k) {
+    digits[static_cast<std::size_t>(k)] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  text.append(digits.data(), static_cast<std::size_t>(width));
+}
+
+std::int32_t dayOfYear(const EpochTime& time) {
+  return mjdOfDate(time.year, time.month, time.day) - mjdOfDate(time.year, 1, 1) + 1;
+}
+
+// The count of whole units that covers seconds, rounded up.
+std::int64_t unitsCovering(std::int64_t seconds, std::int64_t unit) {
+  return (seconds + unit - 1) / unit;
+}
+
+}  // namespace
+
+bool isStationId(std::string_view id, RinexVersion version) {
+  const auto letterOrDigit = [](char c) { return isLetter(c) || isDigit(c); };
+  if (id.size() == shortStationLength) return std::all_of(id.begin(), id.end(), letterOrDigit);
+  return version == RinexVersion::v3_04 && id.size() == longStationLength &&
+         std::all_of(id.begin(), id.begin() + 4, letterOrDigit) && isDigit(id[4]) &&
+         isDigit(id[5]) && std::all_of(id.begin() + 6, id.end(), isLetter);
+}
+
+std::string defaultStationId(std::string_view markerName) {
+  const std::string_view start = markerName.substr(0, shortStationLength);
+  return isStationId(start, RinexVersion::v2_10) ? std::string(start) : std::string("XXXX");
+}
+
+FilePeriod periodCovering(std::int64_t seconds) {
+  const std::int64_t minutes = unitsCovering(std::max<std::int64_t>(seconds, 1), secondsPerMinute);
+  if (minutes < 60) return {static_cast<std::int32_t>(minutes), 'M'};
+  const std::int64_t hours = unitsCovering(seconds, secondsPerHour);
+  if (hours < 24) return {static_cast<std::int32_t>(hours), 'H'};
+  const std::int64_t days = unitsCovering(seconds, secondsPerWholeDay);
+  if (days <= largestCount) return {static_cast<std::int32_t>(days), 'D'};
+  const std::int64_t years = unitsCovering(seconds, secondsPerYear);
+  return {static_cast<std::int32_t>(std::min<std::int64_t>(years, largestCount)), 'Y'};
+}
+
+FilePeriod periodOfEpochs(const EpochTime& first, const EpochTime& last,
+                          std::int32_t intervalSeconds) {
+  const std::int64_t days =
+      mjdOfDate(last.year, last.month, last.day) - mjdOfDate(first.year, first.month, first.day);
+  const std::int64_t lastSecond =
+      last.hour * secondsPerHour + last.minute * secondsPerMinute + nearestInteger(last.second);
+  const std::int64_t firstMinute = first.hour * secondsPerHour + first.minute * secondsPerMinute;
+  return periodCovering(days * secondsPerWholeDay + lastSecond - firstMinute + intervalSeconds);
+}
+
+std::string intervalCode(std::int32_t seconds) {
+  struct Unit {
+    std::int64_t seconds;
+    char code;
+  };
+  constexpr Unit units[] = {
+      {secondsPerWholeDay, 'D'}, {secondsPerHour, 'H'}, {secondsPerMinute, 'M'}, {1, 'S'}};
+  for (const Unit& unit : units) {
+    const std::int64_t count = seconds / unit.seconds;
+    if (seconds % unit.seconds == 0 && count >= 1 && count <= largestCount) {
+      std::string code;
+      appendDigits(code, count, 2);
+      code += unit.code;
+      return code;
+    }
+  }
+  return std::string(unspecifiedInterval);
+}
+
+std::string rinex2FileName(std::string_view station, const EpochTime& start, FilePeriod period) {
+  assert(isStationId(station, RinexVersion::v2_10));
+  std::string name;
+  std::transform(station.begin(), station.end(), std::back_inserter(name), lower);
+  appendDigits(name, dayOfYear(start), 3);
+  const bool daily = period.unit == 'D' || period.unit == 'Y';
+  name += daily ? dailySession : static_cast<char>(firstHourSession + start.hour);
+  name += '.';
+  appendDigits(name, start.year % 100, 2);
+  name += rinex2ObservationType;
+  return name;
+}
+
+std::string rinex3FileName(std::string_view station, const EpochTime& start, FilePeriod period,
+                           std::int32_t intervalSeconds) {
+  assert(isStationId(station, RinexVersion::v3_04));
+  std::string name;
+  std::transform(station.begin(), station.end(), std::back_inserter(name), upper);
+  if (station.size() == shortStationLength) name += unknownMonumentReceiverCountry;
+  name += receiverDataSource;
+  appendDigits(name, start.year, 4);
+  appendDigits(name, dayOfYear(start), 3);
+  appendDigits(name, start.hour, 2);
+  appendDigits(name, start.minute, 2);
+  name += '_';
+  appendDigits(name, period.count, 2);
+  name += period.unit;
+  name += '_';
+  name += intervalCode(intervalSeconds);
+  name += gpsObservationsEnd;
+  return name;
+}
+
+std::string standardFileName(RinexVersion version, std::string_view station, const EpochTime& start,
+                             FilePeriod period, std::int32_t intervalSeconds) {
+  if (version == RinexVersion::v3_04) {
+    return rinex3FileName(station, start, period, intervalSeconds);
+  }
+  return rinex2FileName(station, start, period);
+}
+
+}  // namespace kapolex

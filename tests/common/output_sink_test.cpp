@@ -1,0 +1,114 @@
+// The sink's count of bytes taken and its rewrite of bytes already written,
+// in memory and on a real file, and the outputs it must refuse to rewrite.
+#include "common/output_sink.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "support/program_run.hpp"
+
+namespace kapolex {
+namespace {
+
+using testing::ScratchFolder;
+
+constexpr std::size_t smallBuffer = 8;  // flushes every few bytes
+
+// Writes "0123456789" in pieces through a small buffer, replaces "3456"
+// with "abcd" (bytes out of the buffer already) and "89" with "XY" (still
+// partly in the buffer), and writes on.
+void writeAndRewrite(OutputSink& sink) {
+  sink.write("0123");
+  sink.write("456789");
+  EXPECT_EQ(sink.position(), 10U);
+  EXPECT_TRUE(sink.rewrite(3, "abcd"));
+  sink.write("ZZ");
+  EXPECT_TRUE(sink.rewrite(8, "XY"));
+  EXPECT_EQ(sink.position(), 12U);
+}
+
+TEST(OutputSink, RewritesBytesInMemoryAfterWhatTheMemoryHeld) {
+  std::string memory = "before:";
+  OutputSink sink(memory, 2, "z.obs", smallBuffer);
+  EXPECT_TRUE(sink.rewritable());
+  writeAndRewrite(sink);
+  sink.flush();
+  EXPECT_EQ(memory, "before:012abcd7XYZZ");
+}
+
+TEST(OutputSink, RewritesBytesOfARegularFileCutAtTheFirstWrite) {
+  const ScratchFolder folder;
+  folder.write("z.obs", std::string(40, '-'));
+  const std::string path = (folder.path() / "z.obs").string();
+  {
+    OutputSink sink(FileDescriptor(::open(path.c_str(), O_WRONLY | O_CLOEXEC)), 2, path,
+                    smallBuffer, true);
+    EXPECT_TRUE(sink.rewritable());
+    writeAndRewrite(sink);
+    EXPECT_TRUE(sink.close());
+  }
+  EXPECT_EQ(folder.read("z.obs"), "012abcd7XYZZ");
+}
+
+TEST(OutputSink, RefusesToRewriteWhatItCannotReach) {
+  const ScratchFolder folder;
+  const std::string path = (folder.path() / "z.obs").string();
+  const auto openFile = [&path](int flags) {
+    return FileDescriptor(::open(path.c_str(), O_WRONLY | O_CLOEXEC | flags));
+  };
+  int pipeEnds[2] = {-1, -1};
+  ASSERT_EQ(::pipe(pipeEnds), 0);
+  const FileDescriptor pipeRead(pipeEnds[0]);
+  FileDescriptor borrowed;
+  struct Case {
+    const char* name;
+    std::function<OutputSink()> open;
+    std::uint64_t offset;
+    bool rewritable;
+    const char* file;  // what the file holds in the end
+  };
+  const Case cases[] = {
+      {"a pipe", [&] { return OutputSink(FileDescriptor(pipeEnds[1]), 2, "pipe", 64, false); }, 0,
+       false, "old content"},
+      {"a borrowed regular file",
+       [&] {
+         borrowed = openFile(0);
+         return OutputSink::borrowing(borrowed.get(), 2, path, 64);
+       },
+       0, false, "0123456789t"},
+      {"an appending file", [&] { return OutputSink(openFile(O_APPEND), 2, path, 64, false); }, 0,
+       false, "old content0123456789"},
+      {"a file written from its middle",
+       [&] {
+         FileDescriptor file = openFile(0);
+         (void)::lseek(file.get(), 3, SEEK_SET);
+         return OutputSink(std::move(file), 2, path, 64, false);
+       },
+       0, false, "old0123456789"},
+      {"bytes not written yet", [&] { return OutputSink(openFile(0), 2, path, 64, true); }, 9, true,
+       "0123456789"},
+  };
+  for (const Case& c : cases) {
+    folder.write("z.obs", "old content");
+    OutputSink sink = c.open();
+    sink.write("0123456789");
+    EXPECT_EQ(sink.rewritable(), c.rewritable) << c.name;
+    EXPECT_FALSE(sink.rewrite(c.offset, "ab")) << c.name;
+    EXPECT_TRUE(sink.close()) << c.name;
+    EXPECT_EQ(folder.read("z.obs"), c.file) << c.name;
+  }
+
+  OutputSink closed(openFile(0), 2, path, 64, true);
+  closed.write("0123456789");
+  EXPECT_TRUE(closed.close());
+  EXPECT_FALSE(closed.rewritable());
+  EXPECT_FALSE(closed.rewrite(0, "ab"));
+}
+
+}  // namespace
+}  // namespace kapolex

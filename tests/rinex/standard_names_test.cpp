@@ -1,0 +1,196 @@
+#include "rinex/standard_names.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace kapolex {
+namespace {
+
+TEST(StandardNames, Rinex2Names) {
+  struct Case {
+    const char* station;
+    EpochTime start;
+    FilePeriod period;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"PIL7", {2006, 1, 18, 0, 0, 0.0}, dailyPeriod, "pil70180.06o"},
+      {"pil7", {2006, 1, 1, 0, 0, 0.0}, dailyPeriod, "pil70010.06o"},
+      {"AB12", {2004, 12, 31, 0, 0, 0.0}, dailyPeriod, "ab123660.04o"},
+      {"AB12", {2006, 1, 18, 0, 0, 0.0}, hourlyPeriod, "ab12018a.06o"},
+      {"AB12", {2006, 1, 18, 11, 0, 0.0}, hourlyPeriod, "ab12018l.06o"},
+      {"AB12", {2006, 1, 18, 23, 0, 0.0}, hourlyPeriod, "ab12018x.06o"},
+      {"AB12", {2000, 3, 1, 0, 0, 0.0}, dailyPeriod, "ab120610.00o"},
+      {"AB12", {1999, 12, 31, 0, 0, 0.0}, dailyPeriod, "ab123650.99o"},
+      {"AB12", {2100, 12, 31, 0, 0, 0.0}, dailyPeriod, "ab123650.00o"},
+      // An unsplit file: a day or more is a daily session, less names its
+      // first hour.
+      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {15, 'M'}, "ab12018l.06o"},
+      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {6, 'H'}, "ab12018l.06o"},
+      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {3, 'D'}, "ab120180.06o"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(rinex2FileName(c.station, c.start, c.period), c.expected);
+    EXPECT_EQ(standardFileName(RinexVersion::v2_10, c.station, c.start, c.period, 5), c.expected);
+  }
+}
+
+TEST(StandardNames, Rinex3Names) {
+  struct Case {
+    const char* station;
+    EpochTime start;
+    FilePeriod period;
+    std::int32_t interval;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"PIL7", {2006, 1, 18, 0, 0, 0.0}, dailyPeriod, 5, "PIL700XXX_R_20060180000_01D_05S_GO.rnx"},
+      {"pil7", {2006, 1, 1, 0, 0, 0.0}, dailyPeriod, 30, "PIL700XXX_R_20060010000_01D_30S_GO.rnx"},
+      {"AB12",
+       {2004, 12, 31, 23, 0, 0.0},
+       hourlyPeriod,
+       1,
+       "AB1200XXX_R_20043662300_01H_01S_GO.rnx"},
+      {"brux12bel",
+       {2000, 3, 1, 0, 0, 0.0},
+       hourlyPeriod,
+       60,
+       "BRUX12BEL_R_20000610000_01H_01M_GO.rnx"},
+      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {15, 'M'}, 7, "AB1200XXX_R_20060181120_15M_07S_GO.rnx"},
+      {"AB12", {2006, 1, 18, 11, 20, 0.0}, {3, 'D'}, 150, "AB1200XXX_R_20060181120_03D_00U_GO.rnx"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(rinex3FileName(c.station, c.start, c.period, c.interval), c.expected);
+    EXPECT_EQ(standardFileName(RinexVersion::v3_04, c.station, c.start, c.period, c.interval),
+              c.expected);
+  }
+}
+
+TEST(StandardNames, DayOfYearAgreesWithTheCalendarTypes) {
+  using namespace std::chrono;
+  for (const int y : {1999, 2000, 2004, 2006, 2100}) {
+    for (sys_days day = sys_days(year(y) / 1 / 1); day < sys_days(year(y + 1) / 1 / 1);
+         day += days(1)) {
+      const year_month_day date(day);
+      const EpochTime start{y,
+                            static_cast<int>(static_cast<unsigned>(date.month())),
+                            static_cast<int>(static_cast<unsigned>(date.day())),
+                            0,
+                            0,
+                            0.0};
+      const auto dayOfYear = (day - sys_days(year(y) / 1 / 1)).count() + 1;
+      ASSERT_EQ(std::stoi(rinex2FileName("AB12", start, dailyPeriod).substr(4, 3)), dayOfYear)
+          << y << "-" << start.month << "-" << start.day;
+      ASSERT_EQ(std::stoi(rinex3FileName("AB12", start, dailyPeriod, 5).substr(16, 3)), dayOfYear);
+    }
+  }
+}
+
+TEST(StandardNames, IntervalsTakeTheLargestExactUnit) {
+  struct Case {
+    std::int32_t seconds;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {1, "01S"},    {5, "05S"},     {7, "07S"},    {30, "30S"},   {59, "59S"},
+      {60, "01M"},   {90, "90S"},    {99, "99S"},   {100, "00U"},  {120, "02M"},
+      {150, "00U"},  {900, "15M"},   {3599, "00U"}, {3600, "01H"}, {5400, "90M"},
+      {7200, "02H"}, {86400, "01D"}, {0, "00U"},    {-5, "00U"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(intervalCode(c.seconds), c.expected) << c.seconds;
+}
+
+TEST(StandardNames, PeriodsRoundUpToAWholeUnit) {
+  constexpr std::int64_t day = 86400;
+  struct Case {
+    std::int64_t seconds;
+    FilePeriod expected;
+  };
+  const Case cases[] = {
+      {-1, {1, 'M'}},
+      {0, {1, 'M'}},
+      {1, {1, 'M'}},
+      {60, {1, 'M'}},
+      {61, {2, 'M'}},
+      {900, {15, 'M'}},
+      {3540, {59, 'M'}},
+      {3541, {1, 'H'}},
+      {3600, {1, 'H'}},
+      {3601, {2, 'H'}},
+      {6 * 3600, {6, 'H'}},
+      {day - 1, {1, 'D'}},
+      {day, {1, 'D'}},
+      {day + 1, {2, 'D'}},
+      {3 * day, {3, 'D'}},
+      {7 * day, {7, 'D'}},
+      {99 * day, {99, 'D'}},
+      {99 * day + 1, {1, 'Y'}},
+      {365 * day, {1, 'Y'}},
+      {365 * day + 1, {2, 'Y'}},
+      {1000 * 365 * day, {99, 'Y'}},
+  };
+  for (const Case& c : cases) {
+    const FilePeriod period = periodCovering(c.seconds);
+    EXPECT_EQ(period, c.expected) << c.seconds << " s gave " << period.count << period.unit;
+  }
+}
+
+TEST(StandardNames, PeriodOfAnUnsplitFileRunsFromItsFirstMinute) {
+  struct Case {
+    EpochTime first;
+    EpochTime last;
+    std::int32_t interval;
+    FilePeriod expected;
+  };
+  const Case cases[] = {
+      {{2006, 1, 18, 0, 0, 0.0}, {2006, 1, 18, 23, 59, 55.0}, 5, dailyPeriod},
+      // Receive times off the whole second do not add a day.
+      {{2006, 1, 18, 0, 0, 0.0003}, {2006, 1, 18, 23, 59, 55.0003}, 5, dailyPeriod},
+      {{2006, 1, 18, 0, 0, 0.0}, {2006, 1, 19, 0, 0, 0.0}, 5, {2, 'D'}},
+      {{2006, 1, 18, 11, 20, 3.0}, {2006, 1, 18, 13, 5, 0.0}, 5, {2, 'H'}},
+      {{2006, 1, 18, 11, 20, 35.0}, {2006, 1, 18, 11, 20, 35.0}, 30, {2, 'M'}},
+      {{2006, 1, 18, 11, 0, 0.0}, {2006, 1, 18, 11, 14, 59.0}, 1, {15, 'M'}},
+      {{2005, 12, 31, 23, 0, 0.0}, {2006, 1, 1, 0, 59, 30.0}, 30, {2, 'H'}},
+      {{2006, 1, 1, 0, 0, 0.0}, {2006, 1, 3, 23, 59, 30.0}, 30, {3, 'D'}},
+  };
+  for (const Case& c : cases) {
+    const FilePeriod period = periodOfEpochs(c.first, c.last, c.interval);
+    EXPECT_EQ(period, c.expected) << c.first.hour << ":" << c.first.minute << " gave "
+                                  << period.count << period.unit;
+  }
+}
+
+TEST(StandardNames, StationIds) {
+  struct Case {
+    const char* id;
+    bool rinex2;
+    bool rinex3;
+  };
+  const Case cases[] = {
+      {"PIL7", true, true},        {"pil7", true, true},         {"0000", true, true},
+      {"ABCD00XXX", false, true},  {"abcd12usa", false, true},   {"", false, false},
+      {"AB1", false, false},       {"ABCDE", false, false},      {"AB D", false, false},
+      {"AB/D", false, false},      {"AB.D", false, false},       {"AB\xc3\x84", false, false},
+      {"ABCDX0XXX", false, false}, {"ABCD0XXXX", false, false},  {"ABCD00X1X", false, false},
+      {"ABCD00XX ", false, false}, {"ABCD00XXX0", false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(isStationId(c.id, RinexVersion::v2_10), c.rinex2) << c.id;
+    EXPECT_EQ(isStationId(c.id, RinexVersion::v3_04), c.rinex3) << c.id;
+  }
+  struct Default {
+    const char* markerName;
+    const char* expected;
+  };
+  const Default defaults[] = {
+      {"XXXX", "XXXX"}, {"PIL7 by the river", "PIL7"}, {"BRUX00BEL", "BRUX"},
+      {"ab", "XXXX"},   {"my site", "XXXX"},           {"", "XXXX"},
+  };
+  for (const Default& d : defaults) EXPECT_EQ(defaultStationId(d.markerName), d.expected);
+}
+
+}  // namespace
+}  // namespace kapolex
