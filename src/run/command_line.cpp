@@ -141,6 +141,7 @@ class Parser {
     argv_.push_back(const_cast<char*>(commandName.data()));
     for (const char* argument : arguments) argv_.push_back(const_cast<char*>(argument));
     argv_.push_back(nullptr);
+    if (!arguments.empty()) lastGiven_ = arguments.back();
   }
 
   CommandLine parse() {
@@ -180,7 +181,10 @@ class Parser {
   bool handle(int code, int index) {
     const std::string_view value = optarg != nullptr ? optarg : "";
     if (code == '?') return unknownOption();
-    if (code == ':') return fail("option '" + lastArgument() + "' requires a value");
+    // Only the last argument can lack its value. Where the scanner leaves
+    // optind then, and its copy of the arguments, differs between C
+    // libraries, so the argument is taken as given.
+    if (code == ':') return fail("option '" + lastGiven_ + "' requires a value");
     const std::string name = optionName(code, index);
     switch (code) {
       case 'o':
@@ -390,6 +394,7 @@ class Parser {
   }
 
   std::vector<char*> argv_;
+  std::string lastGiven_;  // the last argument, as given
   CommandLine result_;
   std::optional<std::string> output_;
   bool noObservations_ = false;
