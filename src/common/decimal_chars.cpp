@@ -224,7 +224,7 @@ std::to_chars_result put(char* first, char* last, const std::string& text) {
   if (static_cast<std::size_t>(last - first) < text.size()) {
     return {last, std::errc::value_too_large};
   }
-  std::memcpy(first, text.data(), text.size());
+  text.copy(first, text.size());
   return {first + text.size(), std::errc()};
 }
 
