@@ -47,7 +47,8 @@ var kapolex = (function () {
   // strings) in a folder that holds the log: a File under its own name,
   // other bytes as options.name or z.log. Resolves to the exit status,
   // the standard output and error as text, and every file the run wrote,
-  // by name. options.onProgress(bytesRead, logSize, heapBytes) follows the
+  // by name; also how much of the log was read, the heap's size and the
+  // seconds of the run, spent reading and writing in it. options.onProgress(bytesRead, logSize, heapBytes) follows the
   // reading; options.signal (an AbortSignal) cancels the run, which then
   // rejects with an AbortError.
   function convert(fileOrBytes, args, options) {
@@ -87,7 +88,8 @@ var kapolex = (function () {
             errors: texts[1],
             files: result.files,
             bytesRead: result.bytesRead,
-            heapBytes: result.heapBytes
+            heapBytes: result.heapBytes,
+            seconds: result.seconds
           });
         }, reject);
       };

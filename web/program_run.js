@@ -3,7 +3,7 @@
 // it and uses the standard streams, all through the C library's ordinary
 // calls. Behind those calls, the log is read slice by slice from the
 // browser's File (it never enters the heap whole), and every chunk the
-// program writes is copied out of the heap into a Blob as it arrives,
+// program writes is copied out of the heap on its way to a Blob at once,
 // so the heap stays the size the program itself needs.
 //
 // Appended to the module's code (emcc --post-js): it uses the module's FS,
@@ -18,32 +18,52 @@ var fileTypeBits = 61440;  // S_IFMT, 0170000
 var directoryType = 16384;  // S_IFDIR, 0040000
 var regularType = 32768;    // S_IFREG, 0100000
 
-// Bytes written by the program. Each chunk goes straight from the heap into
-// a Blob of its own (the Blob constructor copies it into the browser's blob
-// store), and every few MiB the chunks are joined into one Blob, which
-// refers to them without copying: neither the heap nor the worker's own
-// memory holds a large output.
+// Where a run's time goes, in milliseconds: reading the log through the
+// browser, and copying the outputs out of the heap into Blobs.
+var ioTimes = { reading: 0, writing: 0 };
+
+// Bytes written by the program. Each chunk is copied out of the heap as it
+// arrives, into a buffer outside it; a full buffer becomes a part of the
+// output's Blob (the Blob constructor copies it into the browser's blob
+// store). Neither the heap nor the worker's own memory holds a large
+// output, and the blob store gets few, large parts. The buffer starts at
+// 1 MiB and doubles up to 16 MiB, so that small outputs stay small.
 function ByteCollector() {
   this.clear();
 }
-ByteCollector.joinSize = 16 << 20;
+ByteCollector.firstBufferSize = 1 << 20;
+ByteCollector.largestBufferSize = 16 << 20;
 ByteCollector.prototype.clear = function () {
   this.joined = new Blob([]);
-  this.chunks = [];
-  this.pending = 0;
+  this.buffer = null;
+  this.buffered = 0;
+  this.nextBufferSize = ByteCollector.firstBufferSize;
   this.size = 0;
 };
 ByteCollector.prototype.append = function (heap, offset, length) {
-  this.chunks.push(new Blob([heap.subarray(offset, offset + length)]));
-  this.pending += length;
+  var started = performance.now();
   this.size += length;
-  if (this.pending >= ByteCollector.joinSize) this.join();
+  while (length > 0) {
+    if (this.buffer === null) {
+      this.buffer = new Uint8Array(this.nextBufferSize);
+      this.nextBufferSize = Math.min(2 * this.nextBufferSize, ByteCollector.largestBufferSize);
+    }
+    var part = Math.min(length, this.buffer.length - this.buffered);
+    this.buffer.set(new Uint8Array(heap.buffer, heap.byteOffset + offset, part), this.buffered);
+    this.buffered += part;
+    offset += part;
+    length -= part;
+    if (this.buffered === this.buffer.length) this.join();
+  }
+  ioTimes.writing += performance.now() - started;
 };
 ByteCollector.prototype.join = function () {
-  if (this.chunks.length === 0) return;
-  this.joined = new Blob([this.joined].concat(this.chunks));
-  this.chunks = [];
-  this.pending = 0;
+  if (this.buffered === 0) return;
+  this.joined = new Blob([this.joined, this.buffer.subarray(0, this.buffered)]);
+  this.buffered = 0;
+  // A buffer of the largest size is used again; a smaller one gives way to
+  // the next size.
+  if (this.buffer.length < ByteCollector.largestBufferSize) this.buffer = null;
 };
 ByteCollector.prototype.blob = function () {
   this.join();
@@ -68,7 +88,9 @@ SliceReader.prototype.readInto = function (heap, offset, length, position) {
   if (end <= position) return 0;
   if (position < this.sliceStart || end > this.sliceStart + this.slice.length) {
     var sliceEnd = Math.min(position + Math.max(length, SliceReader.sliceSize), this.blob.size);
+    var started = performance.now();
     this.slice = new Uint8Array(this.reader.readAsArrayBuffer(this.blob.slice(position, sliceEnd)));
+    ioTimes.reading += performance.now() - started;
     this.sliceStart = position;
   }
   var from = position - this.sliceStart;
@@ -207,8 +229,9 @@ function argumentVector(args) {
 // Runs the program once with args in a folder that holds log (a Blob) as
 // logName. onProgress(bytesRead) follows the reading of the log. Returns
 // the exit status as a shell sees it, the standard output and error as
-// Blobs, every file the program created in the folder by name, and the
-// size of the heap at the end, which is also its peak (it only grows).
+// Blobs, every file the program created in the folder by name, the size
+// of the heap at the end, which is also its peak (it only grows), and
+// where the time went.
 Module['runProgram'] = function (log, logName, args, onProgress) {
   if (logName === '' || logName === '.' || logName === '..' || logName.indexOf('/') >= 0) {
     throw new Error('the log\'s name cannot be a file name: ' + JSON.stringify(logName));
@@ -248,7 +271,9 @@ Module['runProgram'] = function (log, logName, args, onProgress) {
 
   var status;
   try {
+    var started = performance.now();
     status = _kapolexRun(args.length, argv.pointer);
+    var runMilliseconds = performance.now() - started;
   } finally {
     argv.free();
   }
@@ -263,6 +288,9 @@ Module['runProgram'] = function (log, logName, args, onProgress) {
     stderr: stderr.blob(),
     files: files,
     bytesRead: bytesRead,
-    heapBytes: HEAPU8.length
+    heapBytes: HEAPU8.length,
+    // The run's seconds, and those spent reading and writing in them.
+    seconds: { run: runMilliseconds / 1000, reading: ioTimes.reading / 1000,
+               writing: ioTimes.writing / 1000 }
   };
 };
