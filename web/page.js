@@ -101,7 +101,8 @@ var kapolex = (function () {
     });
   }
 
-  return { convert: convert, prepare: prepareSpareWorker };
+  prepareSpareWorker();
+  return { convert: convert };
 })();
 
 (function () {
@@ -340,6 +341,4 @@ var kapolex = (function () {
       showChosenLog();
     }
   });
-
-  kapolex.prepare();
 })();
