@@ -631,8 +631,8 @@ def main():
     work = os.path.join(os.path.abspath(options.work), options.case)
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
-    tools = {'page': options.page, 'kapolex': options.kapolex, 'zlogsim': options.zlogsim,
-             'sample': options.sample}
+    tools = {key: os.path.abspath(getattr(options, key))
+             for key in ('page', 'kapolex', 'zlogsim', 'sample')}
     for key in ('page', 'kapolex', 'zlogsim', 'sample'):
         if not os.path.isfile(tools[key]):
             print(f'missing {key}: {tools[key]}')
