@@ -234,7 +234,7 @@ function argumentVector(args) {
 // where the time went.
 Module['runProgram'] = function (log, logName, args, onProgress) {
   if (logName === '' || logName === '.' || logName === '..' || logName.indexOf('/') >= 0) {
-    throw new Error('the log\'s name cannot be a file name: ' + JSON.stringify(logName));
+    throw new Error('the log\'s name is not a file name: ' + JSON.stringify(logName));
   }
   var bytesRead = 0;
   var source = new SliceReader(log, function (end) {
@@ -270,13 +270,13 @@ Module['runProgram'] = function (log, logName, args, onProgress) {
   reopenStandardStream(2, 'standard-error', outputDevice(stderr), 1 /* O_WRONLY */);
 
   var status;
+  var started = performance.now();
   try {
-    var started = performance.now();
     status = _kapolexRun(args.length, argv.pointer);
-    var runMilliseconds = performance.now() - started;
   } finally {
     argv.free();
   }
+  var runMilliseconds = performance.now() - started;
   var files = {};
   root.created.forEach(function (name) {
     files[name] = root.contents[name].collector.blob();
