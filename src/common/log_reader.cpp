@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/run_stop.hpp"
+#include "common/uninitialized_array.hpp"
 
 namespace kapolex {
 
@@ -13,7 +14,7 @@ LogReader::LogReader(FileDescriptor file, std::string path, std::size_t blockSiz
     : file_(std::move(file)),
       path_(std::move(path)),
       // Every byte of the block is written by a read before it is looked at.
-      storage_(std::make_unique_for_overwrite<std::uint8_t[]>(blockSize)),
+      storage_(uninitializedArray<std::uint8_t>(blockSize)),
       blockSize_(blockSize),
       base_(storage_.get()),
       next_(base_),

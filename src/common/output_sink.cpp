@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "common/run_stop.hpp"
+#include "common/uninitialized_array.hpp"
 
 namespace kapolex {
 
@@ -17,7 +18,7 @@ OutputSink::OutputSink(int fd, std::string* memory, int unit, std::string path,
       memory_(memory),
       unit_(unit),
       path_(std::move(path)),
-      buffer_(std::make_unique_for_overwrite<char[]>(bufferSize)),
+      buffer_(uninitializedArray<char>(bufferSize)),
       capacity_(bufferSize) {}
 
 OutputSink::OutputSink(FileDescriptor file, int unit, std::string path, std::size_t bufferSize,

@@ -3,9 +3,10 @@
 // values come out the same on any host.
 #pragma once
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
+
+#include "common/bit_cast.hpp"
 
 namespace kapolex {
 
@@ -34,7 +35,7 @@ struct BodyHead {
 // The channel count and receive time from the body's first 11 bytes; the two
 // reserved bytes carry nothing the conversion needs.
 constexpr BodyHead readBodyHead(const std::uint8_t* head) {
-  return BodyHead{head[2], std::bit_cast<double>(loadLittle64(head + 3))};
+  return BodyHead{head[2], bitCast<double>(loadLittle64(head + 3))};
 }
 
 // One channel record as the receiver packs it.

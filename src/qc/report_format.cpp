@@ -1,8 +1,8 @@
 #include "qc/report_format.hpp"
 
 #include <array>
-#include <charconv>
 
+#include "common/decimal_chars.hpp"
 #include "qc/timeline.hpp"
 
 namespace kapolex {
@@ -19,16 +19,13 @@ constexpr std::size_t fixedTextCapacity = 400;
 
 std::string shortestDecimal(double value) {
   std::array<char, fixedTextCapacity> text{};
-  const auto end =
-      std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed).ptr;
+  const auto end = fixedChars(text.data(), text.data() + text.size(), value).ptr;
   return {text.data(), end};
 }
 
 std::string fixedDecimal(double value, int decimals) {
   std::array<char, fixedTextCapacity> text{};
-  const auto end = std::to_chars(text.data(), text.data() + text.size(), value,
-                                 std::chars_format::fixed, decimals)
-                       .ptr;
+  const auto end = fixedChars(text.data(), text.data() + text.size(), value, decimals).ptr;
   return {text.data(), end};
 }
 

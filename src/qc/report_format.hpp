@@ -1,6 +1,6 @@
 // Numbers and times as every report prints them, the same in text, JSON and
-// the plot, and free of any locale: std::to_chars alone turns numbers into
-// digits.
+// the plot, and free of any locale: the exact shortest and fixed decimal
+// conversions alone turn numbers into digits.
 #pragma once
 
 #include <cstdint>

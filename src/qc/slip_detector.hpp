@@ -12,13 +12,13 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
 
+#include "common/bit_cast.hpp"
 #include "common/measurement.hpp"
 
 namespace kapolex {
@@ -71,8 +71,8 @@ inline std::size_t jumpBin(double jump) {
   constexpr double lowest = 0x1p-10;
   constexpr double highest = 0x1.fp19;  // in the last bin
   const double magnitude = std::min(std::max(std::fabs(jump), lowest), highest);
-  constexpr std::uint64_t firstTop = std::bit_cast<std::uint64_t>(lowest) >> 49;
-  return static_cast<std::size_t>((std::bit_cast<std::uint64_t>(magnitude) >> 49) - firstTop);
+  constexpr std::uint64_t firstTop = bitCast<std::uint64_t>(lowest) >> 49;
+  return static_cast<std::size_t>((bitCast<std::uint64_t>(magnitude) >> 49) - firstTop);
 }
 
 // The lower edge of a jump bin, m (0 for the first).

@@ -83,7 +83,7 @@ void editInteger(char* field, std::size_t width, int minDigits, std::int64_t val
 void editFixed(char* field, std::size_t width, int decimals, double value) {
   assert(width <= std::size_t{maxFieldWidth} && decimals >= 0 && decimals <= maxFixedDecimals &&
          static_cast<std::size_t>(decimals) < width);
-  const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  const std::uint64_t bits = bitCast<std::uint64_t>(value);
   const bool negative = (bits >> 63) != 0;
   const int biasedExponent = static_cast<int>((bits >> 52) & 0x7FF);
   const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/bit_cast.hpp"
+
 namespace kapolex {
 
 // Widest field a layout may declare: room for every 64-bit integer with its
@@ -168,7 +170,7 @@ inline void editFixedField(char* field, double value) {
   if constexpr (std::endian::native == std::endian::little && decimals >= 0 &&
                 decimals <= maxInlineDecimals &&
                 width >= static_cast<std::size_t>(integerColumns + decimals + 2)) {
-    const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+    const std::uint64_t bits = bitCast<std::uint64_t>(value);
     const int biasedExponent = static_cast<int>((bits >> 52) & 0x7FF);
     // |value| = mantissa * 2^-shift exactly, for shifts of 1 to 63: normal
     // numbers from 2^-11 up to, not including, 2^52.

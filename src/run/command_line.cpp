@@ -213,6 +213,7 @@ class Parser {
     argv_.push_back(const_cast<char*>(commandName.data()));
     for (const char* argument : arguments) argv_.push_back(const_cast<char*>(argument));
     argv_.push_back(nullptr);
+    if (!arguments.empty()) lastGiven_ = arguments.back();
   }
 
   CommandLine parse() {
@@ -243,7 +244,10 @@ class Parser {
 
   bool handle(int code, int index) {
     if (code == '?') return unknownOption();
-    if (code == ':') return fail("option '" + lastArgument() + "' requires a value");
+    // Only the last argument can lack its value. Where the scanner leaves
+    // optind then, and its copy of the arguments, differs between C
+    // libraries, so the argument is taken as given.
+    if (code == ':') return fail("option '" + lastGiven_ + "' requires a value");
     const OptionSpec* spec = optionFor(code, index);
     if (spec == nullptr) return unknownOption();
     // Messages name an option by its long name, however it was written.
@@ -401,6 +405,7 @@ class Parser {
   }
 
   std::vector<char*> argv_;
+  std::string lastGiven_;  // the last argument, as given
   CommandLine result_;
   bool noObservations_ = false;
   std::string weekOption_;  // --week or --date, whichever came first

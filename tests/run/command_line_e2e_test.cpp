@@ -73,6 +73,8 @@ TEST(CommandLineRuns, UsageErrorsSayWhatIsWrongAndTouchNothing) {
       {{"-x"}, "unknown option '-x'"},
       {{"-w"}, "option '-w' requires a value"},
       {{"--week"}, "option '--week' requires a value"},
+      {{"site.log", "-w"}, "option '-w' requires a value"},
+      {{"-qw"}, "option '-qw' requires a value"},
       {{"--snr=yes"}, "option '--snr' takes no value"},
       {{"-w", "0"}, "invalid week '0' for '--week': give a whole number of at least 1"},
       {{"-w", "1e3"}, "invalid week '1e3' for '--week': give a whole number of at least 1"},

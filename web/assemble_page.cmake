@@ -1,0 +1,35 @@
+# Writes the page from its template: the style, the page's script and the
+# worker's script (the compiled module, then the worker's own code) go
+# inline, so that the page is one file that needs nothing else.
+#
+# cmake -DTEMPLATE=... -DSTYLE=... -DSCRIPT=... -DMODULE=... -DWORKER=...
+#       -DOUTPUT=... -P assemble_page.cmake
+
+file(READ "${TEMPLATE}" page)
+file(READ "${STYLE}" style)
+file(READ "${SCRIPT}" script)
+file(READ "${MODULE}" module)
+file(READ "${WORKER}" worker)
+set(worker_script "${module}\n${worker}")
+
+# Inside a script element, "</script" would end it early and "<!--" would
+# change how the rest is read; neither may occur in inlined code.
+foreach(name script worker_script)
+  string(TOLOWER "${${name}}" lowered)
+  string(FIND "${lowered}" "</script" closing)
+  string(FIND "${lowered}" "<!--" comment)
+  if(NOT closing EQUAL -1 OR NOT comment EQUAL -1)
+    message(FATAL_ERROR "${name} holds text that cannot be inlined in a script element")
+  endif()
+endforeach()
+
+foreach(placeholder PAGE_STYLE PAGE_SCRIPT WORKER_SCRIPT)
+  string(FIND "${page}" "@${placeholder}@" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${TEMPLATE} has no @${placeholder}@")
+  endif()
+endforeach()
+string(REPLACE "@PAGE_STYLE@" "${style}" page "${page}")
+string(REPLACE "@PAGE_SCRIPT@" "${script}" page "${page}")
+string(REPLACE "@WORKER_SCRIPT@" "${worker_script}" page "${page}")
+file(WRITE "${OUTPUT}" "${page}")

@@ -1,0 +1,679 @@
+#!/usr/bin/env python3
+"""The page in a real browser, against the native program.
+
+Each case of the table opens kapolex.html from file:// in headless Chromium
+with the network off, and acts as a user does: it sets the file input,
+fills the fields, clicks Convert, waits for the status, and downloads every
+file the page offers. It runs the native kapolex on the same log with the
+same arguments in a folder of its own, and compares the two byte for byte:
+every file (the run's date and time on the observation file's second header
+line aside, which the test checks against the browser's local clock), the
+console text, the diagnostics and the exit status. The command_lines case
+does the same through the script API for command lines the form never
+makes; the large_log case also proves that the page answers clicks and
+shows rising progress while it converts, and records its speed and heap.
+
+Run by CTest in the web preset (see web/CMakeLists.txt); exits with 77,
+saying why, when the browser or Selenium is missing.
+"""
+
+import argparse
+import base64
+import hashlib
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+from dataclasses import dataclass
+
+SKIP = 77
+
+# The folder in which the page runs the program (web/program_run.js); the
+# diagnostics name it where the native program names its own folder.
+PAGE_FOLDER = '/files'
+
+# A zone far from UTC, with a quarter-hour offset, so that the run's date in
+# the header can only match when it is the browser's local time.
+BROWSER_ZONE = 'Asia/Kathmandu'
+BROWSER_ZONE_OFFSET_MINUTES = -345  # as Date.getTimezoneOffset() gives it
+
+PAGE_BUDGET_BYTES = 700 * 1000
+HEAP_BUDGET_BYTES = 64 << 20
+WAIT_SECONDS = 600
+
+
+def qc_args(stem):
+    return ['--qc', stem + '.qc.txt', '--qc-json', stem + '.qc.json', '--plot', stem + '.svg']
+
+
+@dataclass
+class Case:
+    """A conversion made through the form: the log, the fields as a user
+    fills them, and the command line the native program gets for them."""
+    log: str                 # a key of LOGS
+    form: dict               # element id -> text, or bool for a checkbox
+    native_args: list
+    usage_error_field: str = None  # the field a usage error is shown next to
+
+
+# The logs: the sample, or zlogsim's arguments for one made here.
+LOGS = {
+    'z.log': None,
+    'damaged.log': ['-d', '600', '--garbage', '0.02', '--corrupt', '0.02', '--other', '1',
+                    '--slips', '3', '--lock-loss', '3', '--seed', '7'],
+    'truncated.log': ['-d', '120', '--truncate', '--seed', '3'],
+    # KAPOLEX_LARGE_LOG_SIZE measures another size, such as 1G.
+    'large.log': ['--size', os.environ.get('KAPOLEX_LARGE_LOG_SIZE', '256M'), '--seed', '1',
+                  '--week', '1356'],
+}
+
+EVERY_OPTION_FORM = {
+    'date': '2006-01-04', 'interval': '1', 'snr': True, 'qc': True,
+    'marker-name': 'PILLAR 7', 'marker-number': '10402M001', 'observer': 'A. Surveyor',
+    'agency': 'Field Office', 'run-by': 'Crew 3', 'receiver-number': 'RX-0042',
+    'antenna-number': 'ANT-77', 'antenna-type': 'CHOKE RING',
+    'position': '4027894.012,307045.600,4919474.910', 'antenna-delta': '1.5,0.01,-0.02',
+}
+EVERY_OPTION_ARGS = [
+    '--date', '2006-01-04', '--interval', '1', '--marker-name', 'PILLAR 7',
+    '--marker-number', '10402M001', '--observer', 'A. Surveyor', '--agency', 'Field Office',
+    '--run-by', 'Crew 3', '--receiver-number', 'RX-0042', '--antenna-number', 'ANT-77',
+    '--antenna-type', 'CHOKE RING', '--position', '4027894.012,307045.600,4919474.910',
+    '--antenna-delta', '1.5,0.01,-0.02', '--snr'] + qc_args('z') + ['--', 'z.log']
+
+FORM_CASES = {
+    'sample': Case('z.log', {'week': '1356', 'qc': True},
+                   ['--week', '1356'] + qc_args('z') + ['--', 'z.log']),
+    'every_option': Case('z.log', EVERY_OPTION_FORM, EVERY_OPTION_ARGS),
+    'damaged': Case('damaged.log', {'week': '1356', 'qc': True},
+                    ['--week', '1356'] + qc_args('damaged') + ['--', 'damaged.log']),
+    'stopped': Case('truncated.log', {'week': '1356', 'qc': True},
+                    ['--week', '1356'] + qc_args('truncated') + ['--', 'truncated.log']),
+    'usage_error': Case('z.log', {'week': '1356', 'interval': '0', 'qc': False},
+                        ['--week', '1356', '--interval', '0', '--', 'z.log'],
+                        usage_error_field='interval'),
+    'large_log': Case('large.log', {'week': '1356', 'qc': True},
+                      ['--week', '1356'] + qc_args('large') + ['--', 'large.log']),
+}
+
+# Command lines given to kapolex.convert with the sample as z.log: the
+# standard streams, the messages of the option scanner, the file checks.
+# The page puts the log on standard input when the program reads it from
+# there, and nothing otherwise; the native program gets the same.
+LOG_ON_INPUT, NO_INPUT = 'log', None
+COMMAND_LINES = [
+    (['-w', '1356'], NO_INPUT),
+    (['-q', '-w', '1356', '-o', '-'], NO_INPUT),
+    (['-w', '1356', '-', '-o', 'piped.obs'], LOG_ON_INPUT),
+    (['-q', '-w', '1356', '-'], LOG_ON_INPUT),
+    (['-q', '--no-obs', '-w', '1356', '--qc', '-'], NO_INPUT),
+    (['z.log', '--inter', '30', '-qw1356', '--snr'], NO_INPUT),
+    (['--help'], NO_INPUT),
+    (['--version'], NO_INPUT),
+    (['--bogus'], NO_INPUT),
+    (['--m', 'x', '-w', '1356'], NO_INPUT),
+    (['-w'], NO_INPUT),
+    (['z.log', '-w'], NO_INPUT),
+    (['-qw'], NO_INPUT),
+    (['z.log', '--bogus'], NO_INPUT),
+    (['--a=1'], NO_INPUT),
+    (['-w', '1e3'], NO_INPUT),
+    (['--date', '1980-01-05'], NO_INPUT),
+    (['--agency', 'Caf\u00e9', '-w', '1356'], NO_INPUT),
+    (['--position', '1e9,0,0', '-w', '1356'], NO_INPUT),
+    (['--position', 'nan,0,0', '-w', '1356'], NO_INPUT),
+    (['-o', '-'], NO_INPUT),
+    (['-w', '1', '-', '--qc-json', '-'], LOG_ON_INPUT),
+    (['-x', '-w', '1356'], NO_INPUT),
+    (['--snr=yes', '-w', '1356'], NO_INPUT),
+    (['-w', '1356', '--date', '2006-01-04'], NO_INPUT),
+    (['-w', '1356', '-o', 'z.log'], NO_INPUT),
+    (['-w', '1356', '--qc', 'same.txt', '--plot', 'same.txt'], NO_INPUT),
+    (['-w', '1356', 'z.log', 'other.log'], NO_INPUT),
+    (['-w', '1356', 'missing.log'], NO_INPUT),
+    (['-w', '1356', '-o', 'no/such/folder/z.obs'], NO_INPUT),
+    (['-'], LOG_ON_INPUT),
+    ([], NO_INPUT),
+]
+
+
+class Skip(Exception):
+    pass
+
+
+def native_run(program, log_path, log_name, args, folder, stdin_log=False):
+    """Runs the native program in a fresh folder that holds the log; returns
+    its exit status, standard output and error, and the files it wrote."""
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    os.symlink(os.path.abspath(log_path), os.path.join(folder, log_name))
+    with open(log_path if stdin_log else os.devnull, 'rb') as stdin:
+        started = time.monotonic()
+        done = subprocess.run([program] + args, cwd=folder, stdin=stdin, capture_output=True)
+        seconds = time.monotonic() - started
+    files = sorted(name for name in os.listdir(folder) if name != log_name)
+    return {'status': done.returncode, 'console': done.stdout.decode(),
+            'errors': done.stderr.decode().replace(folder + '/', PAGE_FOLDER + '/'),
+            'files': files, 'folder': folder, 'seconds': seconds}
+
+
+def is_rinex(head):
+    first = head.split(b'\n', 1)[0]
+    return first.rstrip(b'\r').endswith(b'RINEX VERSION / TYPE')
+
+
+# The run's date and time: columns 41 to 60 of a RINEX file's second line
+# (PGM / RUN BY / DATE); the program and run-by columns are compared.
+RUN_DATE_COLUMNS = slice(40, 60)
+
+
+def masked_head(head):
+    """The first bytes of a file with the run's date and time blanked out
+    when it is a RINEX file; also those columns as they were."""
+    if not is_rinex(head):
+        return head, None
+    start = head.index(b'\n') + 1
+    line = bytearray(head[start:head.index(b'\n', start)])
+    run_date = bytes(line[RUN_DATE_COLUMNS])
+    line[RUN_DATE_COLUMNS] = b'#' * (RUN_DATE_COLUMNS.stop - RUN_DATE_COLUMNS.start)
+    return head[:start] + bytes(line) + head[start + len(line):], run_date
+
+
+def masked_digest(path):
+    """SHA-256 of a file with the run's date and time masked; also those."""
+    digest = hashlib.sha256()
+    with open(path, 'rb') as f:
+        head, run_date = masked_head(f.read(4096))
+        digest.update(head)
+        for block in iter(lambda: f.read(1 << 20), b''):
+            digest.update(block)
+    return digest.hexdigest(), run_date
+
+
+def masked_bytes(data):
+    head, _ = masked_head(data[:4096])
+    return head + data[4096:]
+
+
+class Failures:
+    def __init__(self):
+        self.items = []
+
+    def check(self, ok, what):
+        if not ok:
+            self.items.append(what)
+            print('FAIL:', what)
+        return ok
+
+    def equal(self, got, expected, what):
+        if got == expected:
+            return True
+        text = f'{what}:\n  page:   {got!r:.2000}\n  native: {expected!r:.2000}'
+        return self.check(False, text)
+
+
+class Browser:
+    """Headless Chromium with the network off, downloads allowed into a
+    folder, and the local time zone set apart from UTC."""
+
+    def __init__(self, downloads):
+        try:
+            from selenium import webdriver
+            from selenium.webdriver.chrome.service import Service
+        except ImportError as error:
+            raise Skip(f'Selenium is not installed for {sys.executable} ({error})')
+        chromium = shutil.which('chromium') or shutil.which('chromium-browser')
+        driver = shutil.which('chromedriver')
+        if not chromium or not driver:
+            raise Skip('chromium and chromedriver are needed (Debian: apt-get install chromium '
+                       'chromium-driver)')
+        self.profile = tempfile.mkdtemp(prefix='kapolex-chromium-')
+        options = webdriver.ChromeOptions()
+        options.binary_location = chromium
+        for argument in ['--headless=new', '--no-sandbox', '--disable-gpu',
+                         '--disable-background-networking', '--disable-component-update',
+                         '--disable-sync', '--no-first-run', '--window-size=1000,1400',
+                         '--user-data-dir=' + self.profile]:
+            options.add_argument(argument)
+        options.add_experimental_option('prefs', {
+            'download.prompt_for_download': False,
+            'profile.default_content_setting_values.automatic_downloads': 1,
+        })
+        options.set_capability('goog:loggingPrefs', {'performance': 'ALL', 'browser': 'ALL'})
+        environment = dict(os.environ, TZ=BROWSER_ZONE)
+        self.driver = webdriver.Chrome(service=Service(driver, env=environment), options=options)
+        self.driver.set_script_timeout(WAIT_SECONDS)
+        self.driver.set_network_conditions(offline=True, latency=0, download_throughput=0,
+                                           upload_throughput=0)
+        self.set_downloads(downloads)
+
+    def set_downloads(self, folder):
+        os.makedirs(folder, exist_ok=True)
+        self.driver.execute_cdp_cmd('Browser.setDownloadBehavior',
+                                    {'behavior': 'allow', 'downloadPath': folder})
+
+    def close(self):
+        self.driver.quit()
+        shutil.rmtree(self.profile, ignore_errors=True)
+
+    def open(self, page):
+        self.requested_urls()  # what the browser asked for before the page is not its
+        self.driver.get('file://' + os.path.abspath(page))
+
+    def script(self, code, *args):
+        return self.driver.execute_script(code, *args)
+
+    def async_script(self, code, *args):
+        return self.driver.execute_async_script(code, *args)
+
+    def element(self, element_id):
+        from selenium.webdriver.common.by import By
+        return self.driver.find_element(By.ID, element_id)
+
+    def text(self, element_id):
+        return self.script('return document.getElementById(arguments[0]).textContent;',
+                           element_id)
+
+    def state(self):
+        return self.element('status').get_attribute('data-state')
+
+    def local_now(self):
+        """The browser's local date and time, as the header prints them."""
+        return self.script("""
+          var d = new Date(), two = function (n) { return (n < 10 ? '0' : '') + n; };
+          return d.getFullYear() + two(d.getMonth() + 1) + two(d.getDate()) + ' ' +
+                 two(d.getHours()) + ':' + two(d.getMinutes()) + ':' + two(d.getSeconds());""")
+
+    def requested_urls(self):
+        urls = []
+        for entry in self.driver.get_log('performance'):
+            message = json.loads(entry['message'])['message']
+            if message.get('method') == 'Network.requestWillBeSent':
+                urls.append(message['params']['request']['url'])
+        return urls
+
+
+def fill_form(browser, log_path, form):
+    browser.element('log').send_keys(os.path.abspath(log_path))
+    for element_id, value in form.items():
+        element = browser.element(element_id)
+        if isinstance(value, bool):
+            if element.is_selected() != value:
+                element.click()
+        else:
+            element.clear()
+            element.send_keys(value)
+
+
+def wait_for_result(browser, timeout=WAIT_SECONDS):
+    deadline = time.monotonic() + timeout
+    while browser.state() == 'working':
+        if time.monotonic() > deadline:
+            raise AssertionError('the page is still working after %d s' % timeout)
+        time.sleep(0.05)
+    return browser.state()
+
+
+def download_all(browser, folder):
+    """Clicks every link the page offers and waits for the files; returns
+    their names in the page's order."""
+    links = browser.driver.find_elements('css selector', '#results a[download]')
+    names = [link.get_attribute('download') for link in links]
+    for link in links:
+        assert link.get_attribute('href').startswith('blob:'), link.get_attribute('href')
+        link.click()
+    deadline = time.monotonic() + WAIT_SECONDS
+    while True:
+        present = set(os.listdir(folder))
+        if all(name in present for name in names) and not any(
+                n.endswith('.crdownload') for n in present):
+            break
+        if time.monotonic() > deadline:
+            raise AssertionError(f'downloads missing: {sorted(set(names) - present)}')
+        time.sleep(0.1)
+    return names
+
+
+def check_run_date(failures, run_date, before, after):
+    """The page's header carries the run's date and time in the browser's
+    local time."""
+    match = re.match(rb'(\d{8} \d\d:\d\d:\d\d)', run_date or b'')
+    if failures.check(match is not None, f'no run date in the header: {run_date!r}'):
+        stamp = match.group(1).decode()
+        failures.check(before <= stamp <= after,
+                       f'run date {stamp} is not the browser\'s local time '
+                       f'(between {before} and {after})')
+
+
+def compare_outputs(failures, page_folder, page_names, native):
+    failures.equal(sorted(page_names), native['files'], 'the files offered')
+    run_date = None
+    for name in sorted(set(page_names) & set(native['files'])):
+        page_path = os.path.join(page_folder, name)
+        native_path = os.path.join(native['folder'], name)
+        page_digest, page_run_date = masked_digest(page_path)
+        native_digest, _ = masked_digest(native_path)
+        if page_run_date is not None:
+            run_date = page_run_date
+        if page_digest != native_digest:
+            detail = ''
+            if os.path.getsize(native_path) < (1 << 20):
+                with open(page_path, 'rb') as a, open(native_path, 'rb') as b:
+                    page_bytes, native_bytes = masked_bytes(a.read()), masked_bytes(b.read())
+                at = next((i for i, (x, y) in enumerate(zip(page_bytes, native_bytes)) if x != y),
+                          min(len(page_bytes), len(native_bytes)))
+                detail = (f' (first difference at byte {at}: page '
+                          f'{page_bytes[at:at + 80]!r}, native {native_bytes[at:at + 80]!r})')
+            failures.check(False, f'{name} differs from the native program\'s{detail}')
+    return run_date
+
+
+def run_form_case(name, case, browser, tools, work, failures, figures):
+    log_path = tools['logs'][case.log]
+    native = native_run(tools['kapolex'], log_path, case.log, case.native_args,
+                        os.path.join(work, 'native'))
+    downloads = os.path.join(work, 'downloads')
+    shutil.rmtree(downloads, ignore_errors=True)
+    browser.set_downloads(downloads)
+    browser.open(tools['page'])
+    fill_form(browser, log_path, case.form)
+    before = browser.local_now()
+    probe = None
+    if name == 'large_log':
+        probe = ResponsivenessProbe(browser)
+    browser.element('convert').click()
+    if probe:
+        probe.watch(os.path.getsize(log_path))
+    state = wait_for_result(browser)
+    after = browser.local_now()
+
+    failures.equal(state, 'done' if native['status'] == 0 else 'error', 'data-state')
+    failures.equal(browser.text('console'), native['console'], 'the console text')
+    failures.equal(browser.text('errors'), native['errors'], 'the diagnostics')
+    status_text = browser.text('status')
+    if native['status'] not in (0, 2):
+        failures.check(str(native['status']) in status_text,
+                       f'the status does not give exit status {native["status"]}: {status_text}')
+    if case.usage_error_field:
+        message = native['errors'].splitlines()[0].removeprefix('kapolex: ')
+        failures.equal(browser.text(case.usage_error_field + '-error'), message,
+                       f'the usage error next to {case.usage_error_field}')
+        failures.equal(browser.element(case.usage_error_field).get_attribute('aria-invalid'),
+                       'true', f'{case.usage_error_field} marked invalid')
+
+    page_names = download_all(browser, downloads)
+    run_date = compare_outputs(failures, downloads, page_names, native)
+    if run_date is not None:
+        check_run_date(failures, run_date, before, after)
+    plot_names = [n for n in page_names if n.endswith('.svg')]
+    if plot_names and os.path.getsize(os.path.join(downloads, plot_names[0])) > 0:
+        width = browser.script("var p = document.getElementById('plot');"
+                               "return p.hidden ? 0 : p.naturalWidth;")
+        failures.check(width > 0, 'the tracking plot is not shown on the page')
+
+    if probe:
+        probe.report(failures, figures, browser, log_path, tools, native, case)
+        check_cancel(browser, failures)
+    return browser
+
+
+def check_cancel(browser, failures):
+    """Cancel, pressed while the log converts, stops the run: the page is
+    idle again, with nothing offered."""
+    browser.element('convert').click()
+    deadline = time.monotonic() + WAIT_SECONDS
+    while float(browser.element('progress').get_attribute('value')) == 0:
+        if browser.state() != 'working' or time.monotonic() > deadline:
+            break
+        time.sleep(0.02)
+    was = browser.state()
+    browser.element('cancel').click()
+    state = wait_for_result(browser)
+    failures.equal((was, state, browser.text('status'), browser.text('results')),
+                   ('working', 'idle', 'Cancelled.', ''), 'the page after Cancel')
+
+
+class ResponsivenessProbe:
+    """While the large log converts, clicks a checkbox of the form (its
+    default action and a listener need the page's main thread) and reads the
+    progress bar, a few times a second."""
+
+    def __init__(self, browser):
+        self.browser = browser
+        browser.script("window.probeClicks = 0; document.getElementById('snr')"
+                       ".addEventListener('click', function () { window.probeClicks += 1; });")
+        self.samples = []  # (progress value, click seconds, clicks handled, state)
+
+    def watch(self, log_size):
+        snr = self.browser.element('snr')
+        while self.browser.state() == 'working':
+            value = float(self.browser.element('progress').get_attribute('value'))
+            started = time.monotonic()
+            snr.click()
+            click_seconds = time.monotonic() - started
+            handled, state = self.browser.script(
+                "return [window.probeClicks, document.getElementById('status').dataset.state];")
+            self.samples.append((value, click_seconds, handled, state))
+            time.sleep(0.1)
+        self.log_size = log_size
+
+    def report(self, failures, figures, browser, log_path, tools, native, case):
+        working = [s for s in self.samples if s[3] == 'working']
+        values = [s[0] for s in working]
+        rising = [b for a, b in zip(values, values[1:]) if b > a]
+        failures.check(len(working) >= 3,
+                       f'only {len(working)} clicks landed while converting: {self.samples}')
+        failures.check(all(s[2] == i + 1 for i, s in enumerate(self.samples)),
+                       f'not every click was handled at once: {self.samples}')
+        failures.check(len(rising) >= 2 and 0 < values[-1] < self.log_size,
+                       f'the progress did not rise while converting: {values}')
+        slowest_click = max((s[1] for s in working), default=0)
+        failures.check(slowest_click < 1.0, f'a click took {slowest_click:.2f} s to be handled')
+
+        status = browser.element('status')
+        heap = int(status.get_attribute('data-heap-bytes'))
+        failures.check(heap < HEAP_BUDGET_BYTES, f'the heap grew to {heap} bytes')
+        result = {'log_bytes': os.path.getsize(log_path), 'heap_bytes': heap,
+                  'slowest_click_s': round(slowest_click, 3), 'progress_samples': len(working),
+                  'form_run_seconds': float(status.get_attribute('data-seconds'))}
+        # Speed, best of three on either side: the form's command line, with
+        # the quality check, and the plain conversion.
+        workloads = {'form': case.native_args,
+                     'plain': ['-q', '--week', '1356', '--', case.log]}
+        for workload, args in workloads.items():
+            page_seconds, in_worker = min(page_run_seconds(browser, args, failures)
+                                          for _ in range(3))
+            native_seconds = min(
+                native_run(tools['kapolex'], log_path, case.log, args,
+                           native['folder'] + '-' + workload)['seconds'] for _ in range(3))
+            size = result['log_bytes']
+            result[workload] = {
+                'args': args,
+                'page_seconds': round(page_seconds, 3),
+                'native_seconds': round(native_seconds, 3),
+                'page_mb_per_s': round(size / 1e6 / page_seconds, 1),
+                'native_mb_per_s': round(size / 1e6 / native_seconds, 1),
+                'slower_than_native': round(page_seconds / native_seconds, 2),
+                'page_run_reading_writing_seconds': [
+                    round(in_worker[key], 3) for key in ('run', 'reading', 'writing')],
+            }
+        figures['large_log'] = result
+        print('large log:', json.dumps(result, indent=1))
+
+
+def page_run_seconds(browser, args, failures):
+    """One run of the log in the file input through kapolex.convert, timed
+    in the page from the call to the result, after a pause in which the page
+    readies its next worker, as it does while a user fills the form."""
+    time.sleep(1)
+    run = browser.async_script("""
+      var done = arguments[arguments.length - 1];
+      var log = document.getElementById('log').files[0], started = performance.now();
+      kapolex.convert(log, arguments[0]).then(function (r) {
+        done({seconds: (performance.now() - started) / 1000, status: r.status,
+              inWorker: r.seconds});
+      }, function (e) { done({failure: String(e)}); });""", args)
+    failures.equal(run.get('status'), 0, f'the page\'s run of {args}')
+    return run.get('seconds', float('inf')), run.get('inWorker')
+
+
+def run_command_lines(browser, tools, work, failures):
+    """kapolex.convert with the program's own arguments, against the native
+    program with the same arguments in a folder holding the same log."""
+    browser.open(tools['page'])
+    sample = tools['logs']['z.log']
+    with open(sample, 'rb') as f:
+        sample_b64 = base64.b64encode(f.read()).decode()
+    for index, (args, standard_input) in enumerate(COMMAND_LINES):
+        native = native_run(tools['kapolex'], sample, 'z.log', args,
+                            os.path.join(work, f'native-{index}'),
+                            stdin_log=standard_input == LOG_ON_INPUT)
+        page = browser.async_script("""
+          var done = arguments[arguments.length - 1];
+          var bytes = Uint8Array.from(atob(arguments[0]), function (c) { return c.charCodeAt(0); });
+          var toBase64 = function (blob) {
+            return blob.arrayBuffer().then(function (buffer) {
+              var b = new Uint8Array(buffer), s = '';
+              for (var i = 0; i < b.length; i += 8192)
+                s += String.fromCharCode.apply(null, b.subarray(i, i + 8192));
+              return btoa(s);
+            });
+          };
+          kapolex.convert(bytes, arguments[1]).then(function (r) {
+            var names = Object.keys(r.files);
+            return Promise.all(names.map(function (n) { return toBase64(r.files[n]); }))
+              .then(function (contents) {
+                var files = {};
+                names.forEach(function (n, i) { files[n] = contents[i]; });
+                done({status: r.status, console: r.console, errors: r.errors, files: files});
+              });
+          }).catch(function (e) { done({failure: String(e)}); });""", sample_b64, args)
+        what = f'kapolex {" ".join(args)}'
+        if not failures.check('failure' not in page, f'{what}: {page.get("failure")}'):
+            continue
+        failures.equal(page['status'], native['status'], f'{what}: exit status')
+        page_console = page['console'].encode()
+        native_console = native['console'].encode()
+        if is_rinex(native_console[:4096]):
+            page_console, native_console = masked_bytes(page_console), masked_bytes(native_console)
+        failures.equal(page_console, native_console, f'{what}: standard output')
+        failures.equal(page['errors'], native['errors'], f'{what}: standard error')
+        failures.equal(sorted(page['files']), native['files'], f'{what}: files')
+        for name in sorted(set(page['files']) & set(native['files'])):
+            with open(os.path.join(native['folder'], name), 'rb') as f:
+                expected = masked_bytes(f.read())
+            got = masked_bytes(base64.b64decode(page['files'][name]))
+            failures.equal(got, expected, f'{what}: {name}')
+
+
+def check_page_itself(browser, tools, failures, figures):
+    """The page is one file within its budget, and it asks for nothing from
+    any network: its requests are the page and the blobs and data it makes
+    itself, and its policy refuses any other."""
+    size = os.path.getsize(tools['page'])
+    figures['page_bytes'] = size
+    failures.check(size <= PAGE_BUDGET_BYTES, f'the page has {size} bytes')
+    refused = browser.async_script("""
+      var done = arguments[arguments.length - 1];
+      document.addEventListener('securitypolicyviolation', function (e) {
+        done(e.effectiveDirective);
+      });
+      fetch('http://127.0.0.1:9/probe').catch(function () {});
+      setTimeout(function () { done('not refused'); }, 5000);""")
+    failures.equal(refused, 'connect-src', 'the page\'s policy refusing a network request')
+    urls = browser.requested_urls()
+    failures.check(all(u.split(':', 1)[0] in ('file', 'blob', 'data') for u in urls),
+                   f'the page made network requests: {[u[:80] for u in urls]}')
+    offset = browser.script('return new Date().getTimezoneOffset();')
+    failures.equal(offset, BROWSER_ZONE_OFFSET_MINUTES, 'the browser\'s time zone')
+
+
+def save_screenshot(browser, path):
+    """The whole page, as wide as the window."""
+    width, height = browser.script('var e = document.documentElement;'
+                                   'return [e.clientWidth, e.scrollHeight];')
+    shot = browser.driver.execute_cdp_cmd('Page.captureScreenshot', {
+        'format': 'png', 'captureBeyondViewport': True,
+        'clip': {'x': 0, 'y': 0, 'width': width, 'height': height, 'scale': 1}})
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, 'wb') as f:
+        f.write(base64.b64decode(shot['data']))
+
+
+def make_logs(case_logs, tools, work):
+    logs = {}
+    for name in case_logs:
+        if LOGS[name] is None:
+            logs[name] = tools['sample']
+            continue
+        path = os.path.join(work, name)
+        subprocess.run([tools['zlogsim'], '-o', path] + LOGS[name], check=True)
+        logs[name] = path
+    return logs
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
+    parser.add_argument('--page', required=True)
+    parser.add_argument('--kapolex', required=True)
+    parser.add_argument('--zlogsim', required=True)
+    parser.add_argument('--sample', required=True)
+    parser.add_argument('--work', required=True)
+    parser.add_argument('--figures', required=True)
+    parser.add_argument('--case', required=True,
+                        choices=sorted(FORM_CASES) + ['command_lines'])
+    options = parser.parse_args()
+
+    work = os.path.join(os.path.abspath(options.work), options.case)
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    tools = {key: os.path.abspath(getattr(options, key))
+             for key in ('page', 'kapolex', 'zlogsim', 'sample')}
+    for key in ('page', 'kapolex', 'zlogsim', 'sample'):
+        if not os.path.isfile(tools[key]):
+            print(f'missing {key}: {tools[key]}')
+            return 1
+
+    failures = Failures()
+    figures = {}
+    try:
+        browser = Browser(os.path.join(work, 'downloads'))
+    except Skip as reason:
+        print('skipped:', reason)
+        return SKIP
+    try:
+        if options.case == 'command_lines':
+            tools['logs'] = make_logs(['z.log'], tools, work)
+            run_command_lines(browser, tools, work, failures)
+        else:
+            case = FORM_CASES[options.case]
+            tools['logs'] = make_logs([case.log], tools, work)
+            run_form_case(options.case, case, browser, tools, work, failures, figures)
+            if options.case == 'sample':
+                check_page_itself(browser, tools, failures, figures)
+                screenshot = os.environ.get('KAPOLEX_SCREENSHOT')
+                if screenshot:
+                    save_screenshot(browser, screenshot)
+    finally:
+        browser.close()
+
+    if figures:
+        os.makedirs(options.figures, exist_ok=True)
+        with open(os.path.join(options.figures, options.case + '.json'), 'w') as f:
+            json.dump(figures, f, indent=2)
+    if failures.items:
+        print(f'{len(failures.items)} check(s) failed')
+        return 1
+    print('passed')
+    if options.case == 'large_log':
+        # The large log and the outputs are big; the figures are kept.
+        shutil.rmtree(work, ignore_errors=True)
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
