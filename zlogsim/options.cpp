@@ -262,11 +262,12 @@ constexpr auto optionTable = std::to_array<Option>({
 
 // The option a name as written stands for: "-o" or "--output".
 const Option* optionNamed(std::string_view name) {
-  const auto found = std::ranges::find_if(optionTable, [&](const Option& option) {
-    if (name.starts_with("--")) return name.substr(2) == option.name;
-    return name.size() == 2 && name[0] == '-' && option.shortName != longOnly &&
-           name[1] == option.shortName;
-  });
+  const auto found =
+      std::find_if(optionTable.begin(), optionTable.end(), [&](const Option& option) {
+        if (name.starts_with("--")) return name.substr(2) == option.name;
+        return name.size() == 2 && name[0] == '-' && option.shortName != longOnly &&
+               name[1] == option.shortName;
+      });
   return found != optionTable.end() ? &*found : nullptr;
 }
 

@@ -91,7 +91,8 @@ bool OutputSink::rewrite(std::uint64_t offset, std::string_view bytes) {
   if (offset > position() || bytes.size() > position() - offset || !rewritable()) return false;
   if (!flushQuietly()) return false;
   if (memory_ != nullptr) {
-    memory_->replace(memoryStart_ + offset, bytes.size(), bytes);
+    // A memory sink's offsets are offsets into memory, so they fit its size.
+    memory_->replace(memoryStart_ + static_cast<std::size_t>(offset), bytes.size(), bytes);
     return true;
   }
   while (!bytes.empty()) {

@@ -153,15 +153,15 @@ constexpr bool takesValue(const OptionSpec& spec) {
 }
 
 // --help names the value of every option that takes one, and of no other.
-static_assert(std::ranges::all_of(optionTable, [](const OptionSpec& spec) {
+static_assert(std::all_of(optionTable.begin(), optionTable.end(), [](const OptionSpec& spec) {
   return takesValue(spec) != spec.metavar.empty();
 }));
 
 // Each output has an option that names its file, and usage errors name the
 // output by that option.
 constexpr bool outputsHaveTheirOptions() {
-  return std::ranges::all_of(runOutputs, [](const RunOutput& output) {
-    return std::ranges::any_of(optionTable, [&](const OptionSpec& spec) {
+  return std::all_of(runOutputs.begin(), runOutputs.end(), [](const RunOutput& output) {
+    return std::any_of(optionTable.begin(), optionTable.end(), [&](const OptionSpec& spec) {
       const auto* file = std::get_if<OutputFile>(&spec.effect);
       return file != nullptr && file->path == output.path &&
              (output.option.empty() ||
@@ -258,8 +258,8 @@ class Parser {
 
   static const OptionSpec* optionFor(int code, int index) {
     if (index >= 0) return &optionTable[static_cast<std::size_t>(index)];
-    const auto found = std::ranges::find_if(
-        optionTable, [&](const OptionSpec& spec) { return spec.shortName == code; });
+    const auto found = std::find_if(optionTable.begin(), optionTable.end(),
+                                    [&](const OptionSpec& spec) { return spec.shortName == code; });
     return found != optionTable.end() ? &*found : nullptr;
   }
 
