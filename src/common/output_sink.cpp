@@ -1,17 +1,14 @@
 #include "common/output_sink.hpp"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
 #include "common/run_stop.hpp"
 
 namespace kapolex {
 
-OutputSink::OutputSink(int fd, std::string* memory, int unit, std::string path,
+OutputSink::OutputSink(platform::NativeHandle file, std::string* memory, int unit, std::string path,
                        std::size_t bufferSize)
-    : fd_(fd),
+    : file_(file),
       memory_(memory),
       unit_(unit),
       path_(std::move(path)),
@@ -25,29 +22,13 @@ OutputSink::OutputSink(FileDescriptor file, int unit, std::string path, std::siz
   cutPending_ = cutAtFirstWrite;
 }
 
-OutputSink OutputSink::borrowing(int fd, int unit, std::string path, std::size_t bufferSize) {
-  return OutputSink(fd, nullptr, unit, std::move(path), bufferSize);
+OutputSink OutputSink::borrowing(platform::NativeHandle file, int unit, std::string path,
+                                 std::size_t bufferSize) {
+  return OutputSink(file, nullptr, unit, std::move(path), bufferSize);
 }
 
 OutputSink::OutputSink(std::string& memory, int unit, std::string path, std::size_t bufferSize)
-    : OutputSink(-1, &memory, unit, std::move(path), bufferSize) {}
-
-namespace {
-
-bool writeAll(int fd, const char* bytes, std::size_t count) {
-  while (count > 0) {
-    const ssize_t done = ::write(fd, bytes, count);
-    if (done < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes += done;
-    count -= static_cast<std::size_t>(done);
-  }
-  return true;
-}
-
-}  // namespace
+    : OutputSink(platform::invalidHandle, &memory, unit, std::move(path), bufferSize) {}
 
 bool OutputSink::flushQuietly() {
   if (used_ == 0) return true;
@@ -59,9 +40,9 @@ bool OutputSink::flushQuietly() {
   }
   if (cutPending_) {
     cutPending_ = false;
-    if (::ftruncate(fd_, 0) != 0) return false;
+    if (!platform::truncate(file_, 0)) return false;
   }
-  return writeAll(fd_, buffer_.get(), count);
+  return platform::writeAll(file_, buffer_.get(), count);
 }
 
 void OutputSink::flush() {
@@ -71,7 +52,7 @@ void OutputSink::flush() {
 bool OutputSink::close() {
   const bool flushed = flushQuietly();
   const bool closed = owned_.close();
-  fd_ = -1;
+  file_ = platform::invalidHandle;
   return flushed && closed;
 }
 

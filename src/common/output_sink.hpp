@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "common/file_descriptor.hpp"
+#include "common/platform.hpp"
 
 namespace kapolex {
 
@@ -24,8 +25,9 @@ class OutputSink {
   // stream in diagnostics.
   OutputSink(FileDescriptor file, int unit, std::string path, std::size_t bufferSize,
              bool cutAtFirstWrite);
-  // Writes to a descriptor that stays open, such as a console stream.
-  static OutputSink borrowing(int fd, int unit, std::string path, std::size_t bufferSize);
+  // Writes to a file that stays open, such as a standard stream.
+  static OutputSink borrowing(platform::NativeHandle file, int unit, std::string path,
+                              std::size_t bufferSize);
   // Collects the bytes in memory, which must outlive the sink.
   OutputSink(std::string& memory, int unit, std::string path, std::size_t bufferSize);
 
@@ -64,11 +66,12 @@ class OutputSink {
   bool close();
 
  private:
-  OutputSink(int fd, std::string* memory, int unit, std::string path, std::size_t bufferSize);
+  OutputSink(platform::NativeHandle file, std::string* memory, int unit, std::string path,
+             std::size_t bufferSize);
 
   FileDescriptor owned_;
-  int fd_ = -1;                    // -1 when the output is kept in memory
-  std::string* memory_ = nullptr;  // where a memory sink's bytes go
+  platform::NativeHandle file_ = platform::invalidHandle;  // invalid when kept in memory
+  std::string* memory_ = nullptr;                          // where a memory sink's bytes go
   int unit_ = 0;
   std::string path_;  // full path name or console name
   std::unique_ptr<char[]> buffer_;
