@@ -243,7 +243,13 @@ class Parser {
 
   bool handle(int code, int index) {
     if (code == '?') return unknownOption();
-    if (code == ':') return fail("option '" + lastArgument() + "' requires a value");
+    // A switch given a value ("--snr=yes") is a missing value to some
+    // scanners (MinGW's) and an unknown option to others (glibc's); only
+    // the second reading fits, as a value given with '=' is never missing.
+    if (code == ':' && lastArgument().find('=') == std::string::npos) {
+      return fail("option '" + lastArgument() + "' requires a value");
+    }
+    if (code == ':') return unknownOption();
     const OptionSpec* spec = optionFor(code, index);
     if (spec == nullptr) return unknownOption();
     // Messages name an option by its long name, however it was written.
