@@ -20,7 +20,12 @@ mkdir -p "$work"
 cd "$work"
 
 $runner "$zlogsim" -o z.log "$@"
-sum() { sha256sum | cut -d' ' -f1; }
+# GNU's sha256sum, or the shasum that macOS has.
+if command -v sha256sum > /dev/null 2>&1; then
+  sum() { sha256sum | cut -d' ' -f1; }
+else
+  sum() { shasum -a 256 | cut -d' ' -f1; }
+fi
 
 # The stored sums were taken from a converter whose output was checked line
 # by line; they hold only for the log that zlogsim wrote then.
