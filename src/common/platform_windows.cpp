@@ -4,8 +4,6 @@
 // separators.
 #include <windows.h>
 // shellapi.h needs windows.h before it.
-#include <fcntl.h>
-#include <io.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -317,10 +315,9 @@ std::vector<std::string> startProcess(int /*argc*/, char** /*argv*/) {
                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (null != INVALID_HANDLE_VALUE) ::SetStdHandle(stream, null);
   }
-  // The program writes through handles, never through the C library's
-  // streams; these are put in binary anyway, so that nothing ever adds a
-  // carriage return.
-  for (int fd = 0; fd <= 2; ++fd) (void)::_setmode(fd, _O_BINARY);
+  // The streams are binary as they are: the program writes and reads them
+  // through their handles, never through the C library's text-mode streams.
+
   // The arguments as typed, in any script: the narrow ones have passed
   // through the ANSI code page.
   std::vector<std::string> arguments;
