@@ -9,8 +9,8 @@ namespace {
 
 TEST(Faults, NeedLinuxFacilities) {
   GTEST_SKIP() << "the fault tests mount small tmpfs file systems in a namespace of their own, "
-                  "write to /dev/full, read /proc/self/mem, and redirect a forked child's "
-                  "descriptors; only Linux has all of these";
+                  "write to /dev/full, read /proc/self/mem and give a child a folder as a "
+                  "standard stream; only Linux has all of these";
 }
 
 TEST(LargeLogs, NeedLinuxFacilities) {

@@ -64,11 +64,19 @@ void writeFile(const std::filesystem::path& path, const std::string& content);
 ChildEnd runChild(const std::function<void()>& inChild,
                   const std::function<void(pid_t)>& whileRunning = {});
 
+// Which of standard output and standard error a started program is given
+// (each a file beside the folder, collected afterwards); one not given is
+// closed on a POSIX system and missing on Windows.
+struct GivenStreams {
+  bool output = true;
+  bool error = true;
+};
+
 // Runs the program in the folder with the given standard input text (or
 // with standard input closed) and waits for it.
 ProgramResult runIn(const ScratchFolder& folder, const std::string& program,
                     const std::vector<std::string>& arguments,
-                    const std::optional<std::string>& standardInput);
+                    const std::optional<std::string>& standardInput, GivenStreams given = {});
 
 // Runs kapolex in a new folder holding z.log (absent if nullopt).
 ProgramResult runKapolex(const std::optional<std::string>& log, const std::string& standardInput,

@@ -20,7 +20,7 @@ constexpr auto runTimeLimit = std::chrono::minutes(5);
 
 [[noreturn]] void execInChild(const fs::path& folder, const fs::path& base,
                               const std::string& program, const std::vector<std::string>& arguments,
-                              bool withInput) {
+                              bool withInput, GivenStreams given) {
   if (::chdir(folder.c_str()) != 0) ::_exit(126);
   if (withInput) {
     const int in = ::open((base / "stdin").c_str(), O_RDONLY);
@@ -35,6 +35,8 @@ constexpr auto runTimeLimit = std::chrono::minutes(5);
   ::dup2(err, 2);
   ::close(out);
   ::close(err);
+  if (!given.output) ::close(1);
+  if (!given.error) ::close(2);
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -74,11 +76,12 @@ ChildEnd runChild(const std::function<void()>& inChild,
 
 ProgramResult runIn(const ScratchFolder& folder, const std::string& program,
                     const std::vector<std::string>& arguments,
-                    const std::optional<std::string>& standardInput) {
+                    const std::optional<std::string>& standardInput, GivenStreams given) {
   const fs::path base = folder.path().parent_path();
   if (standardInput) writeFile(base / "stdin", *standardInput);
-  const ChildEnd end = runChild(
-      [&] { execInChild(folder.path(), base, program, arguments, standardInput.has_value()); });
+  const ChildEnd end = runChild([&] {
+    execInChild(folder.path(), base, program, arguments, standardInput.has_value(), given);
+  });
   ProgramResult result;
   result.exitStatus = end.exitStatus;
   result.wholeExitStatus = end.exitStatus;

@@ -73,7 +73,7 @@ class OwnedHandle {
 
 ProgramResult runIn(const ScratchFolder& folder, const std::string& program,
                     const std::vector<std::string>& arguments,
-                    const std::optional<std::string>& standardInput) {
+                    const std::optional<std::string>& standardInput, GivenStreams given) {
   const fs::path base = folder.path().parent_path();
   if (standardInput) writeFile(base / "stdin", *standardInput);
   // Without standard input the child finds none at all, as a POSIX child
@@ -97,8 +97,8 @@ ProgramResult runIn(const ScratchFolder& folder, const std::string& program,
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = in.get();
-  startup.hStdOutput = out.get();
-  startup.hStdError = err.get();
+  startup.hStdOutput = given.output ? out.get() : INVALID_HANDLE_VALUE;
+  startup.hStdError = given.error ? err.get() : INVALID_HANDLE_VALUE;
   PROCESS_INFORMATION process{};
   if (!::CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                         folder.path().wstring().c_str(), &startup, &process)) {
