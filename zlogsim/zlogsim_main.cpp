@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "zlogsim/binary_output.hpp"
 #include "zlogsim/log_writer.hpp"
 #include "zlogsim/options.hpp"
 #include "zlogsim/truth.hpp"
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
   }
 
   const bool toStdout = cl.output == "-";
-  std::FILE* out = toStdout ? stdout : std::fopen(cl.output.c_str(), "wb");
+  std::FILE* out = toStdout ? zlogsim::binaryStandardOutput() : std::fopen(cl.output.c_str(), "wb");
   if (out == nullptr) {
     std::fprintf(stderr, "zlogsim: cannot open %s: %s\n", cl.output.c_str(), std::strerror(errno));
     return 1;
@@ -54,7 +55,7 @@ int main(int argc, char** argv) {
   std::FILE* truth = nullptr;
   std::optional<zlogsim::TruthFile> truthFile;
   if (!cl.truthPath.empty()) {
-    truth = std::fopen(cl.truthPath.c_str(), "w");
+    truth = std::fopen(cl.truthPath.c_str(), "wb");
     if (truth == nullptr) {
       std::fprintf(stderr, "zlogsim: cannot open %s: %s\n", cl.truthPath.c_str(),
                    std::strerror(errno));

@@ -1,7 +1,5 @@
 #include "common/file_descriptor.hpp"
 
-#include <unistd.h>
-
 namespace kapolex {
 
 FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
@@ -13,10 +11,8 @@ FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
 }
 
 bool FileDescriptor::close() {
-  if (fd_ < 0) return true;
-  // The descriptor is gone after close whatever it reports, even on EINTR.
-  const int result = ::close(release());
-  return result == 0;
+  if (!*this) return true;
+  return platform::closeHandle(release());
 }
 
 }  // namespace kapolex

@@ -1,14 +1,17 @@
-// An open file descriptor that closes itself: whoever holds one owns the
-// file, and no path of the program can leave it open.
+// An open file that closes itself: whoever holds one owns the file, and no
+// path of the program can leave it open. It holds the system's own handle
+// (a descriptor on POSIX systems, a HANDLE on Windows).
 #pragma once
+
+#include "common/platform.hpp"
 
 namespace kapolex {
 
 class FileDescriptor {
  public:
   FileDescriptor() = default;
-  // Takes ownership of fd; -1 holds nothing.
-  explicit FileDescriptor(int fd) : fd_(fd) {}
+  // Takes ownership of handle; platform::invalidHandle holds nothing.
+  explicit FileDescriptor(platform::NativeHandle handle) : fd_(handle) {}
   ~FileDescriptor() { close(); }
 
   FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
@@ -16,22 +19,22 @@ class FileDescriptor {
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
 
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
+  platform::NativeHandle get() const { return fd_; }
+  explicit operator bool() const { return fd_ != platform::invalidHandle; }
 
-  // Gives up ownership and returns the descriptor.
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
+  // Gives up ownership and returns the handle.
+  platform::NativeHandle release() {
+    const platform::NativeHandle handle = fd_;
+    fd_ = platform::invalidHandle;
+    return handle;
   }
 
-  // Closes the descriptor now; false if the system reported a failure, which
+  // Closes the file now; false if the system reported a failure, which
   // for a file just written can mean that data did not reach it.
   bool close();
 
  private:
-  int fd_ = -1;
+  platform::NativeHandle fd_ = platform::invalidHandle;
 };
 
 }  // namespace kapolex

@@ -1,10 +1,8 @@
 #include "common/log_reader.hpp"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
+#include "common/platform.hpp"
 #include "common/run_stop.hpp"
 #include "common/uninitialized_array.hpp"
 
@@ -40,12 +38,12 @@ void LogReader::refill(std::size_t n) {
   end_ = block + held;
   while (!drained_ && static_cast<std::size_t>(end_ - next_) < n) {
     const auto filled = static_cast<std::size_t>(end_ - block);
-    const ssize_t got = ::read(file_.get(), block + filled, blockSize_ - filled);
+    const std::ptrdiff_t got = platform::readSome(file_.get(), block + filled, blockSize_ - filled);
     if (got > 0) {
       end_ += got;
     } else if (got == 0) {
       drained_ = true;
-    } else if (errno != EINTR) {
+    } else {
       stopRun(Diagnostic::readError, logUnit, path_);
     }
   }

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "common/file_descriptor.hpp"
+#include "common/platform.hpp"
 
 namespace kapolex {
 
@@ -25,8 +26,9 @@ class OutputSink {
   // stream in diagnostics.
   OutputSink(FileDescriptor file, int unit, std::string path, std::size_t bufferSize,
              bool cutAtFirstWrite);
-  // Writes to a descriptor that stays open, such as a console stream.
-  static OutputSink borrowing(int fd, int unit, std::string path, std::size_t bufferSize);
+  // Writes to a file that stays open, such as a standard stream.
+  static OutputSink borrowing(platform::NativeHandle file, int unit, std::string path,
+                              std::size_t bufferSize);
   // Collects the bytes in memory, which must outlive the sink.
   OutputSink(std::string& memory, int unit, std::string path, std::size_t bufferSize);
 
@@ -69,10 +71,10 @@ class OutputSink {
   std::uint64_t position() const { return flushed_ + used_; }
 
   // Whether bytes already written can be replaced: true for memory and for
-  // an owned regular file that the sink writes from its first byte (not
-  // appending); a pipe, a terminal or a borrowed stream is only written
-  // forward.
-  bool rewritable() const;
+  // an owned file that is cut at the first write, as those are regular
+  // files that the sink writes from their first byte; a pipe, a terminal
+  // or a borrowed stream is only written forward.
+  bool rewritable() const { return memory_ != nullptr || (owned_ && writtenFromStart_); }
 
   // Replaces the bytes at offset (from the sink's first byte; offset plus
   // the length at most position()) with bytes, after writing out what is
@@ -83,19 +85,21 @@ class OutputSink {
   bool rewrite(std::uint64_t offset, std::string_view bytes);
 
  private:
-  OutputSink(int fd, std::string* memory, int unit, std::string path, std::size_t bufferSize);
+  OutputSink(platform::NativeHandle file, std::string* memory, int unit, std::string path,
+             std::size_t bufferSize);
 
   FileDescriptor owned_;
-  int fd_ = -1;                    // -1 when the output is kept in memory
-  std::string* memory_ = nullptr;  // where a memory sink's bytes go
-  std::size_t memoryStart_ = 0;    // what the memory held before the sink's first byte
+  platform::NativeHandle file_ = platform::invalidHandle;  // invalid when kept in memory
+  std::string* memory_ = nullptr;                          // where a memory sink's bytes go
+  std::size_t memoryStart_ = 0;  // what the memory held before the sink's first byte
   int unit_ = 0;
   std::string path_;  // full path name or console name
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_ = 0;
   std::size_t used_ = 0;
-  std::uint64_t flushed_ = 0;  // bytes written out of the buffer so far
+  std::uint64_t flushed_ = 0;  // bytes written out so far
   bool cutPending_ = false;
+  bool writtenFromStart_ = false;  // an owned file cut at the first write
 };
 
 }  // namespace kapolex

@@ -1,32 +1,25 @@
-// Reads the machine's local time with the C library. Each reading takes the
+// Reads the machine's local time from the system. Each reading takes the
 // clock afresh, as the header's date and time are two separate readings.
 #include "rinex/local_clock.hpp"
 
-#include <ctime>
+#include "common/platform.hpp"
 
 namespace kapolex {
 
 namespace {
 
-// A time the C library cannot break down (far outside any real clock) reads
+// A time the system cannot break down (far outside any real clock) reads
 // as all zero fields rather than failing the run.
-std::tm localNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  if (localtime_r(&now, &local) == nullptr) return std::tm{};
-  return local;
-}
-
 LocalDate readSystemDate() {
-  const std::tm local = localNow();
-  return {static_cast<std::int16_t>(local.tm_year + 1900),
-          static_cast<std::int16_t>(local.tm_mon + 1), static_cast<std::int16_t>(local.tm_mday)};
+  const platform::LocalDateTime local = platform::localTime();
+  return {static_cast<std::int16_t>(local.year), static_cast<std::int16_t>(local.month),
+          static_cast<std::int16_t>(local.day)};
 }
 
 LocalTimeOfDay readSystemTime() {
-  const std::tm local = localNow();
-  return {static_cast<std::int16_t>(local.tm_hour), static_cast<std::int16_t>(local.tm_min),
-          static_cast<std::int16_t>(local.tm_sec)};
+  const platform::LocalDateTime local = platform::localTime();
+  return {static_cast<std::int16_t>(local.hour), static_cast<std::int16_t>(local.minute),
+          static_cast<std::int16_t>(local.second)};
 }
 
 }  // namespace

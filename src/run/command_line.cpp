@@ -244,10 +244,16 @@ class Parser {
 
   bool handle(int code, int index) {
     if (code == '?') return unknownOption();
-    // Only the last argument can lack its value. Where the scanner leaves
-    // optind then, and its copy of the arguments, differs between C
-    // libraries, so the argument is taken as given.
-    if (code == ':') return fail("option '" + lastGiven_ + "' requires a value");
+    if (code == ':') {
+      // A switch given a value ("--snr=yes") is a missing value to some
+      // scanners (MinGW's) and an unknown option to others (glibc's); only
+      // the second reading fits, as a value given with '=' is never missing.
+      if (lastArgument().find('=') != std::string::npos) return unknownOption();
+      // Only the last argument can lack its value. Where the scanner leaves
+      // optind then, and its copy of the arguments, differs between C
+      // libraries, so the argument is taken as given.
+      return fail("option '" + lastGiven_ + "' requires a value");
+    }
     const OptionSpec* spec = optionFor(code, index);
     if (spec == nullptr) return unknownOption();
     // Messages name an option by its long name, however it was written.

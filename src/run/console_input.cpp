@@ -1,17 +1,14 @@
 #include "run/console_input.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
 #include "common/run_stop.hpp"
 
 namespace kapolex {
 
-ConsoleInput ConsoleInput::fromDescriptor(int fd) {
+ConsoleInput ConsoleInput::fromFile(platform::NativeHandle file) {
   ConsoleInput input;
-  input.fd_ = fd;
+  input.file_ = file;
   return input;
 }
 
@@ -24,7 +21,7 @@ ConsoleInput ConsoleInput::fromText(std::string_view text) {
 void ConsoleInput::refill() {
   position_ = 0;
   filled_ = 0;
-  if (fd_ < 0) {
+  if (file_ == platform::invalidHandle) {
     const std::size_t part = std::min(memory_.size(), buffer_.size());
     memory_.copy(buffer_.data(), part);
     memory_.remove_prefix(part);
@@ -32,15 +29,10 @@ void ConsoleInput::refill() {
     ended_ = part == 0;
     return;
   }
-  for (;;) {
-    const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
-    if (got >= 0) {
-      filled_ = static_cast<std::size_t>(got);
-      ended_ = got == 0;
-      return;
-    }
-    if (errno != EINTR) stopRun(Diagnostic::readError, consoleInputUnit, consoleInputName);
-  }
+  const std::ptrdiff_t got = platform::readSome(file_, buffer_.data(), buffer_.size());
+  if (got < 0) stopRun(Diagnostic::readError, consoleInputUnit, consoleInputName);
+  filled_ = static_cast<std::size_t>(got);
+  ended_ = got == 0;
 }
 
 }  // namespace kapolex

@@ -6,14 +6,16 @@
 #include <cstddef>
 #include <string_view>
 
+#include "common/platform.hpp"
+
 namespace kapolex {
 
 class ConsoleInput {
  public:
   static constexpr int endOfInput = -1;
 
-  // Reads a descriptor that stays open, such as standard input.
-  static ConsoleInput fromDescriptor(int fd);
+  // Reads a file that stays open, such as standard input.
+  static ConsoleInput fromFile(platform::NativeHandle file);
   // Reads the given text, which must outlive the input.
   static ConsoleInput fromText(std::string_view text);
 
@@ -32,8 +34,8 @@ class ConsoleInput {
   ConsoleInput() = default;
   void refill();
 
-  int fd_ = -1;              // -1 when the input is given in memory
-  std::string_view memory_;  // a memory input's remaining characters
+  platform::NativeHandle file_ = platform::invalidHandle;  // invalid when given in memory
+  std::string_view memory_;                                // a memory input's remaining characters
   std::array<char, 4096> buffer_{};
   std::size_t position_ = 0;
   std::size_t filled_ = 0;

@@ -1,5 +1,9 @@
 #include "run/output_names.hpp"
 
+#include <algorithm>
+
+#include "common/platform.hpp"
+
 namespace kapolex {
 
 namespace {
@@ -9,7 +13,9 @@ constexpr std::string_view observationExtension = ".obs";
 }  // namespace
 
 std::string observationPathFor(std::string_view logPath) {
-  const std::size_t nameStart = logPath.find_last_of('/') + 1;  // npos + 1 is 0
+  const auto separator =
+      std::find_if(logPath.rbegin(), logPath.rend(), platform::isPathSeparator).base();
+  const auto nameStart = static_cast<std::size_t>(separator - logPath.begin());
   const std::size_t dot = logPath.find_last_of('.');
   // A dot that starts the file name marks a hidden file, not an extension.
   const bool hasExtension = dot != std::string_view::npos && dot > nameStart;

@@ -1,14 +1,10 @@
 #include "run/run_driver.hpp"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <optional>
 #include <string>
 
 #include "common/output_sink.hpp"
+#include "common/platform.hpp"
 #include "common/run_stop.hpp"
 #include "rinex/local_clock.hpp"
 #include "rinex/observation_writer.hpp"
@@ -22,21 +18,13 @@ namespace kapolex {
 
 namespace {
 
-// A closed standard stream would hand its descriptor to the first file
-// opened, and diagnostics could land in the observation file. Closed ones
-// are therefore pointed at the null device before anything is opened.
-void reserveStandardDescriptors() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
-      const int reserved = ::open("/dev/null", O_RDWR);
-      if (reserved >= 0 && reserved != fd) ::close(reserved);
-    }
-  }
-}
+using platform::standardHandle;
+using platform::StandardStream;
 
 // A usage error: one line saying what is wrong, one pointing at the help.
 int reportUsageError(const std::string& error) {
-  OutputSink errors = OutputSink::borrowing(STDERR_FILENO, 0, "", consoleOutputBufferSize);
+  OutputSink errors =
+      OutputSink::borrowing(standardHandle(StandardStream::error), 0, "", consoleOutputBufferSize);
   errors.write(commandName);
   errors.write(": ");
   errors.write(error);
@@ -48,7 +36,7 @@ int reportUsageError(const std::string& error) {
 }
 
 int printText(const std::string& text) {
-  OutputSink out = OutputSink::borrowing(STDOUT_FILENO, consoleOutputUnit,
+  OutputSink out = OutputSink::borrowing(standardHandle(StandardStream::output), consoleOutputUnit,
                                          std::string(consoleOutputName), consoleOutputBufferSize);
   out.write(text);
   return out.flushQuietly()
@@ -65,7 +53,7 @@ int convertFiles(const RunOptions& options) {
     return reportStop(stop, nullptr, console.out, console.errors);
   }
   ObservationWriter* observations = files.observations ? &*files.observations : nullptr;
-  ConsoleInput consoleIn = ConsoleInput::fromDescriptor(STDIN_FILENO);
+  ConsoleInput consoleIn = ConsoleInput::fromFile(standardHandle(StandardStream::input));
   RunStreams streams{*files.log,    observations,          consoleIn, console.out, console.errors,
                      systemClock(), files.qualityOutputs()};
   const ConversionSettings settings{options.week, options.header.intervalSeconds, !options.quiet};
@@ -80,9 +68,6 @@ int convertFiles(const RunOptions& options) {
 }  // namespace
 
 int runProgram(std::span<const char* const> arguments) {
-  reserveStandardDescriptors();
-  // A console that went away must give a diagnostic, not a silent signal.
-  (void)::signal(SIGPIPE, SIG_IGN);
   const CommandLine commandLine = parseCommandLine(arguments);
   switch (commandLine.action) {
     case CommandLine::Action::usageError:

@@ -1,15 +1,10 @@
 #include "run/run_files.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <climits>
 #include <utility>
 
 #include "common/file_descriptor.hpp"
+#include "common/platform.hpp"
 #include "common/run_stop.hpp"
 
 namespace kapolex {
@@ -19,49 +14,34 @@ namespace {
 // Whether two full path names lead to the same file: the same name, or the
 // same existing file under two names.
 bool sameFile(const std::string& first, const std::string& second) {
-  if (first == second) return true;
-  struct stat a {};
-  struct stat b {};
-  return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 &&
-         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+  return first == second || platform::sameFile(first, second);
 }
 
-Diagnostic openFailureDiagnostic(int error) {
-  if (error == ENOENT) return Diagnostic::fileNotFound;
-  if (error == EACCES || error == EPERM || error == EROFS) return Diagnostic::permissionDenied;
+Diagnostic openFailureDiagnostic(platform::OpenFailure failure) {
+  switch (failure) {
+    case platform::OpenFailure::notFound:
+      return Diagnostic::fileNotFound;
+    case platform::OpenFailure::permissionDenied:
+      return Diagnostic::permissionDenied;
+    case platform::OpenFailure::none:
+    case platform::OpenFailure::other:
+      break;
+  }
   return Diagnostic::openFailure;
-}
-
-FileDescriptor openLogFile(const std::string& path) {
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!file) stopRun(openFailureDiagnostic(errno), logUnit, path);
-  struct stat status {};
-  if (::fstat(file.get(), &status) != 0 || S_ISDIR(status.st_mode)) {
-    stopRun(Diagnostic::openFailure, logUnit, path);
-  }
-  return file;
-}
-
-// A pipe holds 64 KiB unless asked for more; a log streamed through one is
-// read in far fewer pieces with room for a block.
-void widenPipe(int fd) {
-#ifdef F_SETPIPE_SZ
-  struct stat status {};
-  if (::fstat(fd, &status) == 0 && S_ISFIFO(status.st_mode)) {
-    (void)::fcntl(fd, F_SETPIPE_SZ, static_cast<int>(logBlockSize));
-  }
-#else
-  (void)fd;
-#endif
 }
 
 LogReader openLogReader(const std::string& name) {
   if (name == standardStreamName) {
-    widenPipe(STDIN_FILENO);
-    return LogReader(FileDescriptor(::dup(STDIN_FILENO)), std::string(consoleInputName));
+    // A handle that could not be had fails at the first read.
+    return LogReader(FileDescriptor(platform::ownStandardInput(logBlockSize)),
+                     std::string(consoleInputName));
   }
   const std::string path = fullPathName(name);
-  return LogReader(openLogFile(path), path);
+  const platform::OpenedFile file = platform::openForReading(path);
+  if (file.failure != platform::OpenFailure::none) {
+    stopRun(openFailureDiagnostic(file.failure), logUnit, path);
+  }
+  return LogReader(FileDescriptor(file.handle), path);
 }
 
 // Opens an output without cutting it: an existing file keeps its content
@@ -70,15 +50,16 @@ LogReader openLogReader(const std::string& name) {
 // output is never cut: what the caller put in front of the stream is theirs.
 OutputSink openOutput(const std::string& name, int unit) {
   if (name == standardStreamName) {
-    return OutputSink::borrowing(STDOUT_FILENO, unit, std::string(consoleOutputName),
-                                 fileOutputBufferSize);
+    return OutputSink::borrowing(platform::standardHandle(platform::StandardStream::output), unit,
+                                 std::string(consoleOutputName), fileOutputBufferSize);
   }
   const std::string path = fullPathName(name);
-  FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
-  if (!file) stopRun(openFailureDiagnostic(errno), unit, path);
-  struct stat status {};
-  const bool isRegularFile = ::fstat(file.get(), &status) == 0 && S_ISREG(status.st_mode);
-  return OutputSink(std::move(file), unit, path, fileOutputBufferSize, isRegularFile);
+  const platform::OpenedFile file = platform::openForWriting(path);
+  if (file.failure != platform::OpenFailure::none) {
+    stopRun(openFailureDiagnostic(file.failure), unit, path);
+  }
+  return OutputSink(FileDescriptor(file.handle), unit, path, fileOutputBufferSize,
+                    file.isRegularFile);
 }
 
 // A file name, not standard input or output and not an output left out.
@@ -116,25 +97,8 @@ bool holdsObservations(const RunOutput& output) {
 
 }  // namespace
 
-// Steps "." and empty steps are left out, as they change nothing; ".." is
-// kept, as it leads elsewhere when the step before it is a link.
 std::string fullPathName(std::string_view name) {
-  std::string path;
-  if (!name.starts_with('/')) {
-    char directory[PATH_MAX];
-    if (::getcwd(directory, sizeof directory) == nullptr) return std::string(name);
-    path = directory;
-  }
-  for (std::size_t start = 0; start <= name.size();) {
-    const std::size_t end = std::min(name.find('/', start), name.size());
-    const std::string_view step = name.substr(start, end - start);
-    if (!step.empty() && step != ".") {
-      if (path.empty() || path.back() != '/') path += '/';
-      path += step;
-    }
-    start = end + 1;
-  }
-  return path.empty() ? std::string("/") : path;
+  return platform::absolutePath(name);
 }
 
 bool writesStandardOutput(const RunOptions& options) {
@@ -175,10 +139,13 @@ std::optional<std::string> clashingFiles(const RunOptions& options) {
 }
 
 Console consoleFor(const RunOptions& options) {
-  const int outFd = writesStandardOutput(options) ? STDERR_FILENO : STDOUT_FILENO;
-  return {OutputSink::borrowing(outFd, consoleOutputUnit, std::string(consoleOutputName),
+  using platform::StandardStream;
+  const platform::NativeHandle out = platform::standardHandle(
+      writesStandardOutput(options) ? StandardStream::error : StandardStream::output);
+  return {OutputSink::borrowing(out, consoleOutputUnit, std::string(consoleOutputName),
                                 consoleOutputBufferSize),
-          OutputSink::borrowing(STDERR_FILENO, 0, "", consoleOutputBufferSize)};
+          OutputSink::borrowing(platform::standardHandle(StandardStream::error), 0, "",
+                                consoleOutputBufferSize)};
 }
 
 QualityOutputs RunFiles::qualityOutputs() {

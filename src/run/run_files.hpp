@@ -60,7 +60,8 @@ inline constexpr std::array<RunOutput, 4> runOutputs{{
      &RunFiles::trackingPlot},
 }};
 
-// The full path name to which a name resolves in the working directory.
+// The full path name to which a name resolves in the working directory,
+// written with the system's separator (see platform::absolutePath).
 std::string fullPathName(std::string_view name);
 
 // Whether an output goes to standard output, so that the console's text

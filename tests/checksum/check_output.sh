@@ -6,18 +6,26 @@
 #
 # Usage: check_output.sh ZLOGSIM KAPOLEX WORK WEEK LOG_SUM OBS_SUM CONSOLE_SUM
 #                        [zlogsim options...]
+# $KAPOLEX_RUNNER, when set, is put in front of each program (the emulator
+# of a cross build, such as wine).
 # Each stored sum can be taken again by hand in the folder of a run:
 #   sha256sum < z.log;  sed 2d z.obs | sha256sum;  sha256sum < console.txt
 set -eu
 zlogsim=$1 kapolex=$2 work=$3 week=$4 logSum=$5 obsSum=$6 consoleSum=$7
 shift 7
+runner=${KAPOLEX_RUNNER:-}
 
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
 
-"$zlogsim" -o z.log "$@"
-sum() { sha256sum | cut -d' ' -f1; }
+$runner "$zlogsim" -o z.log "$@"
+# GNU's sha256sum, or the shasum that macOS has.
+if command -v sha256sum > /dev/null 2>&1; then
+  sum() { sha256sum | cut -d' ' -f1; }
+else
+  sum() { shasum -a 256 | cut -d' ' -f1; }
+fi
 
 # The stored sums were taken from a converter whose output was checked line
 # by line; they hold only for the log that zlogsim wrote then.
@@ -30,7 +38,7 @@ if [ "$got" != "$logSum" ]; then
 fi
 
 status=0
-printf '%s\n' "$week" | "$kapolex" > console.txt 2> errors.txt || status=$?
+printf '%s\n' "$week" | $runner "$kapolex" > console.txt 2> errors.txt || status=$?
 if [ "$status" -ne 0 ] || [ -s errors.txt ]; then
   echo "kapolex ended with status $status:" >&2
   cat errors.txt >&2

@@ -6,9 +6,12 @@
 # installed.
 #
 # Usage: check_manual.sh PAGE KAPOLEX
+# $KAPOLEX_RUNNER, when set, is put in front of the program (the emulator of
+# a cross build, such as wine).
 set -eu
 page=$1
 kapolex=$2
+runner=${KAPOLEX_RUNNER:-}
 if ! command -v groff > /dev/null 2>&1; then
   echo "skipped: groff is not installed, so the manual page cannot be rendered here"
   exit 77
@@ -28,7 +31,7 @@ case $text in
     exit 1
     ;;
 esac
-for option in $("$kapolex" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
+for option in $($runner "$kapolex" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
   case $text in
     *"$option"*) ;;
     *)

@@ -39,11 +39,20 @@ std::size_t count(const std::string& text, const std::string& what) {
 }
 
 // The number of subpaths of the path element with this fill or stroke.
+// Searched by hand: a regular expression over path data this long recurses
+// past the 2 MiB stack of a Windows program's main thread.
 std::size_t subpaths(const std::string& svg, const std::string& paint) {
-  const std::regex element("<path d=\"([^\"]*)\" " + paint);
-  std::smatch m;
-  if (!std::regex_search(svg, m, element)) return 0;
-  return count(m[1].str(), "M");
+  const std::string start = "<path d=\"";
+  const std::string end = "\" " + paint;
+  for (std::size_t at = svg.find(start); at != std::string::npos; at = svg.find(start, at + 1)) {
+    const std::size_t data = at + start.size();
+    const std::size_t close = svg.find('"', data);
+    if (close == std::string::npos) break;
+    if (svg.compare(close, end.size(), end) == 0) {
+      return count(svg.substr(data, close - data), "M");
+    }
+  }
+  return 0;
 }
 
 std::uint32_t bigEndian(const std::string& bytes, std::size_t at) {

@@ -1,12 +1,11 @@
 #include "qc_feed.hpp"
 
-#include <fcntl.h>
-
 #include <stdexcept>
 
 #include "common/log_reader.hpp"
 #include "common/message_counts.hpp"
 #include "common/output_sink.hpp"
+#include "common/platform.hpp"
 #include "measure/do23.hpp"
 #include "qc/json_report.hpp"
 #include "qc/text_report.hpp"
@@ -46,9 +45,9 @@ QualityReport checkLog(std::span<const std::uint8_t> bytes, std::int32_t week,
 
 QualityReport checkLogFile(const std::string& path, std::int32_t week,
                            const QualityCheckSettings& settings) {
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!file) throw std::runtime_error("cannot open " + path);
-  LogReader log(std::move(file), path);
+  const platform::OpenedFile file = platform::openForReading(path);
+  if (file.failure != platform::OpenFailure::none) throw std::runtime_error("cannot open " + path);
+  LogReader log(FileDescriptor(file.handle), path);
   return check(log, week, settings);
 }
 

@@ -9,10 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "support/log_builder.hpp"
 #include "support/memory_run.hpp"
 #include "support/program_run.hpp"
 
 namespace kapolex::testing {
+
+// A log of count measurement messages with twelve satellites at every fifth
+// second: each epoch is kept and writes about 450 bytes, so a few thousand
+// of them pass the 1 MiB output buffer.
+LogBuilder keptEpochs(int count);
 
 // A log written by the synthesiser with the given options.
 std::vector<std::uint8_t> synthesizedLog(const std::vector<std::string>& options);
@@ -38,7 +44,9 @@ struct LaunchResult {
   long peakKilobytes = 0;
 };
 
-// Runs kapolex in the folder and waits for it.
+// Runs kapolex in the folder and waits for it. Linux arranges every kind of
+// stream and the unprivileged run; Windows standard streams that are files
+// or closed (missing), and it reports no peak memory.
 LaunchResult launchKapolex(const ScratchFolder& folder, const LaunchOptions& options);
 
 // Why a launch with asUnprivileged cannot work here, or nothing when it can:

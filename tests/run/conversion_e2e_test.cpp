@@ -193,11 +193,12 @@ TEST(Conversion, StopsKeepEveryLineWrittenBefore) {
     truncated.measurement(25.0, good);
     std::string bytes = truncated.text();
     bytes.resize(before.size() + 4 + cut);
-    const ProgramResult eof = runKapolex(bytes, "1356\n");
+    testing::ScratchFolder folder;
+    folder.write("z.log", bytes);
+    const ProgramResult eof = testing::runIn(folder, KAPOLEX_BINARY, {}, "1356\n");
     EXPECT_EQ(eof.exitStatus, 24) << cut;
-    EXPECT_TRUE(
-        eof.err.starts_with("kapolex: severe (24): end-of-file during read, unit 1, file /"));
-    EXPECT_TRUE(eof.err.ends_with("/z.log\n"));
+    EXPECT_EQ(eof.err, testing::diagnosticLine(24, "end-of-file during read", 1,
+                                               (folder.path() / "z.log").string()));
     EXPECT_EQ(eof.out, " GPS week = ");
     expectSameApartFromRunDate(*eof.observations, *reference.observations);
   }

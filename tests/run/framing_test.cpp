@@ -1,8 +1,6 @@
 #include "run/framing.hpp"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <map>
@@ -11,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/platform.hpp"
 #include "measure/do23.hpp"
 #include "support/log_builder.hpp"
 #include "support/program_run.hpp"
@@ -173,9 +172,9 @@ TEST(Framing, FileReadsAcrossBlockBoundariesMatchMemory) {
       randomLogWithoutMeasurements(random, logBlockSize * 7 / 2);
   testing::ScratchFolder folder;
   folder.write("z.log", std::string(bytes.begin(), bytes.end()));
-  FileDescriptor file(::open((folder.path() / "z.log").c_str(), O_RDONLY));
-  ASSERT_TRUE(file);
-  LogReader log(std::move(file), "z.log");
+  const platform::OpenedFile file = platform::openForReading((folder.path() / "z.log").string());
+  ASSERT_EQ(file.failure, platform::OpenFailure::none);
+  LogReader log(FileDescriptor(file.handle), "z.log");
   EXPECT_EQ(countMessages(log), frameByTheBook(bytes));
 }
 

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "common/platform.hpp"
+
 namespace kapolex {
 namespace {
 
@@ -10,7 +14,7 @@ TEST(OutputNames, ObservationFileNamesFollowTheLog) {
     const char* log;
     const char* observations;
   };
-  const Case cases[] = {
+  std::vector<Case> cases = {
       {"site.log", "site.obs"},
       {"site", "site.obs"},
       {"a.b/site", "a.b/site.obs"},
@@ -20,6 +24,16 @@ TEST(OutputNames, ObservationFileNamesFollowTheLog) {
       {"/abs/path/z.LOG", "/abs/path/z.obs"},
       {"x.obs", "x.obs"},
   };
+  if (platform::isPathSeparator('\\')) {
+    // Windows: either separator, and a drive letter.
+    cases.push_back({"a.b\\site", "a.b\\site.obs"});
+    cases.push_back({"C:\\dir.x\\.hidden", "C:\\dir.x\\.hidden.obs"});
+    cases.push_back({"\\\\server\\share\\z.log", "\\\\server\\share\\z.obs"});
+    cases.push_back({"D:site.log", "D:site.obs"});
+  } else {
+    // A backslash is part of a POSIX file name.
+    cases.push_back({"a.b\\site", "a.obs"});
+  }
   for (const Case& c : cases) EXPECT_EQ(observationPathFor(c.log), c.observations) << c.log;
 }
 

@@ -1,11 +1,7 @@
 #include "support/memory_run.hpp"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <optional>
-#include <stdexcept>
 
 #include "common/file_descriptor.hpp"
 #include "common/log_reader.hpp"
@@ -13,6 +9,7 @@
 #include "rinex/observation_writer.hpp"
 #include "run/console_input.hpp"
 #include "run/conversion.hpp"
+#include "support/memory_file.hpp"
 
 namespace kapolex::testing {
 
@@ -23,20 +20,6 @@ LocalDate pinnedDate() {
 }
 LocalTimeOfDay pinnedTime() {
   return {9, 5, 7};
-}
-
-FileDescriptor memoryFileOf(std::span<const std::uint8_t> log) {
-  FileDescriptor file(::memfd_create("z.log", MFD_CLOEXEC));
-  std::size_t done = 0;
-  while (file && done < log.size()) {
-    const ssize_t wrote = ::write(file.get(), log.data() + done, log.size() - done);
-    if (wrote <= 0) break;
-    done += static_cast<std::size_t>(wrote);
-  }
-  if (!file || done != log.size() || ::lseek(file.get(), 0, SEEK_SET) != 0) {
-    throw std::runtime_error("cannot make a memory file");
-  }
-  return file;
 }
 
 }  // namespace

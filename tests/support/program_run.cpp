@@ -1,24 +1,13 @@
 #include "support/program_run.hpp"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 namespace kapolex::testing {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-constexpr auto runTimeLimit = std::chrono::minutes(5);
 
 std::optional<std::string> readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -34,39 +23,21 @@ void writeFile(const fs::path& path, const std::string& content) {
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
-[[noreturn]] void execInChild(const fs::path& folder, const fs::path& base,
-                              const std::string& program, const std::vector<std::string>& arguments,
-                              bool withInput) {
-  if (::chdir(folder.c_str()) != 0) ::_exit(126);
-  if (withInput) {
-    const int in = ::open((base / "stdin").c_str(), O_RDONLY);
-    ::dup2(in, 0);
-    ::close(in);
-  } else {
-    ::close(0);
-  }
-  const int out = ::open((base / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int err = ::open((base / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  ::dup2(out, 1);
-  ::dup2(err, 2);
-  ::close(out);
-  ::close(err);
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(program.c_str()));
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  ::execv(program.c_str(), argv.data());
-  ::_exit(127);
-}
-
-}  // namespace
-
 ScratchFolder::ScratchFolder() {
-  std::string pattern = (fs::temp_directory_path() / "kapolex-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  // The program names its files by the working folder's real path.
-  path_ = fs::canonical(pattern) / "work";
-  fs::create_directory(path_);
+  // A new folder under a random name: creating it fails if the name is taken.
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path base =
+        fs::temp_directory_path() / ("kapolex-test-" + std::to_string(random() % 1000000000u));
+    std::error_code taken;
+    if (!fs::create_directory(base, taken)) continue;
+    // The program names its files by the working folder's real path.
+    path_ = fs::canonical(base) / "work";
+    fs::create_directory(path_);
+    return;
+  }
+  throw std::runtime_error("cannot make a scratch folder");
 }
 
 ScratchFolder::~ScratchFolder() {
@@ -82,49 +53,6 @@ void ScratchFolder::write(const std::string& name, const std::string& content) c
 std::optional<std::string> ScratchFolder::read(const std::string& name) const {
   if (!fs::is_regular_file(path_ / name)) return std::nullopt;
   return readFile(path_ / name);
-}
-
-ChildEnd runChild(const std::function<void()>& inChild,
-                  const std::function<void(pid_t)>& whileRunning) {
-  const pid_t child = ::fork();
-  if (child < 0) throw std::runtime_error("fork failed");
-  if (child == 0) {
-    inChild();
-    ::_exit(127);
-  }
-  int status = 0;
-  const auto deadline = std::chrono::steady_clock::now() + runTimeLimit;
-  pid_t waited = 0;
-  while ((waited = ::waitpid(child, &status, WNOHANG)) == 0) {
-    if (whileRunning) whileRunning(child);
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(child, SIGKILL);
-      waited = ::waitpid(child, &status, 0);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  if (waited != child) throw std::runtime_error("waitpid failed");
-  ChildEnd end;
-  if (WIFEXITED(status)) end.exitStatus = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) end.signal = WTERMSIG(status);
-  return end;
-}
-
-ProgramResult runIn(const ScratchFolder& folder, const std::string& program,
-                    const std::vector<std::string>& arguments,
-                    const std::optional<std::string>& standardInput) {
-  const fs::path base = folder.path().parent_path();
-  if (standardInput) writeFile(base / "stdin", *standardInput);
-  const ChildEnd end = runChild(
-      [&] { execInChild(folder.path(), base, program, arguments, standardInput.has_value()); });
-  ProgramResult result;
-  result.exitStatus = end.exitStatus;
-  result.signal = end.signal;
-  result.out = readFile(base / "stdout").value_or("");
-  result.err = readFile(base / "stderr").value_or("");
-  result.observations = folder.read("z.obs");
-  return result;
 }
 
 ProgramResult runKapolex(const std::optional<std::string>& log, const std::string& standardInput,

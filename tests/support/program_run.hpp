@@ -1,9 +1,12 @@
 // Runs a real program of the project in a fresh temporary folder with a
 // given z.log and standard input, and collects everything it left behind.
+// The launcher is one file per system (program_run_posix.cpp,
+// program_run_windows.cpp); the rest is shared.
 #pragma once
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -13,7 +16,12 @@
 namespace kapolex::testing {
 
 struct ProgramResult {
-  int exitStatus = -1;  // the low 8 bits the system reports; -1 if killed by a signal
+  // The status's low 8 bits, as every system's shell shows it; -1 if the
+  // program was killed by a signal.
+  int exitStatus = -1;
+  // The status as the system hands it to the parent: the low 8 bits on a
+  // POSIX system, all 32 on Windows (see reportedExitStatus).
+  std::int64_t wholeExitStatus = -1;
   int signal = 0;
   std::string out;
   std::string err;
@@ -41,17 +49,34 @@ struct ChildEnd {
   int signal = 0;
 };
 
-// Forks a child that runs inChild, which must end in an exec or _exit, and
+// The whole exit status that this system reports for a program that
+// returns status from main.
+std::int64_t reportedExitStatus(std::int64_t status);
+
+// The whole content of a file, in binary; nothing if it cannot be read.
+std::optional<std::string> readFile(const std::filesystem::path& path);
+// Writes content to a file, in binary, replacing it; throws on a failure.
+void writeFile(const std::filesystem::path& path, const std::string& content);
+
+// POSIX systems only: forks a child that runs inChild, which must end in an exec or _exit, and
 // waits for it: whileRunning, if given, is called with the child's pid every
 // millisecond, and a child that runs for more than five minutes is killed.
 ChildEnd runChild(const std::function<void()>& inChild,
                   const std::function<void(pid_t)>& whileRunning = {});
 
+// Which of standard output and standard error a started program is given
+// (each a file beside the folder, collected afterwards); one not given is
+// closed on a POSIX system and missing on Windows.
+struct GivenStreams {
+  bool output = true;
+  bool error = true;
+};
+
 // Runs the program in the folder with the given standard input text (or
 // with standard input closed) and waits for it.
 ProgramResult runIn(const ScratchFolder& folder, const std::string& program,
                     const std::vector<std::string>& arguments,
-                    const std::optional<std::string>& standardInput);
+                    const std::optional<std::string>& standardInput, GivenStreams given = {});
 
 // Runs kapolex in a new folder holding z.log (absent if nullopt).
 ProgramResult runKapolex(const std::optional<std::string>& log, const std::string& standardInput,

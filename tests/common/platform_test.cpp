@@ -1,0 +1,188 @@
+#include "common/platform.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/file_descriptor.hpp"
+#include "support/program_run.hpp"
+
+namespace kapolex {
+namespace {
+
+namespace fs = std::filesystem;
+
+// What absolutePath makes of a name, from a working folder it is given
+// apart: the steps after the folder, or the whole path for an absolute one.
+struct PathCase {
+  std::string name;
+  std::string expected;  // "@" stands for the working folder
+};
+
+std::string expand(const std::string& expected, const std::string& folder) {
+  return expected.starts_with('@') ? folder + expected.substr(1) : expected;
+}
+
+TEST(Platform, AbsolutePathKeepsDotDotDropsDotAndUsesTheSystemsSeparator) {
+  const std::string folder = platform::absolutePath(".");
+  ASSERT_FALSE(folder.empty());
+  std::vector<PathCase> cases;
+  if (platform::pathSeparator == '/') {
+    cases = {
+        {"z.log", "@/z.log"},
+        {"./a//b/./z.log", "@/a/b/z.log"},
+        {"a/../z.log", "@/a/../z.log"},
+        {"/x/./y//z", "/x/y/z"},
+        {"/", "/"},
+        {"a\\b", "@/a\\b"},  // a backslash is part of a POSIX name
+    };
+  } else {
+    const std::string drive = folder.substr(0, 2);  // the working folder's "C:"
+    cases = {
+        {"z.log", "@\\z.log"},
+        {"./a//b/./z.log", "@\\a\\b\\z.log"},
+        {"a\\..\\z.log", "@\\a\\..\\z.log"},
+        {"C:\\x\\.\\y//z", "C:\\x\\y\\z"},
+        {"c:/x", "c:\\x"},
+        {"C:\\", "C:\\"},
+        {"\\x\\y", drive + "\\x\\y"},
+        {"/x", drive + "\\x"},
+        {"\\\\server\\share\\a\\..\\b", "\\\\server\\share\\a\\..\\b"},
+        {"//server/share/./b", "\\\\server\\share\\b"},
+        {"\\\\?\\C:\\x\\y", "\\\\?\\C:\\x\\y"},
+        {drive + "z.log", "@\\z.log"},  // drive-relative: that drive's working folder
+    };
+  }
+  for (const PathCase& c : cases) {
+    EXPECT_EQ(platform::absolutePath(c.name), expand(c.expected, folder)) << c.name;
+  }
+  EXPECT_EQ(platform::absolutePath(""), folder);
+}
+
+TEST(Platform, SeparatorsAreTheSystems) {
+  EXPECT_TRUE(platform::isPathSeparator('/'));
+  EXPECT_TRUE(platform::isPathSeparator(platform::pathSeparator));
+  EXPECT_FALSE(platform::isPathSeparator('.'));
+  EXPECT_FALSE(platform::isPathSeparator(':'));
+}
+
+// Opens a file for writing; fails the test if it cannot.
+FileDescriptor writable(const fs::path& path, bool& isRegular) {
+  const platform::OpenedFile file = platform::openForWriting(path.string());
+  EXPECT_EQ(file.failure, platform::OpenFailure::none) << path;
+  isRegular = file.isRegularFile;
+  return FileDescriptor(file.handle);
+}
+
+TEST(Platform, WritesAtTheEndAndAtAnOffsetAndTruncatesWithoutMovingThePosition) {
+  testing::ScratchFolder folder;
+  const fs::path path = folder.path() / "f.bin";
+  folder.write("f.bin", "old content that stays until cut");
+  bool isRegular = false;
+  FileDescriptor file = writable(path, isRegular);
+  ASSERT_TRUE(file);
+  EXPECT_TRUE(isRegular);
+  EXPECT_EQ(folder.read("f.bin"), "old content that stays until cut") << "opening cuts nothing";
+
+  ASSERT_TRUE(platform::truncate(file.get(), 0));
+  ASSERT_TRUE(platform::writeAll(file.get(), "line one\n", 9));
+  // Bytes that must come through unchanged, line ends included.
+  ASSERT_TRUE(platform::writeAll(file.get(), "\r\n\n\x1a\0!", 6));
+  ASSERT_TRUE(platform::writeAllAt(file.get(), "LINE", 4, 0));
+  ASSERT_TRUE(platform::writeAll(file.get(), "end", 3));       // after the earlier writes
+  ASSERT_TRUE(platform::writeAllAt(file.get(), "++", 2, 20));  // past the end: a gap of zeros
+  ASSERT_TRUE(platform::writeAll(file.get(), "#", 1));
+  ASSERT_TRUE(file.close());
+  EXPECT_EQ(folder.read("f.bin"),
+            std::string("LINE one\n\r\n\n\x1a\0!end#", 19) + std::string(1, '\0') + "++");
+
+  FileDescriptor again = writable(path, isRegular);
+  ASSERT_TRUE(platform::writeAll(again.get(), "ab", 2));
+  ASSERT_TRUE(platform::truncate(again.get(), 4));
+  ASSERT_TRUE(platform::writeAll(again.get(), "cd", 2));  // still at 2
+  ASSERT_TRUE(again.close());
+  EXPECT_EQ(folder.read("f.bin"), "abcd");
+}
+
+TEST(Platform, ReadsAFileToItsEnd) {
+  testing::ScratchFolder folder;
+  std::string content(300000, '\0');
+  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7 % 251);
+  content.replace(1000, 2, "\r\n");
+  folder.write("log", content);
+  const platform::OpenedFile opened = platform::openForReading((folder.path() / "log").string());
+  ASSERT_EQ(opened.failure, platform::OpenFailure::none);
+  EXPECT_TRUE(opened.isRegularFile);
+  FileDescriptor file(opened.handle);
+  std::string read;
+  char block[65536];
+  for (;;) {
+    const std::ptrdiff_t got = platform::readSome(file.get(), block, sizeof block);
+    ASSERT_GE(got, 0);
+    if (got == 0) break;
+    read.append(block, static_cast<std::size_t>(got));
+  }
+  EXPECT_EQ(read, content);
+}
+
+TEST(Platform, OpenFailuresSayWhy) {
+  testing::ScratchFolder folder;
+  fs::create_directory(folder.path() / "sub");
+  folder.write("file", "x");
+  const std::string base = folder.path().string() + platform::pathSeparator;
+  struct Case {
+    std::string path;
+    bool forWriting;
+    platform::OpenFailure expected;
+  };
+  const Case cases[] = {
+      {base + "missing", false, platform::OpenFailure::notFound},
+      {base + "no" + platform::pathSeparator + "x", true, platform::OpenFailure::notFound},
+      {base + "sub", false, platform::OpenFailure::other},
+      {base + "sub", true, platform::OpenFailure::other},
+      {base + "none" + platform::pathSeparator + ".." + platform::pathSeparator + "file", false,
+       platform::OpenFailure::notFound},
+      {base + "file" + platform::pathSeparator + ".." + platform::pathSeparator + "file", false,
+       platform::OpenFailure::other},
+      {base + "sub" + platform::pathSeparator + ".." + platform::pathSeparator + "file", false,
+       platform::OpenFailure::none},
+  };
+  for (const Case& c : cases) {
+    const platform::OpenedFile opened =
+        c.forWriting ? platform::openForWriting(c.path) : platform::openForReading(c.path);
+    FileDescriptor owned(opened.handle);
+    EXPECT_EQ(opened.failure, c.expected) << c.path;
+    EXPECT_EQ(static_cast<bool>(owned), c.expected == platform::OpenFailure::none) << c.path;
+  }
+}
+
+TEST(Platform, SameFileIsTheFilesIdentityNotItsName) {
+  testing::ScratchFolder folder;
+  folder.write("a", "same content");
+  folder.write("b", "same content");
+  const std::string sep(1, platform::pathSeparator);
+  const std::string a = folder.path().string() + sep + "a";
+  const std::string b = folder.path().string() + sep + "b";
+  EXPECT_TRUE(platform::sameFile(a, a));
+  EXPECT_TRUE(platform::sameFile(a, folder.path().string() + sep + "." + sep + "a"));
+  EXPECT_FALSE(platform::sameFile(a, b));
+  EXPECT_FALSE(platform::sameFile(a, a + "-missing"));
+}
+
+TEST(Platform, LocalTimeIsACalendarReading) {
+  const platform::LocalDateTime now = platform::localTime();
+  EXPECT_GE(now.year, 2020);
+  EXPECT_LE(now.year, 9999);
+  EXPECT_GE(now.month, 1);
+  EXPECT_LE(now.month, 12);
+  EXPECT_GE(now.day, 1);
+  EXPECT_LE(now.day, 31);
+  EXPECT_LE(now.hour, 23);
+  EXPECT_LE(now.minute, 59);
+  EXPECT_LE(now.second, 60);
+}
+
+}  // namespace
+}  // namespace kapolex

@@ -1,0 +1,70 @@
+#!/bin/sh
+# Converts the same logs with the Windows package's kapolex.exe under wine
+# and with a native kapolex, and fails unless both give the same bytes: the
+# observation file (apart from header line 2, the run's date and time), the
+# quality reports, the plot, the console, the diagnostics and the exit
+# status. The logs are the package's sample and zlogsim logs, clean and
+# damaged (garbage, damaged headers, a cut last message, a week end).
+#
+# Usage: compare_package.sh ZIP KAPOLEX ZLOGSIM WINE_RUN
+#   ZIP       kapolex-<version>-win64.zip
+#   KAPOLEX   the native program, ZLOGSIM the native log synthesiser
+#   WINE_RUN  cmake/wine-run.sh, with WINEPREFIX set as the caller wants
+set -eu
+zip=$(realpath "$1") kapolex=$(realpath "$2") zlogsim=$(realpath "$3") wine=$(realpath "$4")
+
+work=$(mktemp -d)
+trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
+(cd "$work" && unzip -q "$zip")
+exe=$(echo "$work"/kapolex-*-win64/kapolex.exe)
+sample=$(dirname "$exe")/examples
+
+# One log, converted on both sides in a folder of its own. Arguments after
+# the log's name are the options of both runs.
+compare() {
+  name=$1 log=$2
+  shift 2
+  for side in linux windows; do
+    mkdir -p "$work/$name/$side"
+    cp "$log" "$work/$name/$side/z.log"
+  done
+  status=0
+  (cd "$work/$name/linux" && "$kapolex" "$@" < "$sample/week.txt" > out.txt 2> err.txt) ||
+    status=$?
+  echo "$status" > "$work/$name/linux/status"
+  status=0
+  (cd "$work/$name/windows" && "$wine" "$exe" "$@" < "$sample/week.txt" > out.txt 2> err.txt) ||
+    status=$?
+  echo "$status" > "$work/$name/windows/status"
+  for side in linux windows; do
+    if [ -f "$work/$name/$side/z.obs" ]; then
+      sed 2d "$work/$name/$side/z.obs" > "$work/$name/$side/z.obs.undated"
+      rm "$work/$name/$side/z.obs"
+    fi
+    rm "$work/$name/$side/z.log"
+  done
+  # Diagnostics name the log by its full path, which differs by system.
+  sed -i 's/, file .*$/, file (path)/' "$work/$name/linux/err.txt" "$work/$name/windows/err.txt"
+  if diff -r "$work/$name/linux" "$work/$name/windows" > "$work/$name.diff"; then
+    echo "same: $name ($(cat "$work/$name/linux/status"), $(wc -c < "$work/$name/linux/z.obs.undated") bytes of z.obs)"
+  else
+    echo "DIFFERENT: $name" >&2
+    head -20 "$work/$name.diff" >&2
+    failed=1
+  fi
+}
+
+failed=0
+compare sample "$sample/z.log"
+compare sample-qc "$sample/z.log" --qc q.txt --qc-json q.json --plot p.svg --snr
+logs=$work/logs
+mkdir "$logs"
+"$zlogsim" -o "$logs/clean.log" --size 4M --mask -10 --seed 5
+"$zlogsim" -o "$logs/damaged.log" --rate 0.2 --size 2M --other 1 --garbage 0.01 \
+  --corrupt 0.01 --cross-week-end --seed 7
+"$zlogsim" -o "$logs/cut.log" --rate 10 --id 151 --size 1M --truncate --seed 3 --slips 5 \
+  --lock-loss 5 --outage 30,20
+compare clean "$logs/clean.log"
+compare damaged "$logs/damaged.log" --qc q.txt --plot p.svg
+compare cut "$logs/cut.log" -w 1356 --interval 1
+exit "$failed"
