@@ -1,10 +1,14 @@
 #include "run/output_names.hpp"
 
+#include "run/fixed_names.hpp"
+#include "run/run_options.hpp"
+
 namespace kapolex {
 
 namespace {
 
 constexpr std::string_view observationExtension = ".obs";
+constexpr std::string_view temporaryExtension = ".part";
 
 }  // namespace
 
@@ -16,6 +20,24 @@ std::string observationPathFor(std::string_view logPath) {
   std::string path(hasExtension ? logPath.substr(0, dot) : logPath);
   path += observationExtension;
   return path;
+}
+
+std::string folderOf(std::string_view path) {
+  return std::string(path.substr(0, path.find_last_of('/') + 1));  // npos + 1 is 0
+}
+
+std::string pathInFolder(std::string_view folder, std::string_view name) {
+  std::string path(folder);
+  if (!path.empty() && path.back() != '/') path += '/';
+  path += name;
+  return path;
+}
+
+std::string temporaryPathFor(std::string_view folder, std::string_view logPath) {
+  const std::string_view logName = logPath.substr(logPath.find_last_of('/') + 1);
+  std::string name(logPath == standardStreamName ? commandName : logName);
+  name += temporaryExtension;
+  return pathInFolder(folder, name);
 }
 
 }  // namespace kapolex
