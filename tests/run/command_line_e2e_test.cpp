@@ -121,6 +121,40 @@ TEST(CommandLineRuns, UsageErrorsSayWhatIsWrongAndTouchNothing) {
       {{"-w", "1356", "-o", "z.log"}, "the observation file 'z.log' is the log too; name another"},
       {{"-w", "1356", "-o", ".//./z.log"},
        "the observation file './/./z.log' is the log too; name another"},
+      {{"--rinex-version", "2.10"},
+       "invalid RINEX version '2.10' for '--rinex-version': give 2 or 3"},
+      {{"--start", "2006-01-18T11:20:00.5"},
+       "invalid time '2006-01-18T11:20:00.5' for '--start': give YYYY-MM-DDTHH:MM:SS in GPS "
+       "time, whole seconds, from 1980-01-06 on"},
+      {{"--end", "2006-01-18"},
+       "invalid time '2006-01-18' for '--end': give YYYY-MM-DDTHH:MM:SS in GPS time, whole "
+       "seconds, from 1980-01-06 on"},
+      {{"--start", "2006-01-18T11:20:00", "--end", "2006-01-18 11:20:00"},
+       "'--end' must be after '--start'"},
+      {{"--split", "week"}, "invalid period 'week' for '--split': give day or hour"},
+      {{"-w", "1", "--split", "day", "-o", "-"},
+       "options '--split' and '--output -' exclude each other"},
+      {{"-w", "1", "--standard-name", "-", "-o", "-"},
+       "options '--standard-name' and '--output -' exclude each other"},
+      {{"--split", "hour", "--station", "ab/c"},
+       "invalid station 'ab/c' for '--station': give 4 letters or digits (9 characters need "
+       "'--rinex-version 3')"},
+      {{"--standard-name", "--station", "PIL700DEU"},
+       "invalid station 'PIL700DEU' for '--station': give 4 letters or digits (9 characters need "
+       "'--rinex-version 3')"},
+      {{"--split", "day", "--rinex-version", "3", "--station", "PIL7000EU"},
+       "invalid station 'PIL7000EU' for '--station': give 4 letters or digits, or 9 characters: "
+       "4 letters or digits, 2 digits and 3 letters"},
+      {{"--station", "PIL7"}, "option '--station' needs '--split' or '--standard-name'"},
+      {{"--no-obs", "--split", "day"}, "options '--no-obs' and '--split' exclude each other"},
+      {{"--no-obs", "--standard-name"},
+       "options '--no-obs' and '--standard-name' exclude each other"},
+      {{"--no-obs", "--end", "2006-01-18T11:20:00"},
+       "options '--no-obs' and '--end' exclude each other"},
+      {{"--no-obs", "--station", "PIL7"}, "options '--no-obs' and '--station' exclude each other"},
+      {{"-w", "1", "--standard-name", "site.log", "--qc", "site.log.part"},
+       "the quality report 'site.log.part' is where the observation file is written until it "
+       "takes its name; name another"},
   };
   for (const Case& c : cases) {
     const FolderRun run = runWith(c.arguments, before);
