@@ -17,29 +17,16 @@ namespace {
 
 using testing::carrierWord;
 using testing::ChannelRecord;
+using testing::FolderRun;
 using testing::LogBuilder;
 using testing::ProgramResult;
 using testing::ScratchFolder;
 using testing::splitCrLfLines;
-using Files = std::map<std::string, std::string>;
-
-struct FolderRun {
-  ProgramResult result;
-  Files files;         // every file the folder holds afterwards
-  std::string folder;  // where the run took place, gone by now
-};
+using Files = testing::FolderFiles;
 
 FolderRun runWith(const std::vector<std::string>& arguments, const Files& files,
                   const std::optional<std::string>& standardInput = std::nullopt) {
-  ScratchFolder folder;
-  for (const auto& [name, content] : files) folder.write(name, content);
-  FolderRun run{
-      testing::runIn(folder, KAPOLEX_BINARY, arguments, standardInput), {}, folder.path().string()};
-  for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
-    const std::string name = entry.path().filename().string();
-    run.files[name] = folder.read(name).value_or("<not a file>");
-  }
-  return run;
+  return testing::runWithFiles(KAPOLEX_BINARY, arguments, files, standardInput);
 }
 
 const std::string& sampleLog() {
