@@ -1,0 +1,437 @@
+// Time windows, files split by day or hour and standard names, through the
+// real program on simulated logs: split files hold exactly the unsplit
+// file's epochs under their standard names and headers, RINEX 3 holds the
+// RINEX 2 values, a window keeps exactly the epochs in it, and a stop keeps
+// every line.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "physical/rinex_observation_reader.hpp"
+#include "support/program_run.hpp"
+#include "support/version_agreement.hpp"
+
+namespace kapolex {
+namespace {
+
+using physical::CalendarTime;
+using physical::ObservationFile;
+using testing::FolderFiles;
+using testing::FolderRun;
+using testing::readClean;
+
+constexpr std::int64_t secondsPerDay = 86400;
+
+FolderRun kapolexWith(const std::vector<std::string>& arguments, const FolderFiles& files) {
+  return testing::runWithFiles(KAPOLEX_BINARY, arguments, files);
+}
+
+std::string logOf(const std::vector<std::string>& zlogsimArguments) {
+  const std::optional<std::string> log = testing::simulatedLog(zlogsimArguments);
+  if (!log) ADD_FAILURE() << "zlogsim failed";
+  return log.value_or("");
+}
+
+// The lines after END OF HEADER, and the header's lines.
+std::string bodyOf(const std::string& file) {
+  const std::size_t end = file.find("END OF HEADER\r\n");
+  return end == std::string::npos ? "" : file.substr(end + 15);
+}
+std::vector<std::string> headerOf(const std::string& file) {
+  return testing::splitCrLfLines(file.substr(0, file.size() - bodyOf(file).size()));
+}
+
+// An epoch's whole GPS second, rounded as the program rounds it.
+std::int64_t gpsSecondOf(const CalendarTime& t) {
+  using namespace std::chrono;
+  const sys_days date{year{t.year} / t.month / t.day};
+  const std::int64_t days = (date - sys_days{year{1980} / 1 / 6}).count();
+  return days * secondsPerDay + t.hour * 3600 + t.minute * 60 + std::llround(t.second);
+}
+
+// "YYYY-MM-DDTHH:MM:SS" as a calendar time.
+CalendarTime timeOfText(const std::string& text) {
+  const auto field = [&](std::size_t at, std::size_t length) {
+    return std::stoi(text.substr(at, length));
+  };
+  return {field(0, 4), field(5, 2), field(8, 2), field(11, 2), field(14, 2), 1.0 * field(17, 2)};
+}
+
+bool sameTime(const CalendarTime& a, const CalendarTime& b) {
+  return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
+         a.minute == b.minute && a.second == b.second;
+}
+
+// The summary's lines, then one line per file the run wrote.
+std::string expectedConsole(const std::string& summary, const std::vector<std::string>& names,
+                            const std::vector<std::size_t>& epochs) {
+  std::string console = summary;
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    console += " wrote " + names[k] + " (" + std::to_string(epochs[k]) + " epochs)\r\n";
+  }
+  return console;
+}
+
+// A file's header against the unsplit file's: the same records but the
+// run's date and the times of the first and last epochs, which must be this
+// file's own (a plain RINEX 2 file has no TIME OF LAST OBS).
+void expectOwnHeader(const std::string& file, const ObservationFile& read,
+                     const std::string& unsplit) {
+  ASSERT_FALSE(read.epochs.empty());
+  ASSERT_TRUE(read.header.firstObservation && read.header.lastObservation);
+  EXPECT_TRUE(sameTime(*read.header.firstObservation, read.epochs.front().time));
+  EXPECT_TRUE(sameTime(*read.header.lastObservation, read.epochs.back().time));
+  const auto comparable = [](const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::string& line : headerOf(text)) {
+      if (line.ends_with("TIME OF LAST OBS")) continue;
+      if (lines.size() == 1 || line.ends_with("TIME OF FIRST OBS")) line = line.substr(60);
+      lines.push_back(std::move(line));
+    }
+    return lines;
+  };
+  EXPECT_EQ(comparable(file), comparable(unsplit));
+}
+
+TEST(SplitFiles, HoldTheUnsplitEpochsUnderTheirStandardNames) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> zlogsim;
+    bool rinex3;
+    std::vector<std::string> kapolex;  // for every run
+    std::string split;
+    std::string folder;  // for -o; none for the log's folder
+    std::vector<std::string> names;
+  };
+  // Three days at 0.1 Hz from noon, written every 30 s: a half day, two
+  // whole ones and a half day.
+  const std::vector<std::string> threeDays = {"--duration", "259200", "--rate", "0.1",
+                                              "--sow",      "43200",  "--seed", "2"};
+  // Two hours at 1 Hz from 23:30, with losses of lock and other messages.
+  const std::vector<std::string> acrossMidnight = {
+      "--duration", "7200", "--sow", "84600", "--lock-loss", "4", "--other", "1", "--seed", "6"};
+  const Case cases[] = {
+      {"RINEX 2, days",
+       threeDays,
+       false,
+       {"--interval", "30", "--marker-name", "PILLAR 7"},
+       "day",
+       "",
+       {"pill0010.06o", "pill0020.06o", "pill0030.06o", "pill0040.06o"}},
+      {"RINEX 3, days, a 9-character station",
+       threeDays,
+       true,
+       {"--interval", "30", "--station", "PIL700DEU"},
+       "day",
+       "./",
+       {"./PIL700DEU_R_20060010000_01D_30S_GO.rnx", "./PIL700DEU_R_20060020000_01D_30S_GO.rnx",
+        "./PIL700DEU_R_20060030000_01D_30S_GO.rnx", "./PIL700DEU_R_20060040000_01D_30S_GO.rnx"}},
+      {"RINEX 2, hours across midnight",
+       acrossMidnight,
+       false,
+       {"--station", "ab12"},
+       "hour",
+       "out",
+       {"out/ab12001x.06o", "out/ab12002a.06o", "out/ab12002b.06o"}},
+      {"RINEX 3, hours with S1C",
+       acrossMidnight,
+       true,
+       {"--snr"},
+       "hour",
+       "",
+       {"XXXX00XXX_R_20060012300_01H_05S_GO.rnx", "XXXX00XXX_R_20060020000_01H_05S_GO.rnx",
+        "XXXX00XXX_R_20060020100_01H_05S_GO.rnx"}},
+      // The week rolls over at the midnight between the files.
+      {"RINEX 3, days across the week's end",
+       {"--cross-week-end", "--duration", "600"},
+       true,
+       {"--interval", "1"},
+       "day",
+       "",
+       {"XXXX00XXX_R_20060070000_01D_01S_GO.rnx", "XXXX00XXX_R_20060080000_01D_01S_GO.rnx"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FolderFiles files{{"z.log", logOf(c.zlogsim)}};
+    if (!c.folder.empty()) files[c.folder + "/"] = "";
+    // The station names files only; the unsplit runs go without it.
+    std::vector<std::string> rinex2Arguments = {"-w", "1356", "-o", "all.obs"};
+    for (std::size_t i = 0; i < c.kapolex.size(); ++i) {
+      if (c.kapolex[i] == "--station")
+        ++i;
+      else
+        rinex2Arguments.push_back(c.kapolex[i]);
+    }
+    std::vector<std::string> unsplitArguments = rinex2Arguments;
+    if (c.rinex3) unsplitArguments.insert(unsplitArguments.end(), {"--rinex-version", "3"});
+    std::vector<std::string> arguments = {"-w", "1356", "--split", c.split};
+    if (!c.folder.empty()) arguments.insert(arguments.end(), {"-o", c.folder});
+    if (c.rinex3) arguments.insert(arguments.end(), {"--rinex-version", "3"});
+    arguments.insert(arguments.end(), c.kapolex.begin(), c.kapolex.end());
+
+    const FolderRun unsplit = kapolexWith(unsplitArguments, files);
+    const FolderRun split = kapolexWith(arguments, files);
+    ASSERT_EQ(unsplit.result.exitStatus, 0) << unsplit.result.err;
+    ASSERT_EQ(split.result.exitStatus, 0) << split.result.err;
+    const std::string& all = unsplit.files.at("all.obs");
+    const ObservationFile allRead = readClean(all, "unsplit");
+
+    std::string bodies;
+    std::vector<std::size_t> epochs;
+    std::int64_t previousPeriod = -1;
+    for (const std::string& name : c.names) {
+      SCOPED_TRACE(name);
+      const std::string path = name.starts_with("./") ? name.substr(2) : name;
+      ASSERT_EQ(split.files.count(path), 1U);
+      const std::string& file = split.files.at(path);
+      const ObservationFile read = readClean(file, name);
+      expectOwnHeader(file, read, all);
+      // Every epoch lies in the file's period, and the periods follow each
+      // other.
+      const std::int64_t length = c.split == "day" ? secondsPerDay : 3600;
+      const std::int64_t period = gpsSecondOf(read.epochs.front().time) / length;
+      EXPECT_GT(period, previousPeriod);
+      EXPECT_EQ(gpsSecondOf(read.epochs.back().time) / length, period);
+      previousPeriod = period;
+      bodies += bodyOf(file);
+      epochs.push_back(read.epochs.size());
+    }
+    EXPECT_EQ(split.files.size(), c.names.size() + 1) << "files besides the log and the names";
+    EXPECT_EQ(bodies, bodyOf(all));
+    EXPECT_EQ(split.result.out, expectedConsole(unsplit.result.out, c.names, epochs));
+
+    // RINEX 3 holds the values of RINEX 2, written by the program.
+    if (c.rinex3) {
+      const FolderRun rinex2 = kapolexWith(rinex2Arguments, files);
+      ASSERT_EQ(rinex2.result.exitStatus, 0) << rinex2.result.err;
+      EXPECT_EQ(rinex2.result.out, unsplit.result.out);
+      testing::expectSameObservations(readClean(rinex2.files.at("all.obs"), "RINEX 2"), allRead);
+    }
+  }
+}
+
+// A window keeps the epochs whose receive time, rounded to the second, lies
+// in it, chosen among those the decimation keeps.
+TEST(TimeWindow, KeepsExactlyTheEpochsInIt) {
+  // An hour at 1 Hz from 2006-01-04 11:20:00, and the same with the readings
+  // 0.3 ms short of the whole seconds.
+  const std::string whole = logOf({"--sow", "300000", "--seed", "3"});
+  const std::string early = logOf({"--sow", "299999.9997", "--seed", "3"});
+  struct Case {
+    const char* name;
+    const std::string& log;
+    std::vector<std::string> window;
+    std::size_t written;  // counted by hand
+    std::vector<std::string> more = {};
+  };
+  const Case cases[] = {
+      {"start on a kept epoch", whole, {"--start", "2006-01-04T11:30:00"}, 600},
+      {"end on a kept epoch, which is left out", whole, {"--end", "2006-01-04 11:30:00"}, 120},
+      {"start between kept epochs, with the quality report",
+       whole,
+       {"--start", "2006-01-04T11:20:03", "--end", "2006-01-04T11:21:00"},
+       11,
+       {"--qc", "q.txt"}},
+      {"before the log",
+       whole,
+       {"--start", "2006-01-04T11:00:00", "--end", "2006-01-04T11:20:00"},
+       0},
+      {"after the log", whole, {"--start", "2006-01-04T12:20:00"}, 0},
+      {"around the whole log",
+       whole,
+       {"--start", "2006-01-01T00:00:00", "--end", "2006-01-05T00:00:00"},
+       720},
+      {"readings before the second, start", early, {"--start", "2006-01-04T11:30:00"}, 600},
+      {"readings before the second, end", early, {"--end", "2006-01-04T11:30:00"}, 120},
+      {"the decimation's grid stays",
+       whole,
+       {"--start", "2006-01-04T11:20:10"},
+       119,
+       {"--interval", "30"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const FolderFiles files{{"z.log", c.log}};
+    std::vector<std::string> plainArguments = {"-w", "1356"};
+    plainArguments.insert(plainArguments.end(), c.more.begin(), c.more.end());
+    std::vector<std::string> arguments = plainArguments;
+    arguments.insert(arguments.end(), c.window.begin(), c.window.end());
+    const FolderRun plain = kapolexWith(plainArguments, files);
+    const FolderRun windowed = kapolexWith(arguments, files);
+    ASSERT_EQ(plain.result.exitStatus, 0) << plain.result.err;
+    ASSERT_EQ(windowed.result.exitStatus, 0) << windowed.result.err;
+    const std::string& all = plain.files.at("z.obs");
+    const std::string& file = windowed.files.at("z.obs");
+    // A header alone, without END OF HEADER, is no file a reader takes.
+    const ObservationFile read = c.written > 0 ? readClean(file, "windowed") : ObservationFile{};
+    ASSERT_EQ(read.epochs.size(), c.written);
+
+    // The plain file's epochs in the window, by their rounded seconds, with
+    // their lines.
+    std::optional<std::int64_t> start, end;
+    for (std::size_t i = 0; i + 1 < c.window.size(); i += 2) {
+      (c.window[i] == "--start" ? start : end) = gpsSecondOf(timeOfText(c.window[i + 1]));
+    }
+    const ObservationFile plainRead = readClean(all, "plain");
+    const std::vector<std::string> lines = testing::splitCrLfLines(all);
+    std::string expectedBody;
+    std::size_t inWindow = 0;
+    for (std::size_t k = 0; k < plainRead.epochs.size(); ++k) {
+      const std::int64_t second = gpsSecondOf(plainRead.epochs[k].time);
+      if ((start && second < *start) || (end && second >= *end)) continue;
+      ++inWindow;
+      const std::size_t next =
+          k + 1 < plainRead.epochs.size() ? plainRead.epochs[k + 1].line - 1 : lines.size();
+      for (std::size_t i = plainRead.epochs[k].line - 1; i < next; ++i) {
+        expectedBody += lines[i] + "\r\n";
+      }
+    }
+    EXPECT_EQ(inWindow, c.written);
+    EXPECT_EQ(bodyOf(file), expectedBody);
+    const std::vector<std::string> header = headerOf(file);
+    std::vector<std::string> plainHeader = headerOf(all);
+    if (c.written == 0) {
+      // The fixed lines alone, as of a log without a kept epoch.
+      EXPECT_EQ(bodyOf(file), "");
+      plainHeader.resize(plainHeader.size() - 2);
+      EXPECT_EQ(windowed.result.out, plain.result.out + " No epoch in the time window.\r\n");
+    } else {
+      ASSERT_TRUE(read.header.firstObservation.has_value());
+      EXPECT_TRUE(sameTime(*read.header.firstObservation, read.epochs.front().time));
+      plainHeader[plainHeader.size() - 2] = header[header.size() - 2];
+      EXPECT_EQ(windowed.result.out, plain.result.out);
+    }
+    plainHeader[1] = header.size() > 1 ? header[1] : "";
+    EXPECT_EQ(header, plainHeader);
+    if (windowed.files.count("q.txt") != 0) {
+      // The quality report covers the whole log.
+      const std::string& report = windowed.files.at("q.txt");
+      EXPECT_NE(
+          report.find("3600 present, 3600 expected, " + std::to_string(c.written) + " written"),
+          std::string::npos)
+          << report;
+    }
+  }
+}
+
+// Every line written is kept in its file, and each file's TIME OF LAST OBS is
+// true, after a stop in the middle of a run too; the unsplit file takes its
+// standard name either way.
+TEST(SplitFiles, EveryLineIsKeptInItsFileAfterAStopToo) {
+  // Three days from noon, cut inside the last message.
+  const std::string cut = logOf(
+      {"--duration", "259200", "--rate", "0.1", "--sow", "43200", "--seed", "2", "--truncate"});
+  const std::string whole = logOf({"--duration", "259200", "--rate", "0.1", "--sow", "43200"});
+  struct Case {
+    const char* name;
+    std::string logName;
+    const std::string& log;
+    bool rinex3;
+    std::vector<std::string> naming;
+    std::vector<std::string> names;
+    int status;
+    std::string diagnostic;  // its text and the unit and file it names
+    int unit;
+    std::string file;
+    bool allEpochs;  // of the unsplit file, or only its first ones
+  };
+  const Case cases[] = {
+      {"a log cut short, in daily files",
+       "z.log",
+       cut,
+       false,
+       {"--split", "day"},
+       {"pill0010.06o", "pill0020.06o", "pill0030.06o", "pill0040.06o"},
+       24,
+       "end-of-file during read",
+       1,
+       "z.log",
+       true},
+      // From 12:00 to 11:59:30 three days later, plus the interval.
+      {"a log cut short, in one standard-named file",
+       "z.log",
+       cut,
+       true,
+       {"--standard-name"},
+       {"PILL00XXX_R_20060011200_03D_30S_GO.rnx"},
+       24,
+       "end-of-file during read",
+       1,
+       "z.log",
+       true},
+      // From 00:00:00 to 23:59:30 plus the interval: one day.
+      {"a day's window of the log, in one standard-named file",
+       "z.log",
+       whole,
+       true,
+       {"--standard-name", "--start", "2006-01-02T00:00:00", "--end", "2006-01-03T00:00:00"},
+       {"PILL00XXX_R_20060020000_01D_30S_GO.rnx"},
+       0,
+       "",
+       0,
+       "",
+       false},
+      {"a log named as the second day's file",
+       "pill0020.06o",
+       whole,
+       false,
+       {"--split", "day"},
+       {"pill0010.06o"},
+       30,
+       "open failure",
+       2,
+       "pill0020.06o",
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const FolderFiles files{{c.logName, c.log}};
+    std::vector<std::string> common = {"-w", "1356", "--interval", "30", "--marker-name", "PILL"};
+    if (c.rinex3) common.insert(common.end(), {"--rinex-version", "3"});
+    std::vector<std::string> unsplitArguments = common;
+    unsplitArguments.insert(unsplitArguments.end(), {"-o", "all.obs", c.logName});
+    std::vector<std::string> arguments = common;
+    arguments.insert(arguments.end(), c.naming.begin(), c.naming.end());
+    arguments.push_back(c.logName);
+    const FolderRun unsplit = kapolexWith(unsplitArguments, files);
+    const FolderRun run = kapolexWith(arguments, files);
+    EXPECT_EQ(run.result.exitStatus, c.status);
+    if (c.status != 0) {
+      EXPECT_EQ(run.result.out, "");
+      EXPECT_EQ(run.result.err,
+                testing::diagnosticLine(c.status, c.diagnostic, c.unit, run.folder + "/" + c.file));
+    }
+    EXPECT_EQ(run.files.at(c.logName), c.log);
+    EXPECT_EQ(run.files.size(), c.names.size() + 1) << "files besides the log and the names";
+    std::string bodies;
+    std::vector<std::size_t> epochs;
+    for (const std::string& name : c.names) {
+      SCOPED_TRACE(name);
+      ASSERT_EQ(run.files.count(name), 1U);
+      const std::string& file = run.files.at(name);
+      const ObservationFile read = readClean(file, name);
+      ASSERT_FALSE(read.epochs.empty());
+      ASSERT_TRUE(read.header.lastObservation.has_value());
+      EXPECT_TRUE(sameTime(*read.header.lastObservation, read.epochs.back().time));
+      bodies += bodyOf(file);
+      epochs.push_back(read.epochs.size());
+    }
+    if (c.status == 0) {
+      EXPECT_EQ(run.result.out, expectedConsole(unsplit.result.out, c.names, epochs));
+    }
+    const std::string all = bodyOf(unsplit.files.at("all.obs"));
+    if (c.allEpochs) {
+      EXPECT_EQ(bodies, all);
+    } else {
+      EXPECT_TRUE(bodies.size() < all.size() && all.find(bodies) != std::string::npos);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kapolex
