@@ -92,7 +92,12 @@ bool namesFile(const std::string& name) {
 // How usage errors name an output: by its option, or by what it is.
 std::string messageName(const RunOutput& output) {
   if (output.option.empty()) return std::string(output.what);
-  return "'" + std::string(output.option) + "'";
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) about a literal
+  // added to a temporary string here, once optimised.
+  std::string name = "'";
+  name += output.option;
+  name += '\'';
+  return name;
 }
 
 std::string clashOf(const RunOutput& output, const std::string& name, std::string_view other) {
