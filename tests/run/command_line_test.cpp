@@ -49,44 +49,22 @@ TEST(CommandLine, ValuesReachTheirFields) {
   EXPECT_EQ(parsed({"--", "-h"}).options.logPath, "-h");
 }
 
-// The new options' values, and what the parser makes of them: the folder
-// and station of standard names, the temporary name, TIME OF LAST OBS.
-TEST(CommandLine, VersionWindowAndNamingReachTheirFields) {
-  const CommandLine split =
-      parsed({"--split=hour", "--rinex-version", "3", "--station", "pil700deu", "data/site.log",
-              "--start", "2006-01-18 11:20:00", "--end=2006-01-18T12:00:00", "-w", "1358"});
+// Files named by their epochs go in the log's folder unless --output names
+// another; the station comes from the marker name unless given.
+TEST(CommandLine, NamingTakesTheLogsFolderAndTheMarkersStation) {
+  const CommandLine split = parsed({"--split=hour", "--rinex-version", "3", "--station",
+                                    "pil700deu", "data/site.log", "-w", "1358"});
   ASSERT_EQ(split.action, CommandLine::Action::run) << split.error;
-  const RunOptions& options = split.options;
-  EXPECT_EQ(options.header.rinexVersion, RinexVersion::v3_04);
-  EXPECT_TRUE(options.header.withLastObservation);
-  EXPECT_EQ(options.window.start, 1358 * 604800LL + 3 * 86400 + 11 * 3600 + 20 * 60);
-  EXPECT_EQ(options.window.end, 1358 * 604800LL + 3 * 86400 + 12 * 3600);
-  EXPECT_EQ(options.observationPath, "");
-  ASSERT_TRUE(options.naming.has_value());
-  EXPECT_EQ(options.naming->folder, "data/");
-  EXPECT_EQ(options.naming->station, "pil700deu");
-  EXPECT_EQ(options.naming->split, hourlyPeriod);
-
-  // One file named at its end, in the folder of --output, with the station
-  // from the marker name.
-  const CommandLine single =
-      parsed({"--standard-name", "-o", "out", "--marker-name", "PIL7 north", "site.log"});
-  ASSERT_EQ(single.action, CommandLine::Action::run) << single.error;
+  ASSERT_TRUE(split.options.naming.has_value());
+  EXPECT_EQ(split.options.observationPath, "");
+  EXPECT_EQ(split.options.naming->folder, "data/");
+  EXPECT_EQ(split.options.naming->station, "pil700deu");
+  EXPECT_EQ(split.options.naming->split, hourlyPeriod);
+  const CommandLine single = parsed({"--standard-name", "-o", "out", "--marker-name", "PIL7 N"});
   ASSERT_TRUE(single.options.naming.has_value());
   EXPECT_EQ(single.options.naming->folder, "out");
   EXPECT_EQ(single.options.naming->station, "PIL7");
-  EXPECT_FALSE(single.options.naming->split.has_value());
-  EXPECT_EQ(single.options.naming->temporaryPath, "out/site.log.part");
-  EXPECT_EQ(single.options.header.rinexVersion, RinexVersion::v2_10);
-  EXPECT_TRUE(single.options.header.withLastObservation);
-
-  // A marker name that cannot name a file leaves the station unknown; the
-  // plain run and RINEX 2 keep their header without TIME OF LAST OBS.
-  EXPECT_EQ(parsed({"--split", "day", "--marker-name", "P 7"}).options.naming->station, "XXXX");
-  EXPECT_FALSE(parsed({"--rinex-version", "2", "--start", "2006-01-18T11:20:00"})
-                   .options.header.withLastObservation);
-  EXPECT_FALSE(parsed({}).options.naming.has_value());
-  EXPECT_FALSE(parsed({}).options.window.given());
+  EXPECT_EQ(single.options.naming->temporaryPath, "out/z.log.part");
 }
 
 // The option an entry of --help starts with: "--output" in

@@ -5,6 +5,7 @@
 // every line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -67,16 +68,6 @@ bool sameTime(const CalendarTime& a, const CalendarTime& b) {
          a.minute == b.minute && a.second == b.second;
 }
 
-// The summary's lines, then one line per file the run wrote.
-std::string expectedConsole(const std::string& summary, const std::vector<std::string>& names,
-                            const std::vector<std::size_t>& epochs) {
-  std::string console = summary;
-  for (std::size_t k = 0; k < names.size(); ++k) {
-    console += " wrote " + names[k] + " (" + std::to_string(epochs[k]) + " epochs)\r\n";
-  }
-  return console;
-}
-
 // A file's header against the unsplit file's: the same records but the
 // run's date and the times of the first and last epochs, which must be this
 // file's own (a plain RINEX 2 file has no TIME OF LAST OBS).
@@ -98,119 +89,161 @@ void expectOwnHeader(const std::string& file, const ObservationFile& read,
   EXPECT_EQ(comparable(file), comparable(unsplit));
 }
 
-TEST(SplitFiles, HoldTheUnsplitEpochsUnderTheirStandardNames) {
+// Files split by day or hour, or one standard-named file: each under the
+// name worked out by hand, with its own header and its period's epochs,
+// together the unsplit file's lines, also after a stop. A RINEX 3 file holds
+// the values of RINEX 2.
+TEST(NamedFiles, HoldTheUnsplitFilesLinesUnderTheirStandardNames) {
+  // Three days at 0.1 Hz from noon, written every 30 s: a half day, two
+  // whole ones and a half day; the same cut inside the last message.
+  const std::vector<std::string> days = {"--duration", "259200", "--rate", "0.1", "--sow", "43200"};
+  const std::string threeDays = logOf(days);
+  std::vector<std::string> cutArguments = days;
+  cutArguments.push_back("--truncate");
+  const std::string cut = logOf(cutArguments);
+  // Two hours at 1 Hz from 23:30, with losses of lock and other messages.
+  const std::string midnight = logOf(
+      {"--duration", "7200", "--sow", "84600", "--lock-loss", "4", "--other", "1", "--seed", "6"});
+  // Ten minutes across the end of the week, which is a midnight too.
+  const std::string weekEnd = logOf({"--cross-week-end", "--duration", "600"});
+  const std::vector<std::string> every30 = {"--interval", "30", "--marker-name", "PILL"};
   struct Case {
     const char* name;
-    std::vector<std::string> zlogsim;
-    bool rinex3;
-    std::vector<std::string> kapolex;  // for every run
-    std::string split;
-    std::string folder;  // for -o; none for the log's folder
+    const std::string& log;
+    std::vector<std::string> common;  // for the unsplit run too
+    std::vector<std::string> naming;
     std::vector<std::string> names;
+    std::int64_t period = 0;  // of split files, in seconds
+    int status = 0;           // 24: the log ends inside a message; 30: a name is the log's
+    bool allLines = true;     // of the unsplit file, or some
+    std::string logName = "z.log";
   };
-  // Three days at 0.1 Hz from noon, written every 30 s: a half day, two
-  // whole ones and a half day.
-  const std::vector<std::string> threeDays = {"--duration", "259200", "--rate", "0.1",
-                                              "--sow",      "43200",  "--seed", "2"};
-  // Two hours at 1 Hz from 23:30, with losses of lock and other messages.
-  const std::vector<std::string> acrossMidnight = {
-      "--duration", "7200", "--sow", "84600", "--lock-loss", "4", "--other", "1", "--seed", "6"};
   const Case cases[] = {
       {"RINEX 2, days",
        threeDays,
-       false,
-       {"--interval", "30", "--marker-name", "PILLAR 7"},
-       "day",
-       "",
-       {"pill0010.06o", "pill0020.06o", "pill0030.06o", "pill0040.06o"}},
-      {"RINEX 3, days, a 9-character station",
+       every30,
+       {"--split", "day"},
+       {"pill0010.06o", "pill0020.06o", "pill0030.06o", "pill0040.06o"},
+       secondsPerDay},
+      {"RINEX 3, days, a 9-character station, the folder as given",
        threeDays,
-       true,
-       {"--interval", "30", "--station", "PIL700DEU"},
-       "day",
-       "./",
+       {"--interval", "30", "--rinex-version", "3"},
+       {"--split", "day", "--station", "PIL700DEU", "-o", "."},
        {"./PIL700DEU_R_20060010000_01D_30S_GO.rnx", "./PIL700DEU_R_20060020000_01D_30S_GO.rnx",
-        "./PIL700DEU_R_20060030000_01D_30S_GO.rnx", "./PIL700DEU_R_20060040000_01D_30S_GO.rnx"}},
-      {"RINEX 2, hours across midnight",
-       acrossMidnight,
-       false,
-       {"--station", "ab12"},
-       "hour",
-       "out",
-       {"out/ab12001x.06o", "out/ab12002a.06o", "out/ab12002b.06o"}},
+        "./PIL700DEU_R_20060030000_01D_30S_GO.rnx", "./PIL700DEU_R_20060040000_01D_30S_GO.rnx"},
+       secondsPerDay},
+      {"RINEX 2, hours across midnight, in a folder",
+       midnight,
+       {},
+       {"--split", "hour", "--station", "ab12", "-o", "out"},
+       {"out/ab12001x.06o", "out/ab12002a.06o", "out/ab12002b.06o"},
+       3600},
       {"RINEX 3, hours with S1C",
-       acrossMidnight,
-       true,
-       {"--snr"},
-       "hour",
-       "",
+       midnight,
+       {"--rinex-version", "3", "--snr"},
+       {"--split", "hour"},
        {"XXXX00XXX_R_20060012300_01H_05S_GO.rnx", "XXXX00XXX_R_20060020000_01H_05S_GO.rnx",
-        "XXXX00XXX_R_20060020100_01H_05S_GO.rnx"}},
-      // The week rolls over at the midnight between the files.
+        "XXXX00XXX_R_20060020100_01H_05S_GO.rnx"},
+       3600},
       {"RINEX 3, days across the week's end",
-       {"--cross-week-end", "--duration", "600"},
-       true,
-       {"--interval", "1"},
-       "day",
-       "",
-       {"XXXX00XXX_R_20060070000_01D_01S_GO.rnx", "XXXX00XXX_R_20060080000_01D_01S_GO.rnx"}},
+       weekEnd,
+       {"--rinex-version", "3", "--interval", "1"},
+       {"--split", "day"},
+       {"XXXX00XXX_R_20060070000_01D_01S_GO.rnx", "XXXX00XXX_R_20060080000_01D_01S_GO.rnx"},
+       secondsPerDay},
+      {"a log cut short, in daily files",
+       cut,
+       every30,
+       {"--split", "day"},
+       {"pill0010.06o", "pill0020.06o", "pill0030.06o", "pill0040.06o"},
+       secondsPerDay,
+       24},
+      // From 12:00 to 11:59:30 three days later, plus the interval.
+      {"a log cut short, in one standard-named file",
+       cut,
+       {"--interval", "30", "--marker-name", "PILL", "--rinex-version", "3"},
+       {"--standard-name"},
+       {"PILL00XXX_R_20060011200_03D_30S_GO.rnx"},
+       0,
+       24},
+      // From 00:00:00 to 23:59:30 plus the interval: one day.
+      {"a day's window, in one standard-named file",
+       threeDays,
+       {"--interval", "30", "--marker-name", "PILL", "--rinex-version", "3"},
+       {"--standard-name", "--start", "2006-01-02T00:00:00", "--end", "2006-01-03T00:00:00"},
+       {"PILL00XXX_R_20060020000_01D_30S_GO.rnx"},
+       0,
+       0,
+       false},
+      {"a log named as the second day's file",
+       threeDays,
+       every30,
+       {"--split", "day"},
+       {"pill0010.06o"},
+       secondsPerDay,
+       30,
+       false,
+       "pill0020.06o"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FolderFiles files{{"z.log", logOf(c.zlogsim)}};
-    if (!c.folder.empty()) files[c.folder + "/"] = "";
-    // The station names files only; the unsplit runs go without it.
-    std::vector<std::string> rinex2Arguments = {"-w", "1356", "-o", "all.obs"};
-    for (std::size_t i = 0; i < c.kapolex.size(); ++i) {
-      if (c.kapolex[i] == "--station")
-        ++i;
-      else
-        rinex2Arguments.push_back(c.kapolex[i]);
-    }
-    std::vector<std::string> unsplitArguments = rinex2Arguments;
-    if (c.rinex3) unsplitArguments.insert(unsplitArguments.end(), {"--rinex-version", "3"});
-    std::vector<std::string> arguments = {"-w", "1356", "--split", c.split};
-    if (!c.folder.empty()) arguments.insert(arguments.end(), {"-o", c.folder});
-    if (c.rinex3) arguments.insert(arguments.end(), {"--rinex-version", "3"});
-    arguments.insert(arguments.end(), c.kapolex.begin(), c.kapolex.end());
-
+    FolderFiles files{{c.logName, c.log}, {"out/", ""}};
+    std::vector<std::string> unsplitArguments = {"-w", "1356", "-o", "all.obs", c.logName};
+    unsplitArguments.insert(unsplitArguments.end(), c.common.begin(), c.common.end());
+    std::vector<std::string> arguments = unsplitArguments;
+    arguments.erase(arguments.begin() + 2, arguments.begin() + 4);
+    arguments.insert(arguments.end(), c.naming.begin(), c.naming.end());
     const FolderRun unsplit = kapolexWith(unsplitArguments, files);
-    const FolderRun split = kapolexWith(arguments, files);
-    ASSERT_EQ(unsplit.result.exitStatus, 0) << unsplit.result.err;
-    ASSERT_EQ(split.result.exitStatus, 0) << split.result.err;
+    const FolderRun run = kapolexWith(arguments, files);
     const std::string& all = unsplit.files.at("all.obs");
-    const ObservationFile allRead = readClean(all, "unsplit");
+    ASSERT_EQ(run.result.exitStatus, c.status) << run.result.err;
+    EXPECT_EQ(run.files.at(c.logName), c.log);
+    EXPECT_EQ(run.files.size(), c.names.size() + 1) << "files besides the log and the names";
 
-    std::string bodies;
-    std::vector<std::size_t> epochs;
+    std::string bodies, listing;
     std::int64_t previousPeriod = -1;
     for (const std::string& name : c.names) {
       SCOPED_TRACE(name);
       const std::string path = name.starts_with("./") ? name.substr(2) : name;
-      ASSERT_EQ(split.files.count(path), 1U);
-      const std::string& file = split.files.at(path);
+      ASSERT_EQ(run.files.count(path), 1U);
+      const std::string& file = run.files.at(path);
       const ObservationFile read = readClean(file, name);
       expectOwnHeader(file, read, all);
-      // Every epoch lies in the file's period, and the periods follow each
-      // other.
-      const std::int64_t length = c.split == "day" ? secondsPerDay : 3600;
-      const std::int64_t period = gpsSecondOf(read.epochs.front().time) / length;
-      EXPECT_GT(period, previousPeriod);
-      EXPECT_EQ(gpsSecondOf(read.epochs.back().time) / length, period);
-      previousPeriod = period;
+      if (c.period != 0) {
+        // The file's epochs lie in one period, a later one than before.
+        const std::int64_t period = gpsSecondOf(read.epochs.front().time) / c.period;
+        EXPECT_EQ(gpsSecondOf(read.epochs.back().time) / c.period, period);
+        EXPECT_GT(period, previousPeriod);
+        previousPeriod = period;
+      }
       bodies += bodyOf(file);
-      epochs.push_back(read.epochs.size());
+      listing += " wrote " + name + " (" + std::to_string(read.epochs.size()) + " epochs)\r\n";
     }
-    EXPECT_EQ(split.files.size(), c.names.size() + 1) << "files besides the log and the names";
-    EXPECT_EQ(bodies, bodyOf(all));
-    EXPECT_EQ(split.result.out, expectedConsole(unsplit.result.out, c.names, epochs));
-
-    // RINEX 3 holds the values of RINEX 2, written by the program.
-    if (c.rinex3) {
+    if (c.allLines) {
+      EXPECT_EQ(bodies, bodyOf(all));
+    } else {
+      EXPECT_TRUE(bodies.size() < bodyOf(all).size() && all.find(bodies) != std::string::npos);
+    }
+    if (c.status == 0) {
+      EXPECT_EQ(run.result.out, unsplit.result.out + listing);
+      EXPECT_EQ(run.result.err, "");
+    } else {
+      EXPECT_EQ(run.result.out, "");
+      const bool endOfLog = c.status == 24;
+      EXPECT_EQ(run.result.err, testing::diagnosticLine(
+                                    c.status, endOfLog ? "end-of-file during read" : "open failure",
+                                    endOfLog ? 1 : 2, run.folder + "/" + c.logName));
+    }
+    // RINEX 3 holds the values of RINEX 2, both written by the program.
+    const auto version = std::find(unsplitArguments.begin(), unsplitArguments.end(), "3");
+    if (c.status == 0 && c.period != 0 && version != unsplitArguments.end()) {
+      std::vector<std::string> rinex2Arguments = unsplitArguments;
+      rinex2Arguments.erase(rinex2Arguments.begin() + (version - unsplitArguments.begin()) - 1,
+                            rinex2Arguments.begin() + (version - unsplitArguments.begin()) + 1);
       const FolderRun rinex2 = kapolexWith(rinex2Arguments, files);
-      ASSERT_EQ(rinex2.result.exitStatus, 0) << rinex2.result.err;
       EXPECT_EQ(rinex2.result.out, unsplit.result.out);
-      testing::expectSameObservations(readClean(rinex2.files.at("all.obs"), "RINEX 2"), allRead);
+      testing::expectSameObservations(readClean(rinex2.files.at("all.obs"), "RINEX 2"),
+                                      readClean(all, "RINEX 3"));
     }
   }
 }
@@ -225,32 +258,29 @@ TEST(TimeWindow, KeepsExactlyTheEpochsInIt) {
   struct Case {
     const char* name;
     const std::string& log;
-    std::vector<std::string> window;
-    std::size_t written;  // counted by hand
+    std::string start, end;  // none if empty
+    std::size_t written;     // counted by hand
     std::vector<std::string> more = {};
   };
+  const std::string none;
   const Case cases[] = {
-      {"start on a kept epoch", whole, {"--start", "2006-01-04T11:30:00"}, 600},
-      {"end on a kept epoch, which is left out", whole, {"--end", "2006-01-04 11:30:00"}, 120},
-      {"start between kept epochs, with the quality report",
+      {"start on a kept epoch", whole, "2006-01-04T11:30:00", none, 600},
+      {"end on a kept epoch, which is left out", whole, none, "2006-01-04 11:30:00", 120},
+      {"start between kept epochs, the quality report of the whole log",
        whole,
-       {"--start", "2006-01-04T11:20:03", "--end", "2006-01-04T11:21:00"},
+       "2006-01-04T11:20:03",
+       "2006-01-04T11:21:00",
        11,
        {"--qc", "q.txt"}},
-      {"before the log",
-       whole,
-       {"--start", "2006-01-04T11:00:00", "--end", "2006-01-04T11:20:00"},
-       0},
-      {"after the log", whole, {"--start", "2006-01-04T12:20:00"}, 0},
-      {"around the whole log",
-       whole,
-       {"--start", "2006-01-01T00:00:00", "--end", "2006-01-05T00:00:00"},
-       720},
-      {"readings before the second, start", early, {"--start", "2006-01-04T11:30:00"}, 600},
-      {"readings before the second, end", early, {"--end", "2006-01-04T11:30:00"}, 120},
+      {"before the log", whole, "2006-01-04T11:00:00", "2006-01-04T11:20:00", 0},
+      {"after the log", whole, "2006-01-04T12:20:00", none, 0},
+      {"around the whole log", whole, "2006-01-01T00:00:00", "2006-01-05T00:00:00", 720},
+      {"readings before the second, start", early, "2006-01-04T11:30:00", none, 600},
+      {"readings before the second, end", early, none, "2006-01-04T11:30:00", 120},
       {"the decimation's grid stays",
        whole,
-       {"--start", "2006-01-04T11:20:10"},
+       "2006-01-04T11:20:10",
+       none,
        119,
        {"--interval", "30"}},
   };
@@ -260,7 +290,8 @@ TEST(TimeWindow, KeepsExactlyTheEpochsInIt) {
     std::vector<std::string> plainArguments = {"-w", "1356"};
     plainArguments.insert(plainArguments.end(), c.more.begin(), c.more.end());
     std::vector<std::string> arguments = plainArguments;
-    arguments.insert(arguments.end(), c.window.begin(), c.window.end());
+    if (!c.start.empty()) arguments.insert(arguments.end(), {"--start", c.start});
+    if (!c.end.empty()) arguments.insert(arguments.end(), {"--end", c.end});
     const FolderRun plain = kapolexWith(plainArguments, files);
     const FolderRun windowed = kapolexWith(arguments, files);
     ASSERT_EQ(plain.result.exitStatus, 0) << plain.result.err;
@@ -273,10 +304,10 @@ TEST(TimeWindow, KeepsExactlyTheEpochsInIt) {
 
     // The plain file's epochs in the window, by their rounded seconds, with
     // their lines.
-    std::optional<std::int64_t> start, end;
-    for (std::size_t i = 0; i + 1 < c.window.size(); i += 2) {
-      (c.window[i] == "--start" ? start : end) = gpsSecondOf(timeOfText(c.window[i + 1]));
-    }
+    const auto secondOf = [](const std::string& text) {
+      return text.empty() ? std::nullopt : std::optional(gpsSecondOf(timeOfText(text)));
+    };
+    const std::optional<std::int64_t> start = secondOf(c.start), end = secondOf(c.end);
     const ObservationFile plainRead = readClean(all, "plain");
     const std::vector<std::string> lines = testing::splitCrLfLines(all);
     std::string expectedBody;
@@ -315,120 +346,6 @@ TEST(TimeWindow, KeepsExactlyTheEpochsInIt) {
           report.find("3600 present, 3600 expected, " + std::to_string(c.written) + " written"),
           std::string::npos)
           << report;
-    }
-  }
-}
-
-// Every line written is kept in its file, and each file's TIME OF LAST OBS is
-// true, after a stop in the middle of a run too; the unsplit file takes its
-// standard name either way.
-TEST(SplitFiles, EveryLineIsKeptInItsFileAfterAStopToo) {
-  // Three days from noon, cut inside the last message.
-  const std::string cut = logOf(
-      {"--duration", "259200", "--rate", "0.1", "--sow", "43200", "--seed", "2", "--truncate"});
-  const std::string whole = logOf({"--duration", "259200", "--rate", "0.1", "--sow", "43200"});
-  struct Case {
-    const char* name;
-    std::string logName;
-    const std::string& log;
-    bool rinex3;
-    std::vector<std::string> naming;
-    std::vector<std::string> names;
-    int status;
-    std::string diagnostic;  // its text and the unit and file it names
-    int unit;
-    std::string file;
-    bool allEpochs;  // of the unsplit file, or only its first ones
-  };
-  const Case cases[] = {
-      {"a log cut short, in daily files",
-       "z.log",
-       cut,
-       false,
-       {"--split", "day"},
-       {"pill0010.06o", "pill0020.06o", "pill0030.06o", "pill0040.06o"},
-       24,
-       "end-of-file during read",
-       1,
-       "z.log",
-       true},
-      // From 12:00 to 11:59:30 three days later, plus the interval.
-      {"a log cut short, in one standard-named file",
-       "z.log",
-       cut,
-       true,
-       {"--standard-name"},
-       {"PILL00XXX_R_20060011200_03D_30S_GO.rnx"},
-       24,
-       "end-of-file during read",
-       1,
-       "z.log",
-       true},
-      // From 00:00:00 to 23:59:30 plus the interval: one day.
-      {"a day's window of the log, in one standard-named file",
-       "z.log",
-       whole,
-       true,
-       {"--standard-name", "--start", "2006-01-02T00:00:00", "--end", "2006-01-03T00:00:00"},
-       {"PILL00XXX_R_20060020000_01D_30S_GO.rnx"},
-       0,
-       "",
-       0,
-       "",
-       false},
-      {"a log named as the second day's file",
-       "pill0020.06o",
-       whole,
-       false,
-       {"--split", "day"},
-       {"pill0010.06o"},
-       30,
-       "open failure",
-       2,
-       "pill0020.06o",
-       false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const FolderFiles files{{c.logName, c.log}};
-    std::vector<std::string> common = {"-w", "1356", "--interval", "30", "--marker-name", "PILL"};
-    if (c.rinex3) common.insert(common.end(), {"--rinex-version", "3"});
-    std::vector<std::string> unsplitArguments = common;
-    unsplitArguments.insert(unsplitArguments.end(), {"-o", "all.obs", c.logName});
-    std::vector<std::string> arguments = common;
-    arguments.insert(arguments.end(), c.naming.begin(), c.naming.end());
-    arguments.push_back(c.logName);
-    const FolderRun unsplit = kapolexWith(unsplitArguments, files);
-    const FolderRun run = kapolexWith(arguments, files);
-    EXPECT_EQ(run.result.exitStatus, c.status);
-    if (c.status != 0) {
-      EXPECT_EQ(run.result.out, "");
-      EXPECT_EQ(run.result.err,
-                testing::diagnosticLine(c.status, c.diagnostic, c.unit, run.folder + "/" + c.file));
-    }
-    EXPECT_EQ(run.files.at(c.logName), c.log);
-    EXPECT_EQ(run.files.size(), c.names.size() + 1) << "files besides the log and the names";
-    std::string bodies;
-    std::vector<std::size_t> epochs;
-    for (const std::string& name : c.names) {
-      SCOPED_TRACE(name);
-      ASSERT_EQ(run.files.count(name), 1U);
-      const std::string& file = run.files.at(name);
-      const ObservationFile read = readClean(file, name);
-      ASSERT_FALSE(read.epochs.empty());
-      ASSERT_TRUE(read.header.lastObservation.has_value());
-      EXPECT_TRUE(sameTime(*read.header.lastObservation, read.epochs.back().time));
-      bodies += bodyOf(file);
-      epochs.push_back(read.epochs.size());
-    }
-    if (c.status == 0) {
-      EXPECT_EQ(run.result.out, expectedConsole(unsplit.result.out, c.names, epochs));
-    }
-    const std::string all = bodyOf(unsplit.files.at("all.obs"));
-    if (c.allEpochs) {
-      EXPECT_EQ(bodies, all);
-    } else {
-      EXPECT_TRUE(bodies.size() < all.size() && all.find(bodies) != std::string::npos);
     }
   }
 }
