@@ -22,6 +22,9 @@
 #   pipe    cat z.log | kapolex -w 1356 - -o - > z.obs
 #   qc      kapolex -w 1356 --qc qc.txt --plot plot.svg: the conversion with
 #           the quality check and its plot (their bytes are not in the floor)
+#   rinex3  kapolex -w 1356 --rinex-version 3: z.obs in RINEX 3.04
+#   split   kapolex -w 1356 --split day -o split: a file per GPS day in the
+#           folder split (the floor writes as many bytes as all of them)
 #
 # Usage: bench/run_bench.sh [--build DIR] [--size SIZE] [--kept-size SIZE]
 #                           [--runs N] [--mode cached|disk|both]
@@ -33,7 +36,7 @@
 #   --runs N          runs of each measurement (default 5)
 #   --mode MODE       cached, disk or both (default both)
 #   --ways LIST       comma-separated ways to run kapolex: plain, stdin, pipe,
-#                     qc (default plain)
+#                     qc, rinex3, split (default plain)
 #   --work DIR        scratch folder (default: a new one under /tmp, removed
 #                     at the end unless --keep); needs about the size of the
 #                     larger log plus twice its z.obs (8 GB with the defaults)
@@ -60,7 +63,7 @@ while [ $# -gt 0 ]; do
     --ways) ways=$2; shift 2 ;;
     --work) work=$2; shift 2 ;;
     --keep) keep=true; shift ;;
-    -h|--help) sed -n '2,40p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,43p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "run_bench.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -73,8 +76,8 @@ esac
 IFS=',' read -r -a wayList <<< "$ways"
 for way in "${wayList[@]}"; do
   case $way in
-    plain|stdin|pipe|qc) ;;
-    *) echo "run_bench.sh: --ways lists plain, stdin, pipe or qc" >&2; exit 2 ;;
+    plain|stdin|pipe|qc|rinex3|split) ;;
+    *) echo "run_bench.sh: --ways lists plain, stdin, pipe, qc, rinex3 or split" >&2; exit 2 ;;
   esac
 done
 case $build in /*) ;; *) build=$repo/$build ;; esac
@@ -107,7 +110,18 @@ runKapolex() {
     stdin) /usr/bin/time -v -o time.txt "$kapolex" -w 1356 - -o - < z.log > z.obs 2> console.txt ;;
     pipe) cat z.log | /usr/bin/time -v -o time.txt "$kapolex" -w 1356 - -o - > z.obs 2> console.txt ;;
     qc) /usr/bin/time -v -o time.txt "$kapolex" -w 1356 --qc qc.txt --plot plot.svg > console.txt ;;
+    rinex3) /usr/bin/time -v -o time.txt "$kapolex" -w 1356 --rinex-version 3 > console.txt ;;
+    split) /usr/bin/time -v -o time.txt "$kapolex" -w 1356 --split day -o split > console.txt ;;
   esac
+}
+
+# The observation files a way writes.
+observationFiles() {
+  if [ "$1" = split ]; then
+    printf '%s\n' "$dir"/split/*
+  else
+    echo "$dir/z.obs"
+  fi
 }
 
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", b - a }'; }
@@ -144,7 +158,8 @@ for entry in "${cases[@]}"; do
     # page cache's write-back of the others' output more than they do.
     for ((run = 1; run <= runs; run++)); do
       for way in "${wayList[@]}"; do
-        rm -f "$dir/z.obs" "$dir/floor.out"
+        rm -rf "$dir/z.obs" "$dir/floor.out" "$dir/split"
+        mkdir "$dir/split"
         [ "$how" = disk ] && evict "$dir/z.log"
         start=$EPOCHREALTIME
         if ! (cd "$dir" && runKapolex "$way"); then
@@ -153,17 +168,21 @@ for entry in "${cases[@]}"; do
           status=1
           continue
         fi
-        [ "$how" = disk ] && sync -d "$dir/z.obs"
+        mapfile -t written < <(observationFiles "$way")
+        [ "$how" = disk ] && sync -d "${written[@]}"
         end=$EPOCHREALTIME
         walls[$way]+=" $(elapsed "$start" "$end")"
         rss[$way]+=" $(awk -F': ' '/Maximum resident set size/ { print $2 }' "$dir/time.txt")"
         cpu[$way]+=" $(awk -F': ' '/User time/ { u = $2 } /System time/ { s = $2 }
           END { printf "%.2f", u + s }' "$dir/time.txt")"
-        obsBytes[$way]=$(stat -c %s "$dir/z.obs")
-        # What the output holds: epoch lines (epoch flag 0 in columns 27-29)
+        obsBytes[$way]=$(cat "${written[@]}" | wc -c)
+        # What the output holds: epoch lines (in RINEX 2 epoch flag 0 in
+        # columns 27-29, in RINEX 3 a '>' first) after each file's header,
         # against the measurement messages that the summary counted.
         messages[$way]=$(awk '/id= *23 / { print $NF }' "$dir/console.txt")
-        epochs[$way]=$(awk 'NR > 17 && substr($0, 27, 3) == "  0"' "$dir/z.obs" | wc -l)
+        epochs[$way]=$(awk 'FNR == 1 { header = 1; rinex3 = substr($0, 6, 1) == "3" }
+          header { if (index($0, "END OF HEADER")) header = 0; next }
+          rinex3 ? /^>/ : substr($0, 27, 3) == "  0"' "${written[@]}" | wc -l)
 
         [ "$how" = disk ] && evict "$dir/z.log"
         durable=()
@@ -195,7 +214,7 @@ for entry in "${cases[@]}"; do
           -v ob="${obsBytes[$way]}" -v w="$wall" -v f="$floor" -v r="$peak" \
           -v m="${messages[$way]:-0}" -v e="${epochs[$way]}" -v first="$firstWall" \
           -v c="$processor" 'BEGIN {
-        printf "%-15s %-6s %-5s %8.1f %8.1f %8d/%-8d %9.3f %6.2f %8.3f %8.1f %6.2f %6.2f %8.1f",
+        printf "%-15s %-6s %-6s %8.1f %8.1f %8d/%-8d %9.3f %6.2f %8.3f %8.1f %6.2f %6.2f %8.1f",
           n, h, way, lb / 1e6, ob / 1e6, e, m, w, c, f, lb / 1e6 / w, w / f, w / first,
           r / 1024 }')")
       echo "$name, $how, $way: kapolex${walls[$way]} s; floor${floors[$way]} s, of which" \
@@ -203,11 +222,11 @@ for entry in "${cases[@]}"; do
     done
     unset walls floors reads rss cpu obsBytes messages epochs
   done
-  rm -f "$dir/z.obs" "$dir/floor.out" "$dir/z.log"
+  rm -rf "$dir/z.obs" "$dir/floor.out" "$dir/z.log" "$dir/split"
 done
 
 echo
-printf '%-15s %-6s %-5s %8s %8s %17s %9s %6s %8s %8s %6s %6s %8s\n' case floor way "log MB" \
+printf '%-15s %-6s %-6s %8s %8s %17s %9s %6s %8s %8s %6s %6s %8s\n' case floor way "log MB" \
   "obs MB" "epochs/messages" "kapolex s" "CPU s" "floor s" "log MB/s" ratio "vs 1st" "RSS MiB"
 printf '%s\n' "${results[@]}"
 echo

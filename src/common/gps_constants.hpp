@@ -14,6 +14,11 @@ constexpr double l1Wavelength = speedOfLight / l1Frequency;  // m
 
 constexpr double secondsPerDay = 86400.0;
 constexpr double secondsPerWeek = 604800.0;
+// The same, for counting whole seconds.
+constexpr std::int64_t wholeSecondsPerMinute = 60;
+constexpr std::int64_t wholeSecondsPerHour = 3600;
+constexpr std::int64_t wholeSecondsPerDay = 86400;
+constexpr std::int64_t wholeSecondsPerWeek = 604800;
 
 // The loss-of-lock digit of a record whose tracking flags are clear, and of
 // one where the receiver set one.

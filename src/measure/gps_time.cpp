@@ -24,4 +24,16 @@ EpochTime epochTimeOf(std::int32_t week, double receiveTime, double secondsOfMin
   return SOWCIV(dated.week, dated.secondsOfWeek);
 }
 
+EpochTime calendarTimeOfGpsSecond(std::int64_t second) {
+  // Whole days and seconds; the date by the same steps as an epoch's, whose
+  // day fraction 0 they take exactly.
+  const std::int64_t days = second / wholeSecondsPerDay;
+  const std::int64_t ofDay = second % wholeSecondsPerDay;
+  EpochTime time = MJDCIV(static_cast<std::int32_t>(days + gpsEpochMjd), 0.0);
+  time.hour = static_cast<std::int32_t>(ofDay / wholeSecondsPerHour);
+  time.minute = static_cast<std::int32_t>(ofDay % wholeSecondsPerHour / wholeSecondsPerMinute);
+  time.second = static_cast<double>(ofDay % wholeSecondsPerMinute);
+  return time;
+}
+
 }  // namespace kapolex

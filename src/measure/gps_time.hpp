@@ -41,6 +41,19 @@ inline bool keepEpoch(double receiveTime, std::int32_t intervalSeconds = default
   return nearestInteger(receiveTime) % intervalSeconds == 0;
 }
 
+// The whole GPS second of a usable receive time in a week, counted from the
+// start of GPS week 0: the receive time rounded to the second, the very
+// second the decimation looks at. A time window and the split into files
+// go by this count, so that an epoch the receiver dated a hair before a
+// whole second goes with that second, as the decimation keeps it for it.
+inline std::int64_t gpsSecondOfEpoch(std::int32_t week, double receiveTime) {
+  return std::int64_t{week} * wholeSecondsPerWeek + nearestInteger(receiveTime);
+}
+
+// The calendar date and time of a whole GPS second (as gpsSecondOfEpoch
+// counts them), its date as the epoch lines give it.
+EpochTime calendarTimeOfGpsSecond(std::int64_t second);
+
 // The week after week, held at the largest 32-bit week.
 constexpr std::int32_t nextWeek(std::int32_t week) {
   return week == std::numeric_limits<std::int32_t>::max() ? week : week + 1;

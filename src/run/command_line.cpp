@@ -13,6 +13,7 @@
 #include "measure/calendar.hpp"
 #include "rinex/header_fields.hpp"
 #include "rinex/header_texts.hpp"
+#include "rinex/standard_names.hpp"
 #include "run/build_version.hpp"
 #include "run/fixed_names.hpp"
 #include "run/option_values.hpp"
@@ -47,6 +48,22 @@ constexpr ValueKind<std::int32_t> intervalSeconds{
     "interval", "give whole seconds from 1 to 3600"};
 constexpr ValueKind<Coordinates> metres{threeNumbers, "value",
                                         "give three numbers in metres, separated by commas"};
+constexpr ValueKind<RinexVersion> rinexVersionNumber{
+    [](std::string_view text) -> std::optional<RinexVersion> {
+      if (text == "2") return RinexVersion::v2_10;
+      if (text == "3") return RinexVersion::v3_04;
+      return std::nullopt;
+    },
+    "RINEX version", "give 2 or 3"};
+constexpr ValueKind<std::int64_t> gpsTime{
+    gpsSecondOfDateTime, "time",
+    "give YYYY-MM-DDTHH:MM:SS in GPS time, whole seconds, from 1980-01-06 on"};
+constexpr ValueKind<FilePeriod> filePeriod{[](std::string_view text) -> std::optional<FilePeriod> {
+                                             if (text == "day") return dailyPeriod;
+                                             if (text == "hour") return hourlyPeriod;
+                                             return std::nullopt;
+                                           },
+                                           "period", "give day or hour"};
 
 // What an option does. Each kind is carried out by its own Parser::apply.
 struct OutputFile {
@@ -73,11 +90,19 @@ struct HeaderSwitch {
 struct RunSwitch {
   bool RunOptions::*member;
 };
+struct HeaderVersion {};
+struct WindowEdge {  // --start and --end
+  std::optional<std::int64_t> TimeWindow::*edge;
+};
+struct Split {};
+struct StandardName {};
+struct Station {};
 struct Request {  // help or the version instead of a run
   CommandLine::Action action;
 };
 using Effect = std::variant<OutputFile, NoObservations, Week, HeaderNumber, HeaderText,
-                            HeaderCoordinates, HeaderSwitch, RunSwitch, Request>;
+                            HeaderCoordinates, HeaderSwitch, RunSwitch, HeaderVersion, WindowEdge,
+                            Split, StandardName, Station, Request>;
 
 constexpr char longOnly = '\0';
 
@@ -94,7 +119,8 @@ struct OptionSpec {
 constexpr auto optionTable = std::to_array<OptionSpec>({
     {"output", 'o', "FILE",
      "the observation file (default: z.obs without LOG, else LOG with its extension replaced by "
-     ".obs; standard output when LOG is '-'); '-' is standard output",
+     ".obs; standard output when LOG is '-'); '-' is standard output; with --split or "
+     "--standard-name, the folder of the observation files (default: the log's folder)",
      OutputFile{&RunOptions::observationPath}},
     {"week", 'w', "N",
      "the GPS week of the log's first epoch (a whole number, at least 1); no prompt is shown",
@@ -107,6 +133,23 @@ constexpr auto optionTable = std::to_array<OptionSpec>({
      "keep epochs whose rounded receive time is a multiple of S whole seconds, 1 to 3600 "
      "(default 5)",
      HeaderNumber{&HeaderFields::intervalSeconds, &intervalSeconds}},
+    {"rinex-version", longOnly, "2|3",
+     "the RINEX version of the observation files: 2 for 2.10 (the default) or 3 for 3.04",
+     HeaderVersion{}},
+    {"start", longOnly, "TIME",
+     "write only the kept epochs at or after GPS time TIME, given as YYYY-MM-DDTHH:MM:SS (a blank "
+     "may stand for the T); an epoch's time is its receive time rounded to the second",
+     WindowEdge{&TimeWindow::start}},
+    {"end", longOnly, "TIME", "write only the kept epochs before GPS time TIME",
+     WindowEdge{&TimeWindow::end}},
+    {"split", longOnly, "day|hour",
+     "a new observation file at each GPS midnight or hour, each under its standard name", Split{}},
+    {"standard-name", longOnly, "",
+     "give the observation file its standard name, from its first epoch and span", StandardName{}},
+    {"station", longOnly, "ID",
+     "the station in standard names: 4 letters or digits, or for RINEX 3 also 9 characters "
+     "(SSSSMRCCC); default: the first 4 characters of --marker-name, or XXXX",
+     Station{}},
     {"marker-name", longOnly, "TEXT", "MARKER NAME (60 characters at most)",
      HeaderText{&HeaderFields::markerName, &markerNameField}},
     {"marker-number", longOnly, "TEXT", "MARKER NUMBER (20)",
@@ -125,7 +168,7 @@ constexpr auto optionTable = std::to_array<OptionSpec>({
      HeaderCoordinates{&HeaderFields::position}},
     {"antenna-delta", longOnly, "H,E,N", "ANTENNA: DELTA H/E/N in metres",
      HeaderCoordinates{&HeaderFields::antennaDelta}},
-    {"snr", longOnly, "", "add S1, the signal as C/N0 in dB-Hz",
+    {"snr", longOnly, "", "add S1 (S1C in RINEX 3), the signal as C/N0 in dB-Hz",
      HeaderSwitch{&HeaderFields::withSnr}},
     {"qc", longOnly, "FILE", "a quality report of the whole log, as text",
      OutputFile{&RunOptions::qualityTextPath}},
@@ -144,7 +187,8 @@ constexpr auto optionTable = std::to_array<OptionSpec>({
 template <typename Kind>
 constexpr bool readsValue =
     !std::is_same_v<Kind, NoObservations> && !std::is_same_v<Kind, HeaderSwitch> &&
-    !std::is_same_v<Kind, RunSwitch> && !std::is_same_v<Kind, Request>;
+    !std::is_same_v<Kind, RunSwitch> && !std::is_same_v<Kind, StandardName> &&
+    !std::is_same_v<Kind, Request>;
 
 constexpr bool takesValue(const OptionSpec& spec) {
   return std::visit(
@@ -357,6 +401,36 @@ class Parser {
     return true;
   }
 
+  bool apply(HeaderVersion /*effect*/, const std::string& name, std::string_view value) {
+    const std::optional<RinexVersion> version = rinexVersionNumber.read(value);
+    if (!version) return fail(invalidValue(rinexVersionNumber, name, value));
+    header().rinexVersion = *version;
+    return true;
+  }
+
+  bool apply(const WindowEdge& effect, const std::string& name, std::string_view value) {
+    const std::optional<std::int64_t> second = gpsTime.read(value);
+    if (!second) return fail(invalidValue(gpsTime, name, value));
+    result_.options.window.*effect.edge = second;
+    return true;
+  }
+
+  bool apply(Split /*effect*/, const std::string& name, std::string_view value) {
+    split_ = filePeriod.read(value);
+    return split_ || fail(invalidValue(filePeriod, name, value));
+  }
+
+  bool apply(StandardName /*effect*/, const std::string& /*name*/, std::string_view /*value*/) {
+    standardName_ = true;
+    return true;
+  }
+
+  // The id is checked with the others once the version is known.
+  bool apply(Station /*effect*/, const std::string& /*name*/, std::string_view value) {
+    station_ = std::string(value);
+    return true;
+  }
+
   bool apply(const Request& effect, const std::string& /*name*/, std::string_view /*value*/) {
     // Help wins over the version; both win over running.
     if (result_.action == CommandLine::Action::run ||
@@ -379,7 +453,17 @@ class Parser {
       fail("the log's name is empty");
       return;
     }
+    if (options.window.start && options.window.end &&
+        *options.window.end <= *options.window.start) {
+      fail("'--end' must be after '--start'");
+      return;
+    }
     if (!observationFile(logGiven)) return;
+    // RINEX 3 files and files named by their epochs close their header with
+    // the last epoch's time, where the output can be rewritten.
+    if (options.header.rinexVersion == RinexVersion::v3_04 || options.naming) {
+      options.header.withLastObservation = true;
+    }
     if (const std::optional<std::string> clash = standardOutputClash(options)) {
       fail(*clash);
       return;
@@ -392,13 +476,32 @@ class Parser {
     }
   }
 
-  // The observation file as --output gave it, or derived from the log.
+  // The option that asks for files named by their epochs, if any.
+  std::string_view namingOption() const {
+    if (split_) return "--split";
+    if (standardName_) return "--standard-name";
+    return "";
+  }
+
+  // The observation file as --output gave it, or derived from the log; or
+  // the standard naming of files named by their epochs.
   bool observationFile(bool logGiven) {
     RunOptions& options = result_.options;
     std::string& path = options.observationPath;
+    const std::string_view naming = namingOption();
     if (noObservations_) {
-      return path.empty() || fail("options '--no-obs' and '--output' exclude each other");
+      // Options about the observation files make no sense without them.
+      std::string_view other = !path.empty()          ? "--output"
+                               : !naming.empty()      ? naming
+                               : options.window.start ? "--start"
+                               : options.window.end   ? "--end"
+                               : station_.has_value() ? "--station"
+                                                      : "";
+      return other.empty() ||
+             fail("options '--no-obs' and '" + std::string(other) + "' exclude each other");
     }
+    if (!naming.empty()) return standardNaming(naming);
+    if (station_) return fail("option '--station' needs '--split' or '--standard-name'");
     if (!path.empty()) return true;
     if (!logGiven) {
       path = std::string(observationFileName);
@@ -410,16 +513,44 @@ class Parser {
     return true;
   }
 
+  // Files named by their epochs, in the folder --output names or the log's.
+  bool standardNaming(std::string_view option) {
+    RunOptions& options = result_.options;
+    std::string& path = options.observationPath;
+    if (path == standardStreamName) {
+      return fail("options '" + std::string(option) + "' and '--output -' exclude each other");
+    }
+    StandardNaming naming;
+    naming.folder = path.empty() ? folderOf(options.logPath) : path;
+    path.clear();
+    const RinexVersion version = header().rinexVersion;
+    if (station_ && !isStationId(*station_, version)) {
+      return fail("invalid station '" + *station_ + "' for '--station': " +
+                  (version == RinexVersion::v3_04
+                       ? "give 4 letters or digits, or 9 characters: 4 letters or digits, 2 "
+                         "digits and 3 letters"
+                       : "give 4 letters or digits (9 characters need '--rinex-version 3')"));
+    }
+    naming.station = station_ ? *station_ : defaultStationId(header().markerName);
+    naming.split = split_;
+    naming.temporaryPath = temporaryPathFor(naming.folder, options.logPath);
+    options.naming = std::move(naming);
+    return true;
+  }
+
   std::vector<char*> argv_;
   std::string lastGiven_;  // the last argument, as given
   CommandLine result_;
   bool noObservations_ = false;
+  std::optional<FilePeriod> split_;
+  bool standardName_ = false;
+  std::optional<std::string> station_;
   std::string weekOption_;  // --week or --date, whichever came first
 };
 
 constexpr std::string_view usageHead = R"(Usage: kapolex [OPTIONS] [LOG]
-Converts the raw-measurement log of an L1 GPS receiver into a RINEX 2.10
-observation file: L1 carrier phase and C1 pseudorange, one epoch every
+Converts the raw-measurement log of an L1 GPS receiver into a RINEX 2.10 (or
+3.04) observation file: L1 carrier phase and C1 pseudorange, one epoch every
 5 seconds of receive time. Without arguments it reads z.log in the working
 directory, writes z.obs beside it and asks for the GPS week at the console.
 

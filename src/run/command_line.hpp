@@ -1,7 +1,9 @@
 // The command line for scripts and field work. A run without arguments is
 // the classic one: z.log to z.obs in the working directory, the week asked at
 // the console. Options name the files, give the week or the survey date, the
-// decimation interval, the header's station and equipment fields and S1;
+// decimation interval, the RINEX version, a time window, files split by day
+// or hour under standard names, the header's station and equipment fields
+// and S1;
 // every value is checked here, before anything is opened, so that a usage
 // error changes nothing on disk.
 #pragma once

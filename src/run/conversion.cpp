@@ -4,6 +4,7 @@
 
 #include "common/measurement.hpp"
 #include "common/message_header.hpp"
+#include "measure/gps_time.hpp"
 #include "qc/json_report.hpp"
 #include "qc/text_report.hpp"
 #include "qc/tracking_plot.hpp"
@@ -14,17 +15,30 @@
 
 namespace kapolex {
 
-void convertMessages(LogReader& log, const ConversionStages& stages) {
+std::int64_t convertMessages(LogReader& log, const ConversionStages& stages) {
   MessageFramer framer(log);
   // One epoch for the whole walk: its channels are rewritten by every
   // decoded message, never set up afresh.
   MeasurementEpoch epoch;
+  // Only a run that selects or files epochs by their time needs it.
+  const bool byTime = stages.window.given() || stages.namedFiles != nullptr;
+  std::int64_t writtenEpochs = 0;
   while (const std::optional<MessageHeader> message = framer.next()) {
     stages.counts.add(message->id);
     if (!isMeasurementMessage(message->id)) continue;
     const MeasurementOutcome outcome = stages.measurements.DO23(log, epoch);
-    const bool written = outcome == MeasurementOutcome::kept && stages.observations != nullptr;
-    if (written) stages.observations->writeEpoch(epoch);
+    bool written = outcome == MeasurementOutcome::kept && stages.observations != nullptr;
+    if (written && byTime) {
+      const std::int64_t second = gpsSecondOfEpoch(epoch.week, epoch.receiveTime);
+      written = stages.window.holds(second);
+      if (written && stages.namedFiles != nullptr) {
+        stages.namedFiles->beforeEpoch(*stages.observations, second);
+      }
+    }
+    if (written) {
+      stages.observations->writeEpoch(epoch);
+      ++writtenEpochs;
+    }
     if (stages.quality == nullptr) continue;
     if (outcome == MeasurementOutcome::unusable) {
       stages.quality->addUnusable();
@@ -32,6 +46,7 @@ void convertMessages(LogReader& log, const ConversionStages& stages) {
       stages.quality->addEpoch(epoch, written);
     }
   }
+  return writtenEpochs;
 }
 
 namespace {
@@ -64,12 +79,21 @@ void convert(RunStreams& streams, const ConversionSettings& settings) {
   MessageCounts counts;
   std::optional<QualityCheck> quality;
   if (checksQuality) quality.emplace();
-  convertMessages(streams.log,
-                  {measurements, streams.observations, quality ? &*quality : nullptr, counts});
+  const std::int64_t writtenEpochs = convertMessages(
+      streams.log, {measurements, streams.observations, quality ? &*quality : nullptr, counts,
+                    settings.window, streams.namedFiles});
   // A failed write must be reported before anything that looks like success.
   if (streams.observations != nullptr) streams.observations->flush();
   if (quality) writeQualityReports(streams.quality, quality->finish(counts));
-  if (settings.summary) writeSummary(streams.consoleOut, counts);
+  if (settings.summary) {
+    writeSummary(streams.consoleOut, counts);
+    if (settings.window.given() && writtenEpochs == 0) {
+      writeRemark(streams.consoleOut, emptyWindowRemark);
+    }
+    if (streams.namedFiles != nullptr) {
+      writeFileList(streams.consoleOut, streams.namedFiles->files(*streams.observations));
+    }
+  }
   streams.consoleOut.flush();
 }
 

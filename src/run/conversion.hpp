@@ -2,8 +2,9 @@
 // where a stopped run reports its diagnostic and keeps the lines already
 // produced. It wires the stages together: framing yields messages, the
 // measurement stage turns each measurement message into a dated epoch or
-// drops it, the observation writer writes the kept ones, and the quality
-// check, when asked for, sees every one.
+// drops it, the observation writer writes the kept ones that the time window
+// holds (each in the file its time belongs in, when files are named by their
+// epochs), and the quality check, when asked for, sees every one.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,8 @@
 #include "rinex/local_clock.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/console_input.hpp"
+#include "run/named_files.hpp"
+#include "run/time_window.hpp"
 
 namespace kapolex {
 
@@ -40,27 +43,35 @@ struct RunStreams {
   OutputSink& errorOut;
   const LocalClock& clock;
   QualityOutputs quality = {};
+  // The files named by their epochs, in which observations writes; none
+  // for the one file it was opened with.
+  NamedObservationFiles* namedFiles = nullptr;
 };
 
-// The stages a walk over the log feeds; the observation writer and the
-// quality check may be absent.
+// The stages a walk over the log feeds; the observation writer, the quality
+// check and the named files may be absent.
 struct ConversionStages {
   MeasurementStage& measurements;
   ObservationWriter* observations;
   QualityCheck* quality;
   MessageCounts& counts;
+  TimeWindow window = {};  // of the kept epochs, the ones written
+  NamedObservationFiles* namedFiles = nullptr;
 };
 
 // Walks the log to its end: counts every message, hands each measurement
-// message to the measurement stage, each kept epoch to the writer and, when
-// there is a quality check, every message's outcome to it.
-void convertMessages(LogReader& log, const ConversionStages& stages);
+// message to the measurement stage, each kept epoch in the window to the
+// writer (after the named files have given it the epoch's file) and, when
+// there is a quality check, every message's outcome to it. Returns the
+// number of epochs written.
+std::int64_t convertMessages(LogReader& log, const ConversionStages& stages);
 
 // What a run was asked to do beyond the classic conversion.
 struct ConversionSettings {
   std::optional<std::int32_t> week;  // asked at the console when not given
   std::int32_t decimationSeconds = defaultDecimationSeconds;
   bool summary = true;  // the message counts at the end
+  TimeWindow window;    // of the kept epochs, the ones written
 };
 
 // Runs the conversion over open streams and returns the exit status. Every

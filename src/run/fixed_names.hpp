@@ -14,5 +14,11 @@ constexpr std::string_view versionText = "060120";
 constexpr std::string_view summaryIdLabel = "id=";
 constexpr std::string_view summaryCountLabel = "  count=";
 constexpr std::string_view noMeasurementRemark = "No Type 23 messages found.";
+constexpr std::string_view emptyWindowRemark = "No epoch in the time window.";
+constexpr std::string_view noNamedFileRemark =
+    "No observation file written: no epoch to name it by.";
+constexpr std::string_view writtenFileLabel = "wrote ";
+constexpr std::string_view epochLabel = " epoch";
+constexpr std::string_view epochsLabel = " epochs";
 
 }  // namespace kapolex

@@ -54,9 +54,16 @@ int convertFiles(const RunOptions& options) {
   }
   ObservationWriter* observations = files.observations ? &*files.observations : nullptr;
   ConsoleInput consoleIn = ConsoleInput::fromFile(standardHandle(StandardStream::input));
-  RunStreams streams{*files.log,    observations,          consoleIn, console.out, console.errors,
-                     systemClock(), files.qualityOutputs()};
-  const ConversionSettings settings{options.week, options.header.intervalSeconds, !options.quiet};
+  RunStreams streams{*files.log,
+                     observations,
+                     consoleIn,
+                     console.out,
+                     console.errors,
+                     systemClock(),
+                     files.qualityOutputs(),
+                     files.namedFiles ? &*files.namedFiles : nullptr};
+  const ConversionSettings settings{options.week, options.header.intervalSeconds, !options.quiet,
+                                    options.window};
   int status = runConversion(streams, settings);
   // Closing is the last chance for a file to report that its data was lost.
   if (const std::optional<RunStop> lost = closeRunFiles(files); lost && status == 0) {

@@ -1,7 +1,10 @@
 #include "run/run_files.hpp"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <utility>
+#include <vector>
 
 #include "common/file_descriptor.hpp"
 #include "common/platform.hpp"
@@ -95,6 +98,56 @@ bool holdsObservations(const RunOutput& output) {
   return std::holds_alternative<std::optional<ObservationWriter> RunFiles::*>(output.slot);
 }
 
+// The full paths of the files that an observation file must never be: the
+// log and the quality reports.
+std::vector<std::string> filesNotToOverwrite(const RunOptions& options) {
+  std::vector<std::string> paths;
+  if (namesFile(options.logPath)) paths.push_back(fullPathName(options.logPath));
+  for (const RunOutput& output : runOutputs) {
+    const std::string& name = options.*output.path;
+    if (!holdsObservations(output) && namesFile(name)) paths.push_back(fullPathName(name));
+  }
+  return paths;
+}
+
+bool isAnyOf(const std::string& path, const std::vector<std::string>& others) {
+  return std::any_of(others.begin(), others.end(),
+                     [&](const std::string& other) { return sameFile(path, other); });
+}
+
+// The folder of files named by their epochs must be there before the run
+// starts, rather than be found missing at the first epoch.
+void checkFolder(const std::string& folder) {
+  const std::string path = fullPathName(folder.empty() ? "." : folder);
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (status.type() == std::filesystem::file_type::not_found) {
+    stopRun(Diagnostic::fileNotFound, observationUnit, path);
+  }
+  if (status.type() != std::filesystem::file_type::directory) {
+    stopRun(Diagnostic::openFailure, observationUnit, path);
+  }
+}
+
+// Named files go to the disk like --output's file; one that would be the log
+// or a quality report is refused at its opening or renaming, as its name is
+// known only then.
+NamedFileAccess namedFileAccess(const RunOptions& options) {
+  const std::vector<std::string> others = filesNotToOverwrite(options);
+  return {[others](const std::string& name) {
+            const std::string path = fullPathName(name);
+            if (isAnyOf(path, others)) stopRun(Diagnostic::openFailure, observationUnit, path);
+            return openOutput(name, observationUnit);
+          },
+          [others](const std::string& from, const std::string& to) {
+            const std::string path = fullPathName(to);
+            std::error_code error;
+            if (isAnyOf(path, others)) return false;
+            std::filesystem::rename(fullPathName(from), path, error);
+            return !error;
+          }};
+}
+
 }  // namespace
 
 std::string fullPathName(std::string_view name) {
@@ -135,6 +188,19 @@ std::optional<std::string> clashingFiles(const RunOptions& options) {
       }
     }
   }
+  if (options.naming && !options.naming->split) {
+    const std::string temporary = fullPathName(options.naming->temporaryPath);
+    const auto isTemporary = [&](const std::string& name) {
+      return namesFile(name) && sameFile(temporary, fullPathName(name));
+    };
+    const std::string_view where =
+        "' is where the observation file is written until it takes its name; name another";
+    if (isTemporary(options.logPath)) return "the log '" + options.logPath + std::string(where);
+    for (const RunOutput& output : runOutputs) {
+      const std::string& name = options.*output.path;
+      if (isTemporary(name)) return std::string(output.what) + " '" + name + std::string(where);
+    }
+  }
   return std::nullopt;
 }
 
@@ -162,6 +228,11 @@ void openRunFiles(const RunOptions& options, RunFiles& files) {
         [&](auto slot) { place(files.*slot, openOutput(name, output.unit), options.header); },
         output.slot);
   }
+  if (options.naming) {
+    checkFolder(options.naming->folder);
+    files.observations.emplace(options.header);
+    files.namedFiles.emplace(*options.naming, options.header, namedFileAccess(options));
+  }
 }
 
 std::optional<RunStop> closeRunFiles(RunFiles& files) {
@@ -180,6 +251,11 @@ std::optional<RunStop> closeRunFiles(RunFiles& files) {
   // is reported, and this order keeps which one that is.
   for (const RunOutput& output : runOutputs) {
     if (!holdsObservations(output)) close(output);
+  }
+  if (files.namedFiles && files.observations) {
+    std::optional<RunStop> named = files.namedFiles->close(*files.observations);
+    if (named && !failure) failure = std::move(named);
+    return failure;
   }
   for (const RunOutput& output : runOutputs) {
     if (holdsObservations(output)) close(output);

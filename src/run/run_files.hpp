@@ -16,6 +16,7 @@
 #include "common/run_stop.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/conversion.hpp"
+#include "run/named_files.hpp"
 #include "run/run_options.hpp"
 
 namespace kapolex {
@@ -27,6 +28,8 @@ struct RunFiles {
   std::optional<OutputSink> qualityText;
   std::optional<OutputSink> qualityJson;
   std::optional<OutputSink> trackingPlot;
+  // How the observation files are named when they take standard names.
+  std::optional<NamedObservationFiles> namedFiles;
 
   // Where the quality reports go.
   QualityOutputs qualityOutputs();
@@ -73,7 +76,10 @@ bool writesStandardOutput(const RunOptions& options);
 std::optional<std::string> standardOutputClash(const RunOptions& options);
 
 // What is wrong when two of the run's files are one and the same (an output
-// that would overwrite the log or another output); nothing otherwise.
+// that would overwrite the log or another output, or the temporary file of
+// a standard-named one that would); nothing otherwise. The names of files
+// named by their epochs are known only when they are opened, which refuses
+// the log and the quality reports.
 std::optional<std::string> clashingFiles(const RunOptions& options);
 
 // The console streams: prompt and summary go to standard output, unless an
@@ -86,7 +92,9 @@ Console consoleFor(const RunOptions& options);
 
 // Opens the log, then the outputs, in that order. A file that cannot be
 // opened stops the run with its diagnostic; the files opened before stay
-// in files, so that the stop can still write out what they hold.
+// in files, so that the stop can still write out what they hold. Files
+// named by their epochs are opened as their epochs come; here only their
+// folder is looked for.
 void openRunFiles(const RunOptions& options, RunFiles& files);
 
 // Closes the open outputs, each of which writes out what it still holds.

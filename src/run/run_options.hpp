@@ -1,5 +1,6 @@
 // What a run is asked to do, as its command line says: the files it reads
-// and writes, the week, and what the observation header says.
+// and writes, the week, what the observation header says, which epochs it
+// writes and how its observation files are named.
 #pragma once
 
 #include <cstdint>
@@ -8,11 +9,26 @@
 #include <string_view>
 
 #include "rinex/header_fields.hpp"
+#include "rinex/standard_names.hpp"
+#include "run/time_window.hpp"
 
 namespace kapolex {
 
 // "-" names standard input as the log and standard output as an output.
 inline constexpr std::string_view standardStreamName = "-";
+
+// Observation files that take their standard names (--split,
+// --standard-name), in a folder.
+struct StandardNaming {
+  // As --output gave it, or the folder part of the log's path; empty for
+  // the working directory.
+  std::string folder;
+  std::string station;  // an id that isStationId accepts for the run's version
+  // A file for each day or hour; without, one file named at its end.
+  std::optional<FilePeriod> split;
+  // Where the one file is written until its name is known.
+  std::string temporaryPath;
+};
 
 struct RunOptions {
   std::string logPath;  // as given; "-" for standard input
@@ -26,6 +42,10 @@ struct RunOptions {
   std::string qualityTextPath;
   std::string qualityJsonPath;
   std::string trackingPlotPath;
+  TimeWindow window;  // of the kept epochs, the ones written
+  // With it, the observation files take their standard names, and
+  // observationPath is empty.
+  std::optional<StandardNaming> naming;
 };
 
 }  // namespace kapolex

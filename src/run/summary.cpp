@@ -37,9 +37,27 @@ void writeSummary(OutputSink& console, const MessageCounts& messageCounts) {
     writeCountField(console, count);
     console.write(lineEnd);
   }
-  if (messageCounts[measurementMessageId] == 0) {
+  if (messageCounts[measurementMessageId] == 0) writeRemark(console, noMeasurementRemark);
+}
+
+void writeRemark(OutputSink& console, std::string_view text) {
+  console.write(" ");
+  console.write(text);
+  console.write(lineEnd);
+}
+
+void writeFileList(OutputSink& console, std::span<const WrittenFile> files) {
+  if (files.empty()) writeRemark(console, noNamedFileRemark);
+  for (const WrittenFile& file : files) {
     console.write(" ");
-    console.write(noMeasurementRemark);
+    console.write(writtenFileLabel);
+    console.write(file.path);
+    console.write(" (");
+    char digits[24];
+    const char* end = std::to_chars(digits, digits + sizeof digits, file.epochs).ptr;
+    console.write(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+    console.write(file.epochs == 1 ? epochLabel : epochsLabel);
+    console.write(")");
     console.write(lineEnd);
   }
 }

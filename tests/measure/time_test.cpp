@@ -190,5 +190,62 @@ TEST(Calendar, CivilDatesAgreeWithTheCalendarConversion) {
   }
 }
 
+// A time window's edges: GPS date-times to whole seconds from the GPS epoch.
+TEST(Calendar, DateTimesGiveWholeGpsSeconds) {
+  struct Case {
+    const char* text;
+    std::optional<std::int64_t> second;
+  };
+  const Case cases[] = {
+      {"1980-01-06T00:00:00", 0},
+      {"1980-01-06 00:00:01", 1},
+      {"1980-01-12T23:59:59", 604799},
+      {"2006-01-18T11:20:00", 1358 * 604800LL + 3 * 86400 + 11 * 3600 + 20 * 60},
+      {"2016-02-29 12:00:00", 1886 * 604800LL + 86400 + 12 * 3600},
+      {"1980-01-05T23:59:59", {}},    // before the GPS epoch
+      {"2006-01-18T24:00:00", {}},    // hours go to 23
+      {"2006-01-18T11:60:00", {}},    // minutes to 59
+      {"2006-01-18T11:20:60", {}},    // GPS time has no leap second
+      {"2006-02-29T00:00:00", {}},    // no such day
+      {"2006-01-18T11:20:00.5", {}},  // whole seconds only
+      {"2006-01-18T11:20", {}},       // seconds are not left out
+      {"2006-01-18", {}},             // nor the time of day
+      {"2006-01-18t11:20:00", {}},    // the separator is T or a blank
+      {"2006-01-18_11:20:00", {}},
+      {"2006-01-18T11-20-00", {}},
+      {"2006-01-18T+1:20:00", {}},
+      {" 2006-01-18T11:20:0", {}},
+      {"", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(gpsSecondOfDateTime(c.text), c.second) << c.text;
+}
+
+// An epoch's whole GPS second rounds its receive time as the decimation does,
+// and goes back to the calendar time the epoch lines print, from 1980 to 2100.
+TEST(GpsTime, WholeSecondsOfEpochsAndTheirCalendarTimes) {
+  EXPECT_EQ(gpsSecondOfEpoch(1356, 4.4999), 1356 * 604800LL + 4);
+  EXPECT_EQ(gpsSecondOfEpoch(1356, 4.5), 1356 * 604800LL + 5);
+  EXPECT_EQ(gpsSecondOfEpoch(1356, 604799.6), 1357 * 604800LL);
+  EXPECT_EQ(gpsSecondOfEpoch(1356, 1209600.2), 1358 * 604800LL);  // past the week's end
+  std::mt19937_64 random(7);
+  // From 1980-01-06 to 2100-02-28.
+  std::uniform_int_distribution<std::int64_t> seconds(0, 3791318399);
+  for (int trial = 0; trial < 100000; ++trial) {
+    const std::int64_t second = seconds(random);
+    const EpochTime time = calendarTimeOfGpsSecond(second);
+    const auto days =
+        std::chrono::sys_days{std::chrono::year{1980} / 1 / 6} + std::chrono::days{second / 86400};
+    const std::chrono::year_month_day date{days};
+    ASSERT_EQ(time.year, static_cast<int>(date.year())) << second;
+    ASSERT_EQ(time.month, static_cast<int>(static_cast<unsigned>(date.month()))) << second;
+    ASSERT_EQ(time.day, static_cast<int>(static_cast<unsigned>(date.day()))) << second;
+    ASSERT_EQ(time.hour * 3600 + time.minute * 60 + time.second, second % 86400) << second;
+    // The same date as the epoch line of a receive time on that second.
+    const EpochTime dated = epochTimeOf(static_cast<std::int32_t>(second / 604800),
+                                        static_cast<double>(second % 604800), 0.0);
+    ASSERT_EQ(dated.day, time.day) << second;
+  }
+}
+
 }  // namespace
 }  // namespace kapolex

@@ -30,6 +30,7 @@ struct PhysicalCase {
   // Some kept epoch falls within the settling of a satellite's acquisition,
   // so loss of lock is flagged and that pair is left out of the phase check.
   bool lockLossFlagged;
+  std::vector<std::string> kapolexArguments = {};
 };
 
 void PrintTo(const PhysicalCase& c, std::ostream* out) {
@@ -37,7 +38,7 @@ void PrintTo(const PhysicalCase& c, std::ostream* out) {
 }
 
 void expectPhysical(const PhysicalCase& c) {
-  const auto found = checkConversion(c.zlogsimArguments);
+  const auto found = checkConversion(c.zlogsimArguments, c.kapolexArguments);
   ASSERT_TRUE(found);
   const PhysicalFindings& f = *found;
   std::cout << c.name << ": " << describe(f) << "\n";
@@ -85,7 +86,16 @@ INSTANTIATE_TEST_SUITE_P(
              "5", "--id", "151", "--clock-bias", "-2e-4", "--clock-drift", "-3e-8"},
             720,
             1,
-            true}),
+            true},
+        // The same in RINEX 3.04: L1C and C1C, each satellite on its line.
+        PhysicalCase{
+            "WeekEndAtTwoHertzInRinex3",
+            {"--week", "1356", "--cross-week-end", "--duration", "1800", "--rate", "2", "--seed",
+             "5", "--id", "151", "--clock-bias", "-2e-4", "--clock-drift", "-3e-8"},
+            720,
+            1,
+            true,
+            {"--rinex-version", "3"}}),
     [](const ::testing::TestParamInfo<PhysicalCase>& param) { return param.param.name; });
 
 // A whole day at 1 Hz: every satellite rises and sets, phases wrap hundreds of

@@ -25,6 +25,8 @@ using zlogsim::GpsTime;
 constexpr double c = zlogsim::speedOfLight;
 constexpr double wrapCycles = 1048576.0;
 constexpr int reportedMismatches = 5;
+// The arguments that ask kapolex for RINEX 3.04.
+const std::vector<std::string> rinex3Arguments = {"--rinex-version", "3"};
 // An epoch time is written with 7 decimals.
 constexpr double printedTimeTolerance = 6e-8;
 
@@ -71,6 +73,7 @@ int typeIndex(const ObservationHeader& h, const std::string& type) {
 }
 
 std::optional<std::string> convertedObservations(const std::vector<std::string>& arguments,
+                                                 const std::vector<std::string>& kapolexArguments,
                                                  const zlogsim::LogSettings& settings) {
   ScratchFolder folder;
   std::vector<std::string> simArguments = arguments;
@@ -81,7 +84,7 @@ std::optional<std::string> convertedObservations(const std::vector<std::string>&
     return std::nullopt;
   }
   const std::string week = std::to_string(settings.simulation.start.week) + "\n";
-  const ProgramResult run = kapolex::testing::runIn(folder, KAPOLEX_BINARY, {}, week);
+  const ProgramResult run = kapolex::testing::runIn(folder, KAPOLEX_BINARY, kapolexArguments, week);
   if (run.exitStatus != 0 || !run.observations) {
     ADD_FAILURE() << "kapolex ended with status " << run.exitStatus << " signal " << run.signal
                   << ": " << run.err;
@@ -106,7 +109,8 @@ std::string describe(const PhysicalFindings& f) {
   return out.str();
 }
 
-std::optional<PhysicalFindings> checkConversion(const std::vector<std::string>& zlogsimArguments) {
+std::optional<PhysicalFindings> checkConversion(const std::vector<std::string>& zlogsimArguments,
+                                                const std::vector<std::string>& kapolexArguments) {
   std::vector<const char*> argv;
   for (const std::string& a : zlogsimArguments) argv.push_back(a.c_str());
   const zlogsim::ParseResult parsed = zlogsim::parseCommandLine(argv);
@@ -116,17 +120,21 @@ std::optional<PhysicalFindings> checkConversion(const std::vector<std::string>& 
   }
   const zlogsim::LogSettings& settings = parsed.options.log;
 
-  const std::optional<std::string> text = convertedObservations(zlogsimArguments, settings);
+  const std::optional<std::string> text =
+      convertedObservations(zlogsimArguments, kapolexArguments, settings);
   if (!text) return std::nullopt;
   const ReadResult read = readObservationFile(*text);
   for (const std::string& p : read.problems) ADD_FAILURE() << "z.obs: " << p;
   if (!read.problems.empty()) return std::nullopt;
   const ObservationFile& file = read.file;
-  EXPECT_EQ(file.header.version, "2.10");
+  const bool rinex3 =
+      std::search(kapolexArguments.begin(), kapolexArguments.end(), rinex3Arguments.begin(),
+                  rinex3Arguments.end()) != kapolexArguments.end();
+  EXPECT_EQ(file.header.version, rinex3 ? "3.04" : "2.10");
   EXPECT_EQ(file.header.system, 'G');
   EXPECT_EQ(file.header.timeSystem, "GPS");
-  const int l1 = typeIndex(file.header, "L1");
-  const int c1 = typeIndex(file.header, "C1");
+  const int l1 = typeIndex(file.header, rinex3 ? "L1C" : "L1");
+  const int c1 = typeIndex(file.header, rinex3 ? "C1C" : "C1");
   if (l1 < 0 || c1 < 0) {
     ADD_FAILURE() << "z.obs does not announce L1 and C1";
     return std::nullopt;

@@ -35,10 +35,13 @@ struct PhysicalFindings {
 std::string describe(const PhysicalFindings& f);
 
 // Writes z.log with zlogsim and these arguments (the output option is added),
-// converts it with kapolex answering the log's first GPS week, reads z.obs
-// back and checks it. Faults of form, dating, decimation or content are
+// converts it with kapolex and its arguments, answering the log's first GPS
+// week, reads z.obs back and checks it (L1C and C1C of a RINEX 3.04 file
+// when the arguments ask for version 3). Faults of form, dating, decimation or content are
 // reported as test failures; the measured figures are returned for the caller
 // to hold against its limits. Nothing when the run could not be checked.
-std::optional<PhysicalFindings> checkConversion(const std::vector<std::string>& zlogsimArguments);
+std::optional<PhysicalFindings> checkConversion(
+    const std::vector<std::string>& zlogsimArguments,
+    const std::vector<std::string>& kapolexArguments = {});
 
 }  // namespace kapolex::physical

@@ -15,7 +15,7 @@
 #include "common/platform.hpp"
 #include "common/run_stop.hpp"
 #include "support/program_run.hpp"
-#include "version_agreement.hpp"
+#include "support/version_agreement.hpp"
 
 namespace kapolex {
 namespace {

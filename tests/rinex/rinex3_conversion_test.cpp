@@ -9,7 +9,7 @@
 #include "support/log_builder.hpp"
 #include "support/memory_run.hpp"
 #include "support/program_run.hpp"
-#include "version_agreement.hpp"
+#include "support/version_agreement.hpp"
 
 namespace kapolex {
 namespace {
@@ -18,11 +18,8 @@ using testing::convertInMemory;
 using testing::readClean;
 
 std::vector<std::uint8_t> simulatedLog(const std::vector<std::string>& arguments) {
-  const testing::ScratchFolder folder;
-  const testing::ProgramResult made =
-      testing::runIn(folder, ZLOGSIM_BINARY, arguments, std::nullopt);
-  const std::optional<std::string> log = folder.read("z.log");
-  if (made.exitStatus != 0 || !log) ADD_FAILURE() << "zlogsim failed: " << made.err;
+  const std::optional<std::string> log = testing::simulatedLog(arguments);
+  if (!log) ADD_FAILURE() << "zlogsim failed";
   return log ? std::vector<std::uint8_t>(log->begin(), log->end()) : std::vector<std::uint8_t>();
 }
 

@@ -17,29 +17,16 @@ namespace {
 
 using testing::carrierWord;
 using testing::ChannelRecord;
+using testing::FolderRun;
 using testing::LogBuilder;
 using testing::ProgramResult;
 using testing::ScratchFolder;
 using testing::splitCrLfLines;
-using Files = std::map<std::string, std::string>;
-
-struct FolderRun {
-  ProgramResult result;
-  Files files;         // every file the folder holds afterwards
-  std::string folder;  // where the run took place, gone by now
-};
+using Files = testing::FolderFiles;
 
 FolderRun runWith(const std::vector<std::string>& arguments, const Files& files,
                   const std::optional<std::string>& standardInput = std::nullopt) {
-  ScratchFolder folder;
-  for (const auto& [name, content] : files) folder.write(name, content);
-  FolderRun run{
-      testing::runIn(folder, KAPOLEX_BINARY, arguments, standardInput), {}, folder.path().string()};
-  for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
-    const std::string name = entry.path().filename().string();
-    run.files[name] = folder.read(name).value_or("<not a file>");
-  }
-  return run;
+  return testing::runWithFiles(KAPOLEX_BINARY, arguments, files, standardInput);
 }
 
 const std::string& sampleLog() {
@@ -123,6 +110,40 @@ TEST(CommandLineRuns, UsageErrorsSayWhatIsWrongAndTouchNothing) {
       {{"-w", "1356", "-o", "z.log"}, "the observation file 'z.log' is the log too; name another"},
       {{"-w", "1356", "-o", ".//./z.log"},
        "the observation file './/./z.log' is the log too; name another"},
+      {{"--rinex-version", "2.10"},
+       "invalid RINEX version '2.10' for '--rinex-version': give 2 or 3"},
+      {{"--start", "2006-01-18T11:20:00.5"},
+       "invalid time '2006-01-18T11:20:00.5' for '--start': give YYYY-MM-DDTHH:MM:SS in GPS "
+       "time, whole seconds, from 1980-01-06 on"},
+      {{"--end", "2006-01-18"},
+       "invalid time '2006-01-18' for '--end': give YYYY-MM-DDTHH:MM:SS in GPS time, whole "
+       "seconds, from 1980-01-06 on"},
+      {{"--start", "2006-01-18T11:20:00", "--end", "2006-01-18 11:20:00"},
+       "'--end' must be after '--start'"},
+      {{"--split", "week"}, "invalid period 'week' for '--split': give day or hour"},
+      {{"-w", "1", "--split", "day", "-o", "-"},
+       "options '--split' and '--output -' exclude each other"},
+      {{"-w", "1", "--standard-name", "-", "-o", "-"},
+       "options '--standard-name' and '--output -' exclude each other"},
+      {{"--split", "hour", "--station", "ab/c"},
+       "invalid station 'ab/c' for '--station': give 4 letters or digits (9 characters need "
+       "'--rinex-version 3')"},
+      {{"--standard-name", "--station", "PIL700DEU"},
+       "invalid station 'PIL700DEU' for '--station': give 4 letters or digits (9 characters need "
+       "'--rinex-version 3')"},
+      {{"--split", "day", "--rinex-version", "3", "--station", "PIL7000EU"},
+       "invalid station 'PIL7000EU' for '--station': give 4 letters or digits, or 9 characters: "
+       "4 letters or digits, 2 digits and 3 letters"},
+      {{"--station", "PIL7"}, "option '--station' needs '--split' or '--standard-name'"},
+      {{"--no-obs", "--split", "day"}, "options '--no-obs' and '--split' exclude each other"},
+      {{"--no-obs", "--standard-name"},
+       "options '--no-obs' and '--standard-name' exclude each other"},
+      {{"--no-obs", "--end", "2006-01-18T11:20:00"},
+       "options '--no-obs' and '--end' exclude each other"},
+      {{"--no-obs", "--station", "PIL7"}, "options '--no-obs' and '--station' exclude each other"},
+      {{"-w", "1", "--standard-name", "site.log", "--qc", "site.log.part"},
+       "the quality report 'site.log.part' is where the observation file is written until it "
+       "takes its name; name another"},
   };
   for (const Case& c : cases) {
     const FolderRun run = runWith(c.arguments, before);

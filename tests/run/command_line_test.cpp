@@ -49,6 +49,24 @@ TEST(CommandLine, ValuesReachTheirFields) {
   EXPECT_EQ(parsed({"--", "-h"}).options.logPath, "-h");
 }
 
+// Files named by their epochs go in the log's folder unless --output names
+// another; the station comes from the marker name unless given.
+TEST(CommandLine, NamingTakesTheLogsFolderAndTheMarkersStation) {
+  const CommandLine split = parsed({"--split=hour", "--rinex-version", "3", "--station",
+                                    "pil700deu", "data/site.log", "-w", "1358"});
+  ASSERT_EQ(split.action, CommandLine::Action::run) << split.error;
+  ASSERT_TRUE(split.options.naming.has_value());
+  EXPECT_EQ(split.options.observationPath, "");
+  EXPECT_EQ(split.options.naming->folder, "data/");
+  EXPECT_EQ(split.options.naming->station, "pil700deu");
+  EXPECT_EQ(split.options.naming->split, hourlyPeriod);
+  const CommandLine single = parsed({"--standard-name", "-o", "out", "--marker-name", "PIL7 N"});
+  ASSERT_TRUE(single.options.naming.has_value());
+  EXPECT_EQ(single.options.naming->folder, "out");
+  EXPECT_EQ(single.options.naming->station, "PIL7");
+  EXPECT_EQ(single.options.naming->temporaryPath, "out/z.log.part");
+}
+
 // The option an entry of --help starts with: "--output" in
 // "  -o, --output FILE  the observation file"; empty for other lines.
 std::string entryOption(std::string_view line) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "common/platform.hpp"
@@ -35,6 +36,39 @@ TEST(OutputNames, ObservationFileNamesFollowTheLog) {
     cases.push_back({"a.b\\site", "a.obs"});
   }
   for (const Case& c : cases) EXPECT_EQ(observationPathFor(c.log), c.observations) << c.log;
+}
+
+// Files named by their epochs: the log's folder as given, names in a folder,
+// and the temporary name of a file named at its end.
+TEST(OutputNames, FoldersAndTemporaryNames) {
+  struct Case {
+    const char* log;
+    const char* folder;     // of the log
+    const char* temporary;  // in that folder
+    const char* name;       // of the temporary file, in any other folder
+  };
+  std::vector<Case> cases = {
+      {"site.log", "", "site.log.part", "site.log.part"},
+      {"data/site.log", "data/", "data/site.log.part", "site.log.part"},
+      {"/abs/a.b/site", "/abs/a.b/", "/abs/a.b/site.part", "site.part"},
+      {"-", "", "kapolex.part", "kapolex.part"},
+      {"dir/-", "dir/", "dir/-.part", "-.part"},
+  };
+  if (platform::isPathSeparator('\\')) {
+    cases.push_back(
+        {"C:\\data\\site.log", "C:\\data\\", "C:\\data\\site.log.part", "site.log.part"});
+    cases.push_back({"\\\\server\\share\\z.log", "\\\\server\\share\\",
+                     "\\\\server\\share\\z.log.part", "z.log.part"});
+  }
+  const std::string out = std::string("out") + platform::pathSeparator;
+  for (const Case& c : cases) {
+    EXPECT_EQ(folderOf(c.log), c.folder) << c.log;
+    EXPECT_EQ(temporaryPathFor(folderOf(c.log), c.log), c.temporary) << c.log;
+    EXPECT_EQ(temporaryPathFor("out", c.log), out + c.name) << c.log;
+  }
+  EXPECT_EQ(pathInFolder("out/", "x.06o"), "out/x.06o");
+  EXPECT_EQ(pathInFolder("/", "x.06o"), "/x.06o");
+  EXPECT_EQ(pathInFolder(".", "x.06o"), std::string(".") + platform::pathSeparator + "x.06o");
 }
 
 }  // namespace

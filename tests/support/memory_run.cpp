@@ -51,7 +51,7 @@ MemoryRun runInMemory(std::span<const std::uint8_t> log, std::string_view answer
   ConsoleInput input = ConsoleInput::fromText(answer);
   RunStreams streams{*reader, &observations, input, console, errors, pinnedClock()};
   if (checksQuality) streams.quality = {&qualityText, &qualityJson, &plot};
-  run.status = runConversion(streams, {std::nullopt, fields.intervalSeconds, true});
+  run.status = runConversion(streams, {std::nullopt, fields.intervalSeconds, true, {}});
   // As the program does, after a stop too.
   observations.close();
   return run;

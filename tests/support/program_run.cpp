@@ -55,6 +55,34 @@ std::optional<std::string> ScratchFolder::read(const std::string& name) const {
   return readFile(path_ / name);
 }
 
+FolderRun runWithFiles(const std::string& program, const std::vector<std::string>& arguments,
+                       const FolderFiles& files, const std::optional<std::string>& standardInput) {
+  ScratchFolder folder;
+  for (const auto& [name, content] : files) {
+    if (name.ends_with('/')) {
+      fs::create_directories(folder.path() / name);
+    } else {
+      folder.write(name, content);
+    }
+  }
+  FolderRun run{runIn(folder, program, arguments, standardInput), {}, folder.path().string()};
+  for (const auto& entry : fs::recursive_directory_iterator(folder.path())) {
+    if (!entry.is_regular_file()) continue;
+    const std::string name = fs::relative(entry.path(), folder.path()).string();
+    run.files[name] = folder.read(name).value_or("");
+  }
+  return run;
+}
+
+std::optional<std::string> simulatedLog(const std::vector<std::string>& zlogsimArguments) {
+  const ScratchFolder folder;
+  std::vector<std::string> arguments = zlogsimArguments;
+  arguments.insert(arguments.end(), {"-o", "z.log"});
+  const ProgramResult made = runIn(folder, ZLOGSIM_BINARY, arguments, std::nullopt);
+  if (made.exitStatus != 0) return std::nullopt;
+  return folder.read("z.log");
+}
+
 ProgramResult runKapolex(const std::optional<std::string>& log, const std::string& standardInput,
                          const std::optional<std::string>& existingObservations) {
   ScratchFolder folder;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -77,6 +78,25 @@ struct GivenStreams {
 ProgramResult runIn(const ScratchFolder& folder, const std::string& program,
                     const std::vector<std::string>& arguments,
                     const std::optional<std::string>& standardInput, GivenStreams given = {});
+
+// The files of a folder by their paths from it ("out/x.06o").
+using FolderFiles = std::map<std::string, std::string>;
+
+struct FolderRun {
+  ProgramResult result;
+  FolderFiles files;   // every regular file the folder holds afterwards
+  std::string folder;  // where the run took place, gone by now
+};
+
+// Runs the program in a new folder holding files (a name ending in '/' is
+// an empty folder) with the given standard input (or with it closed), and
+// collects every file the folder holds afterwards.
+FolderRun runWithFiles(const std::string& program, const std::vector<std::string>& arguments,
+                       const FolderFiles& files,
+                       const std::optional<std::string>& standardInput = std::nullopt);
+
+// The log zlogsim writes with these arguments, or nothing if it fails.
+std::optional<std::string> simulatedLog(const std::vector<std::string>& zlogsimArguments);
 
 // Runs kapolex in a new folder holding z.log (absent if nullopt).
 ProgramResult runKapolex(const std::optional<std::string>& log, const std::string& standardInput,
