@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/platform.hpp"
+
 namespace kapolex {
 namespace {
 
@@ -64,7 +66,8 @@ TEST(CommandLine, NamingTakesTheLogsFolderAndTheMarkersStation) {
   ASSERT_TRUE(single.options.naming.has_value());
   EXPECT_EQ(single.options.naming->folder, "out");
   EXPECT_EQ(single.options.naming->station, "PIL7");
-  EXPECT_EQ(single.options.naming->temporaryPath, "out/z.log.part");
+  EXPECT_EQ(single.options.naming->temporaryPath,
+            std::string("out") + platform::pathSeparator + "z.log.part");
 }
 
 // The option an entry of --help starts with: "--output" in

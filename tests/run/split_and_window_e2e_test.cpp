@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/platform.hpp"
 #include "physical/rinex_observation_reader.hpp"
 #include "support/program_run.hpp"
 #include "support/version_agreement.hpp"
@@ -27,6 +28,12 @@ using testing::FolderRun;
 using testing::readClean;
 
 constexpr std::int64_t secondsPerDay = 86400;
+
+// A path as the program joins it: "out/x.06o" with the system's separator.
+std::string nativePath(std::string path) {
+  std::replace(path.begin(), path.end(), '/', platform::pathSeparator);
+  return path;
+}
 
 FolderRun kapolexWith(const std::vector<std::string>& arguments, const FolderFiles& files) {
   return testing::runWithFiles(KAPOLEX_BINARY, arguments, files);
@@ -217,7 +224,8 @@ TEST(NamedFiles, HoldTheUnsplitFilesLinesUnderTheirStandardNames) {
         previousPeriod = period;
       }
       bodies += bodyOf(file);
-      listing += " wrote " + name + " (" + std::to_string(read.epochs.size()) + " epochs)\r\n";
+      listing +=
+          " wrote " + nativePath(name) + " (" + std::to_string(read.epochs.size()) + " epochs)\r\n";
     }
     if (c.allLines) {
       EXPECT_EQ(bodies, bodyOf(all));
@@ -230,9 +238,10 @@ TEST(NamedFiles, HoldTheUnsplitFilesLinesUnderTheirStandardNames) {
     } else {
       EXPECT_EQ(run.result.out, "");
       const bool endOfLog = c.status == 24;
-      EXPECT_EQ(run.result.err, testing::diagnosticLine(
-                                    c.status, endOfLog ? "end-of-file during read" : "open failure",
-                                    endOfLog ? 1 : 2, run.folder + "/" + c.logName));
+      EXPECT_EQ(run.result.err,
+                testing::diagnosticLine(
+                    c.status, endOfLog ? "end-of-file during read" : "open failure",
+                    endOfLog ? 1 : 2, run.folder + platform::pathSeparator + c.logName));
     }
     // RINEX 3 holds the values of RINEX 2, both written by the program.
     const auto version = std::find(unsplitArguments.begin(), unsplitArguments.end(), "3");

@@ -68,7 +68,8 @@ FolderRun runWithFiles(const std::string& program, const std::vector<std::string
   FolderRun run{runIn(folder, program, arguments, standardInput), {}, folder.path().string()};
   for (const auto& entry : fs::recursive_directory_iterator(folder.path())) {
     if (!entry.is_regular_file()) continue;
-    const std::string name = fs::relative(entry.path(), folder.path()).string();
+    // Forward slashes on every system: the names tests expect.
+    const std::string name = fs::relative(entry.path(), folder.path()).generic_string();
     run.files[name] = folder.read(name).value_or("");
   }
   return run;

@@ -79,7 +79,8 @@ ProgramResult runIn(const ScratchFolder& folder, const std::string& program,
                     const std::vector<std::string>& arguments,
                     const std::optional<std::string>& standardInput, GivenStreams given = {});
 
-// The files of a folder by their paths from it ("out/x.06o").
+// The files of a folder by their paths from it, with forward slashes on
+// every system ("out/x.06o").
 using FolderFiles = std::map<std::string, std::string>;
 
 struct FolderRun {
