@@ -57,6 +57,24 @@ ByteCollector.prototype.append = function (heap, offset, length) {
   }
   ioTimes.writing += performance.now() - started;
 };
+// Replaces length bytes at position, all of them written before, with
+// those at offset in the heap: the program fills in a header record whose
+// content it knows only at the end. The Blob's parts are sliced around the
+// new bytes, which copies nothing already out of the heap.
+ByteCollector.prototype.overwrite = function (heap, offset, length, position) {
+  var started = performance.now();
+  var bytes = new Uint8Array(heap.buffer, heap.byteOffset + offset, length).slice();
+  var joinedSize = this.size - this.buffered;
+  var inJoined = Math.max(0, Math.min(length, joinedSize - position));
+  if (inJoined > 0) {
+    this.joined = new Blob([this.joined.slice(0, position), bytes.subarray(0, inJoined),
+                            this.joined.slice(position + inJoined)]);
+  }
+  if (inJoined < length) {
+    this.buffer.set(bytes.subarray(inJoined), position + inJoined - joinedSize);
+  }
+  ioTimes.writing += performance.now() - started;
+};
 ByteCollector.prototype.join = function () {
   if (this.buffered === 0) return;
   this.joined = new Blob([this.joined, this.buffer.subarray(0, this.buffered)]);
@@ -118,7 +136,8 @@ function nodeAttributes(node, size) {
 }
 
 // The working folder: the dropped log, read-only, and every file the
-// program creates, each an append-only ByteCollector.
+// program creates, each a ByteCollector written forward, apart from the
+// records the program fills in at the end.
 var ProgramFolder = {
   mount: function (mount) {
     var root = FS.createNode(null, '/', directoryType | 511 /* 0777 */, 0);
@@ -144,7 +163,22 @@ var ProgramFolder = {
       return node;
     },
     readdir: function (node) { return ['.', '..'].concat(Object.keys(node.contents)); },
-    rename: function () { throw errnoError('EPERM'); },
+    // A file named at its end takes its name in the same folder; a file of
+    // that name written before gives way, and the log never does.
+    rename: function (node, folder, name) {
+      var replaced = folder.contents[name];
+      if (folder !== node.parent || !node.collector || (replaced && !replaced.collector)) {
+        throw errnoError('EPERM');
+      }
+      if (replaced) {
+        FS.hashRemoveNode(replaced);
+        folder.created.splice(folder.created.indexOf(name), 1);
+      }
+      delete folder.contents[node.name];
+      folder.created[folder.created.indexOf(node.name)] = name;
+      node.name = name;
+      folder.contents[name] = node;
+    },
     unlink: function () { throw errnoError('EPERM'); },
     rmdir: function () { throw errnoError('EPERM'); },
     symlink: function () { throw errnoError('EPERM'); }
@@ -175,8 +209,13 @@ var ProgramFolder = {
   outputStreamOps: {
     write: function (stream, buffer, offset, length, position) {
       var collector = stream.node.collector;
-      if (position !== collector.size) throw errnoError('ESPIPE');
-      collector.append(buffer, offset, length);
+      if (position === collector.size) {
+        collector.append(buffer, offset, length);
+      } else if (position >= 0 && position + length <= collector.size) {
+        collector.overwrite(buffer, offset, length, position);
+      } else {
+        throw errnoError('ESPIPE');
+      }
       return length;
     },
     llseek: function (stream, offset, whence) {

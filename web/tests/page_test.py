@@ -138,6 +138,14 @@ COMMAND_LINES = [
     (['-w', '1356', '-o', 'no/such/folder/z.obs'], NO_INPUT),
     (['-'], LOG_ON_INPUT),
     ([], NO_INPUT),
+    (['-w', '1356', '--rinex-version', '3', '--snr'], NO_INPUT),
+    (['-w', '1356', '--start', '2006-01-04T11:21:00', '--end', '2006-01-04 11:23:00'], NO_INPUT),
+    (['-w', '1356', '--start', '2006-01-05T00:00:00'], NO_INPUT),
+    (['-w', '1356', '--split', 'hour', '--marker-name', 'PIL7 north'], NO_INPUT),
+    (['-w', '1356', '--standard-name', '--rinex-version', '3', '--station', 'PIL700DEU'],
+     NO_INPUT),
+    (['-w', '1356', '--split', 'day', '-o', '-'], NO_INPUT),
+    (['-w', '1356', '--split', 'day', '--station', 'a/b1'], NO_INPUT),
 ]
 
 
