@@ -4,7 +4,9 @@
 # observation file (apart from header line 2, the run's date and time), the
 # quality reports, the plot, the console, the diagnostics and the exit
 # status. The logs are the package's sample and zlogsim logs, clean and
-# damaged (garbage, damaged headers, a cut last message, a week end).
+# damaged (garbage, damaged headers, a cut last message, a week end), and
+# one converted into RINEX 3 hourly files and into a standard-named file of
+# a time window.
 #
 # Usage: compare_package.sh ZIP KAPOLEX ZLOGSIM WINE_RUN
 #   ZIP       kapolex-<version>-win64.zip
@@ -37,16 +39,20 @@ compare() {
     status=$?
   echo "$status" > "$work/$name/windows/status"
   for side in linux windows; do
-    if [ -f "$work/$name/$side/z.obs" ]; then
-      sed 2d "$work/$name/$side/z.obs" > "$work/$name/$side/z.obs.undated"
-      rm "$work/$name/$side/z.obs"
-    fi
+    # Every observation file: z.obs, or those named by their epochs.
+    for obs in "$work/$name/$side"/z.obs "$work/$name/$side"/*.rnx "$work/$name/$side"/*.[0-9][0-9]o; do
+      [ -f "$obs" ] || continue
+      sed 2d "$obs" > "$obs.undated"
+      rm "$obs"
+    done
     rm "$work/$name/$side/z.log"
   done
   # Diagnostics name the log by its full path, which differs by system.
   sed -i 's/, file .*$/, file (path)/' "$work/$name/linux/err.txt" "$work/$name/windows/err.txt"
   if diff -r "$work/$name/linux" "$work/$name/windows" > "$work/$name.diff"; then
-    echo "same: $name ($(cat "$work/$name/linux/status"), $(wc -c < "$work/$name/linux/z.obs.undated") bytes of z.obs)"
+    files=$(find "$work/$name/linux" -name '*.undated' | wc -l)
+    bytes=$(find "$work/$name/linux" -name '*.undated' -exec cat {} + | wc -c)
+    echo "same: $name (status $(cat "$work/$name/linux/status"), $files observation files, $bytes bytes)"
   else
     echo "DIFFERENT: $name" >&2
     head -20 "$work/$name.diff" >&2
@@ -67,4 +73,8 @@ mkdir "$logs"
 compare clean "$logs/clean.log"
 compare damaged "$logs/damaged.log" --qc q.txt --plot p.svg
 compare cut "$logs/cut.log" -w 1356 --interval 1
+"$zlogsim" -o "$logs/hours.log" --rate 0.2 --duration 10800 --sow 302400 --seed 11
+compare hourly-rinex3 "$logs/hours.log" -w 1356 --rinex-version 3 --split hour --station PIL7
+compare window-named "$logs/hours.log" -w 1356 --standard-name --marker-name PIL7 \
+  --start '2006-01-04 12:30:00' --end 2006-01-04T13:30:00
 exit "$failed"
