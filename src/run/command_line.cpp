@@ -190,26 +190,26 @@ constexpr bool readsValue =
     !std::is_same_v<Kind, RunSwitch> && !std::is_same_v<Kind, StandardName> &&
     !std::is_same_v<Kind, Request>;
 
-constexpr bool takesValue(const OptionSpec& spec) {
+constexpr bool takesValue(const OptionSpec& entry) {
   return std::visit(
       [](const auto& effect) { return readsValue<std::remove_cvref_t<decltype(effect)>>; },
-      spec.effect);
+      entry.effect);
 }
 
 // --help names the value of every option that takes one, and of no other.
-static_assert(std::all_of(optionTable.begin(), optionTable.end(), [](const OptionSpec& spec) {
-  return takesValue(spec) != spec.metavar.empty();
+static_assert(std::all_of(optionTable.begin(), optionTable.end(), [](const OptionSpec& entry) {
+  return takesValue(entry) != entry.metavar.empty();
 }));
 
 // Each output has an option that names its file, and usage errors name the
 // output by that option.
 constexpr bool outputsHaveTheirOptions() {
   return std::all_of(runOutputs.begin(), runOutputs.end(), [](const RunOutput& output) {
-    return std::any_of(optionTable.begin(), optionTable.end(), [&](const OptionSpec& spec) {
-      const auto* file = std::get_if<OutputFile>(&spec.effect);
+    return std::any_of(optionTable.begin(), optionTable.end(), [&](const OptionSpec& entry) {
+      const auto* file = std::get_if<OutputFile>(&entry.effect);
       return file != nullptr && file->path == output.path &&
              (output.option.empty() ||
-              (output.option.starts_with("--") && output.option.substr(2) == spec.name));
+              (output.option.starts_with("--") && output.option.substr(2) == entry.name));
     });
   });
 }
@@ -222,8 +222,8 @@ constexpr int firstLongCode = 256;
 constexpr auto longOptions = [] {
   std::array<option, optionTable.size() + 1> list{};  // ends in a zero entry
   for (std::size_t i = 0; i < optionTable.size(); ++i) {
-    const OptionSpec& spec = optionTable[i];
-    list[i] = {spec.name.data(), takesValue(spec) ? required_argument : no_argument, nullptr,
+    const OptionSpec& entry = optionTable[i];
+    list[i] = {entry.name.data(), takesValue(entry) ? required_argument : no_argument, nullptr,
                firstLongCode + static_cast<int>(i)};
   }
   return list;
@@ -234,10 +234,10 @@ constexpr auto shortOptions = [] {
   std::array<char, 2 + 2 * optionTable.size()> text{};  // ends in a zero
   std::size_t at = 0;
   text[at++] = ':';
-  for (const OptionSpec& spec : optionTable) {
-    if (spec.shortName == longOnly) continue;
-    text[at++] = spec.shortName;
-    if (takesValue(spec)) text[at++] = ':';
+  for (const OptionSpec& entry : optionTable) {
+    if (entry.shortName == longOnly) continue;
+    text[at++] = entry.shortName;
+    if (takesValue(entry)) text[at++] = ':';
   }
   return text;
 }();
@@ -298,18 +298,20 @@ class Parser {
       // libraries, so the argument is taken as given.
       return fail("option '" + lastGiven_ + "' requires a value");
     }
-    const OptionSpec* spec = optionFor(code, index);
-    if (spec == nullptr) return unknownOption();
+    const OptionSpec* entry = optionFor(code, index);
+    if (entry == nullptr) return unknownOption();
     // Messages name an option by its long name, however it was written.
-    const std::string name = "--" + std::string(spec->name);
+    const std::string name = "--" + std::string(entry->name);
     const std::string_view value = optarg != nullptr ? optarg : "";
-    return std::visit([&](const auto& effect) { return apply(effect, name, value); }, spec->effect);
+    return std::visit([&](const auto& effect) { return apply(effect, name, value); },
+                      entry->effect);
   }
 
   static const OptionSpec* optionFor(int code, int index) {
     if (index >= 0) return &optionTable[static_cast<std::size_t>(index)];
-    const auto found = std::find_if(optionTable.begin(), optionTable.end(),
-                                    [&](const OptionSpec& spec) { return spec.shortName == code; });
+    const auto found =
+        std::find_if(optionTable.begin(), optionTable.end(),
+                     [&](const OptionSpec& entry) { return entry.shortName == code; });
     return found != optionTable.end() ? &*found : nullptr;
   }
 
@@ -327,9 +329,9 @@ class Parser {
     }
     const std::string name = argument.substr(0, argument.find('='));
     if (name.size() < argument.size()) {
-      for (const OptionSpec& spec : optionTable) {
-        if (!takesValue(spec) && spec.name.starts_with(std::string_view(name).substr(2))) {
-          return fail("option '--" + std::string(spec.name) + "' takes no value");
+      for (const OptionSpec& entry : optionTable) {
+        if (!takesValue(entry) && entry.name.starts_with(std::string_view(name).substr(2))) {
+          return fail("option '--" + std::string(entry.name) + "' takes no value");
         }
       }
     }
@@ -570,14 +572,14 @@ then goes to standard error. Usage errors exit with status 2.
 constexpr std::size_t usageWidth = 79;
 
 // "  -o, --output FILE": an option as the left column of --help shows it.
-std::string optionColumn(const OptionSpec& spec) {
-  std::string column =
-      spec.shortName != longOnly ? std::string("  -") + spec.shortName + ", " : std::string(6, ' ');
+std::string optionColumn(const OptionSpec& entry) {
+  std::string column = entry.shortName != longOnly ? std::string("  -") + entry.shortName + ", "
+                                                   : std::string(6, ' ');
   column += "--";
-  column += spec.name;
-  if (takesValue(spec)) {
+  column += entry.name;
+  if (takesValue(entry)) {
     column += ' ';
-    column += spec.metavar;
+    column += entry.metavar;
   }
   return column;
 }
@@ -637,7 +639,7 @@ std::string versionLines() {
 std::vector<std::string_view> optionNames() {
   std::vector<std::string_view> names;
   names.reserve(optionTable.size());
-  for (const OptionSpec& spec : optionTable) names.push_back(spec.name);
+  for (const OptionSpec& entry : optionTable) names.push_back(entry.name);
   return names;
 }
 

@@ -31,6 +31,7 @@ using testing::carrierWord;
 using testing::ChannelRecord;
 using testing::convertInMemory;
 using testing::diagnosticLine;
+using testing::folderFile;
 using testing::keptEpochs;
 using testing::launchKapolex;
 using testing::LaunchOptions;
@@ -39,13 +40,8 @@ using testing::ProgramResult;
 using testing::runIn;
 using testing::ScratchFolder;
 using testing::Stream;
-
-const std::string prompt = " GPS week = ";
-const std::string answer = "1356\n";
-
-std::string folderFile(const ScratchFolder& folder, const char* name) {
-  return (folder.path() / name).string();
-}
+using testing::weekAnswer;
+using testing::weekPrompt;
 
 bool canOpen(const char* path, int flags) {
   const int fd = ::open(path, flags);
@@ -55,7 +51,7 @@ bool canOpen(const char* path, int flags) {
 }
 
 std::size_t outputSizeOf(const LogBuilder& log) {
-  return convertInMemory(log.bytes(), answer).observations.size();
+  return convertInMemory(log.bytes(), weekAnswer).observations.size();
 }
 
 TEST(Faults, ObservationWriteRefusedInTheMiddleOfTheRun) {
@@ -65,11 +61,11 @@ TEST(Faults, ObservationWriteRefusedInTheMiddleOfTheRun) {
   ScratchFolder folder;
   folder.write("z.log", log.text());
   fs::create_symlink("/dev/full", folder.path() / "z.obs");
-  const ProgramResult result = launchKapolex(folder, {answer}).result;
+  const ProgramResult result = launchKapolex(folder, {weekAnswer}).result;
   EXPECT_EQ(result.signal, 0);
   EXPECT_EQ(result.exitStatus, 38);
   EXPECT_EQ(result.err, diagnosticLine(38, "error during write", 2, folderFile(folder, "z.obs")));
-  EXPECT_EQ(result.out, prompt) << "no summary after a failed write";
+  EXPECT_EQ(result.out, weekPrompt) << "no summary after a failed write";
 }
 
 // A run with z.obs on a file system of a few blocks, in a private mount
@@ -113,7 +109,7 @@ bool runOnSmallFileSystem(const LogBuilder& log, std::size_t limitedBytes, FullR
     fs::create_symlink(base / "z.log", folder.path() / "z.log");
     struct statvfs space {};
     ::statvfs(folder.path().c_str(), &space);
-    const ProgramResult result = runIn(folder, KAPOLEX_BINARY, {}, answer);
+    const ProgramResult result = runIn(folder, KAPOLEX_BINARY, {}, weekAnswer);
     std::ofstream(base / "capacity") << space.f_blocks * space.f_frsize;
     std::ofstream(base / "status") << result.exitStatus << ' ' << result.signal;
     std::ofstream(base / "kept", std::ios::binary) << folder.read("z.obs").value_or("");
@@ -132,7 +128,7 @@ bool runOnSmallFileSystem(const LogBuilder& log, std::size_t limitedBytes, FullR
 
 TEST(Faults, FullFileSystemKeepsEveryByteItCouldHold) {
   const LogBuilder log = keptEpochs(4000);
-  const std::string reference = convertInMemory(log.bytes(), answer).observations;
+  const std::string reference = convertInMemory(log.bytes(), weekAnswer).observations;
   const std::size_t limit = 1536 * 1024;
   ASSERT_GT(reference.size(), limit);
   FullRun run;
@@ -140,7 +136,7 @@ TEST(Faults, FullFileSystemKeepsEveryByteItCouldHold) {
   EXPECT_EQ(run.result.signal, 0);
   EXPECT_EQ(run.result.exitStatus, 38);
   EXPECT_EQ(run.result.err, diagnosticLine(38, "error during write", 2, run.folder + "/z.obs"));
-  EXPECT_EQ(run.result.out, prompt);
+  EXPECT_EQ(run.result.out, weekPrompt);
   // The first buffer went out whole; the second filled the file system to
   // its last byte, with the run's own bytes.
   ASSERT_GT(run.kept.size(), fileOutputBufferSize);
@@ -167,7 +163,7 @@ TEST(Faults, StopThatCannotWriteOutItsLinesReportsBoth) {
     ScratchFolder folder;
     folder.write("z.log", before.text() + tails[i]);
     fs::create_symlink("/dev/full", folder.path() / "z.obs");
-    const ProgramResult result = launchKapolex(folder, {answer}).result;
+    const ProgramResult result = launchKapolex(folder, {weekAnswer}).result;
     const std::string first =
         firstLines[i] != nullptr
             ? std::string(firstLines[i])
@@ -176,7 +172,7 @@ TEST(Faults, StopThatCannotWriteOutItsLinesReportsBoth) {
     EXPECT_EQ(result.exitStatus, 38) << i;
     EXPECT_EQ(result.err,
               first + diagnosticLine(38, "error during write", 2, folderFile(folder, "z.obs")));
-    EXPECT_EQ(result.out, prompt);
+    EXPECT_EQ(result.out, weekPrompt);
   }
 }
 
@@ -207,7 +203,7 @@ TEST(Faults, UnusableStreamsStopWithTheirDiagnostic) {
          fs::permissions(folder.path() / "z.log", fs::perms::none);
          return true;
        },
-       {.standardInput = answer, .asUnprivileged = true},
+       {.standardInput = weekAnswer, .asUnprivileged = true},
        9,
        "permission to access file denied",
        1,
@@ -222,7 +218,7 @@ TEST(Faults, UnusableStreamsStopWithTheirDiagnostic) {
                          fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
          return true;
        },
-       {.standardInput = answer, .asUnprivileged = true},
+       {.standardInput = weekAnswer, .asUnprivileged = true},
        9,
        "permission to access file denied",
        2,
@@ -234,7 +230,7 @@ TEST(Faults, UnusableStreamsStopWithTheirDiagnostic) {
          fs::create_symlink("z.log", folder.path() / "z.log");
          return true;
        },
-       {answer},
+       {weekAnswer},
        30,
        "open failure",
        1,
@@ -247,7 +243,7 @@ TEST(Faults, UnusableStreamsStopWithTheirDiagnostic) {
          fs::create_symlink("/proc/self/mem", folder.path() / "z.log");
          return canOpen("/proc/self/mem", O_RDONLY);
        },
-       {answer},
+       {weekAnswer},
        39,
        "error during read",
        1,
@@ -267,7 +263,7 @@ TEST(Faults, UnusableStreamsStopWithTheirDiagnostic) {
        [&](const ScratchFolder& folder) {
          return withLog(folder) && canOpen("/dev/full", O_WRONLY);
        },
-       {.standardInput = answer, .outputKind = Stream::full},
+       {.standardInput = weekAnswer, .outputKind = Stream::full},
        38,
        "error during write",
        -1,
@@ -275,7 +271,7 @@ TEST(Faults, UnusableStreamsStopWithTheirDiagnostic) {
        "",
        Leftover::empty},
   };
-  const std::string fixedHeader = convertInMemory({}, answer).observations;
+  const std::string fixedHeader = convertInMemory({}, weekAnswer).observations;
   std::string skipped;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

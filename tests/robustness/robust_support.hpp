@@ -15,6 +15,15 @@
 
 namespace kapolex::testing {
 
+// The week prompt, and the answer the robustness runs give it.
+inline const std::string weekPrompt = " GPS week = ";
+inline const std::string weekAnswer = "1356\n";
+
+// The full path of a file in a scratch folder.
+inline std::string folderFile(const ScratchFolder& folder, const char* name) {
+  return (folder.path() / name).string();
+}
+
 // A log of count measurement messages with twelve satellites at every fifth
 // second: each epoch is kept and writes about 450 bytes, so a few thousand
 // of them pass the 1 MiB output buffer.

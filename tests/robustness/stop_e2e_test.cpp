@@ -20,6 +20,7 @@ using testing::carrierWord;
 using testing::ChannelRecord;
 using testing::convertInMemory;
 using testing::diagnosticLine;
+using testing::folderFile;
 using testing::keptEpochs;
 using testing::launchKapolex;
 using testing::LaunchOptions;
@@ -27,16 +28,11 @@ using testing::LogBuilder;
 using testing::ProgramResult;
 using testing::ScratchFolder;
 using testing::Stream;
-
-const std::string prompt = " GPS week = ";
-const std::string answer = "1356\n";
-
-std::string folderFile(const ScratchFolder& folder, const char* name) {
-  return (folder.path() / name).string();
-}
+using testing::weekAnswer;
+using testing::weekPrompt;
 
 std::size_t outputSizeOf(const LogBuilder& log) {
-  return convertInMemory(log.bytes(), answer).observations.size();
+  return convertInMemory(log.bytes(), weekAnswer).observations.size();
 }
 
 // A stop after the output buffer has gone out at least once: z.obs must
@@ -46,7 +42,7 @@ TEST(Faults, StopsAfterALargeOutputKeepEveryLine) {
   ASSERT_GT(outputSizeOf(before), fileOutputBufferSize);
   ScratchFolder referenceFolder;
   referenceFolder.write("z.log", before.text());
-  const ProgramResult reference = launchKapolex(referenceFolder, {answer}).result;
+  const ProgramResult reference = launchKapolex(referenceFolder, {weekAnswer}).result;
   ASSERT_EQ(reference.exitStatus, 0);
 
   std::vector<ChannelRecord> many(20, ChannelRecord{4, 99, 1234, carrierWord(55, 0), 0});
@@ -81,11 +77,11 @@ TEST(Faults, StopsAfterALargeOutputKeepEveryLine) {
     SCOPED_TRACE(c.name);
     ScratchFolder folder;
     folder.write("z.log", before.text() + c.failingTail());
-    const ProgramResult stopped = launchKapolex(folder, {answer}).result;
+    const ProgramResult stopped = launchKapolex(folder, {weekAnswer}).result;
     EXPECT_EQ(stopped.signal, 0);
     EXPECT_EQ(stopped.exitStatus, c.exitStatus);
     EXPECT_EQ(stopped.err, c.diagnostic(folder));
-    EXPECT_EQ(stopped.out, prompt) << "no summary after a stop";
+    EXPECT_EQ(stopped.out, weekPrompt) << "no summary after a stop";
     ASSERT_TRUE(stopped.observations.has_value());
     EXPECT_TRUE(testing::linesWithoutRunDate(*stopped.observations) ==
                 testing::linesWithoutRunDate(*reference.observations))
@@ -98,9 +94,9 @@ TEST(Faults, StopsAfterALargeOutputKeepEveryLine) {
 // the output lost to a closed console may not end up in z.obs.
 TEST(Faults, ClosedConsoleStreamsLeaveTheObservationFileAlone) {
   const LogBuilder log = keptEpochs(20);
-  const std::string expected = convertInMemory(log.bytes(), answer).observations;
+  const std::string expected = convertInMemory(log.bytes(), weekAnswer).observations;
   for (const Stream closed : {Stream::file, Stream::closed}) {
-    LaunchOptions options{answer};
+    LaunchOptions options{weekAnswer};
     options.outputKind = closed;
     options.errorKind = closed;
     ScratchFolder folder;
@@ -116,7 +112,7 @@ TEST(Faults, ClosedConsoleStreamsLeaveTheObservationFileAlone) {
   std::vector<ChannelRecord> badPrn(1, ChannelRecord{0x20, 99, 1234, 0, 0});
   ScratchFolder folder;
   folder.write("z.log", LogBuilder(log).measurement(105.0, badPrn).text());
-  LaunchOptions options{answer};
+  LaunchOptions options{weekAnswer};
   options.errorKind = Stream::closed;
   const ProgramResult result = launchKapolex(folder, options).result;
   EXPECT_EQ(result.exitStatus, 98463 & 0xFF);
