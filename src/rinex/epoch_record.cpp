@@ -19,6 +19,15 @@ namespace kapolex {
 
 namespace {
 
+// The loss-of-lock digit in RINEX 3.04's terms. The receiver's tracking
+// flags set bit 0 (lost lock, a cycle slip possible); RINEX 2's digit also
+// carries bit 2, observed under anti-spoofing, which RINEX 3 states by the
+// tracking code instead and where bit 2 means BOC tracking, which an L1 C/A
+// signal never is.
+constexpr std::int32_t rinex3LossOfLock(std::int32_t rinex2Digit) {
+  return rinex2Digit == lossOfLockSet ? 1 : 0;
+}
+
 constexpr std::size_t satellitesPerLine = 12;
 constexpr std::int32_t epochFlagOk = 0;
 // Blanks under the first line's date, flag and count.
@@ -99,16 +108,16 @@ void writeRinex3EpochRecord(OutputSink& obs, const MeasurementEpoch& epoch, bool
   if (withSnr) {
     for (std::size_t k = 0; k < count; ++k) {
       const ChannelMeasurement& channel = epoch.channels[k];
-      writeRecord<rinex3ObservationWithSnrLayout>(obs, channel.prn, channel.pseudorange,
-                                                  channel.carrierPhase, channel.lossOfLock,
-                                                  channel.signalFlag, channel.carrierToNoise);
+      writeRecord<rinex3ObservationWithSnrLayout>(
+          obs, channel.prn, channel.pseudorange, channel.carrierPhase,
+          rinex3LossOfLock(channel.lossOfLock), channel.signalFlag, channel.carrierToNoise);
     }
     return;
   }
   for (std::size_t k = 0; k < count; ++k) {
     const ChannelMeasurement& channel = epoch.channels[k];
     writeRecord<rinex3ObservationLayout>(obs, channel.prn, channel.pseudorange,
-                                         channel.carrierPhase, channel.lossOfLock,
+                                         channel.carrierPhase, rinex3LossOfLock(channel.lossOfLock),
                                          channel.signalFlag);
   }
 }

@@ -200,7 +200,10 @@ std::optional<PhysicalFindings> checkConversion(const std::vector<std::string>& 
       if (phase.signalStrength < 1 || code.lossOfLock != -1 || code.signalStrength != -1) {
         mismatch("epoch " + when + ": " + name + " has no signal digit on L1 or digits on C1");
       }
-      if (s < x.lossOfLock.size() && phase.lossOfLock != x.lossOfLock[s]) {
+      // RINEX 3 keeps bit 0 alone: its bit 2 is not anti-spoofing.
+      const int expectedLossOfLock =
+          s < x.lossOfLock.size() ? (rinex3 ? x.lossOfLock[s] & 1 : x.lossOfLock[s]) : -1;
+      if (s < x.lossOfLock.size() && phase.lossOfLock != expectedLossOfLock) {
         mismatch("epoch " + when + ": " + name + " loss of lock " +
                  std::to_string(phase.lossOfLock));
       }

@@ -109,12 +109,12 @@ TEST(EpochRecord, Rinex3ObservationRecordsLeadWithTheSatellite) {
   const std::string epochRecord = "> 2006 01 01 00 00  0.0000000  0  2\r\n";
   EXPECT_EQ(rinex3Block({2006, 1, 1, 0, 0, 0.0}, epoch),
             epochRecord +
-                "G03  20123456.789     1234567.50047\r\n"
-                "G17         0.000          -5.25051\r\n");
+                "G03  20123456.789     1234567.50007\r\n"
+                "G17         0.000          -5.25011\r\n");
   EXPECT_EQ(rinex3Block({2006, 1, 1, 0, 0, 0.0}, epoch, true),
             epochRecord +
-                "G03  20123456.789     1234567.50047        44.250\r\n"
-                "G17         0.000          -5.25051         0.000\r\n");
+                "G03  20123456.789     1234567.50007        44.250\r\n"
+                "G17         0.000          -5.25011         0.000\r\n");
 }
 
 TEST(ObservationWriter, FirstEpochClosesTheHeaderOnce) {
