@@ -91,6 +91,11 @@ void convert(RunStreams& streams, const ConversionSettings& settings) {
       writeRemark(streams.consoleOut, emptyWindowRemark);
     }
     if (streams.namedFiles != nullptr) {
+      // Listed once they are closed under their names, so that the list
+      // never names a file that a failed rename left under another.
+      if (const std::optional<RunStop> failure = streams.namedFiles->close(*streams.observations)) {
+        throw *failure;
+      }
       writeFileList(streams.consoleOut, streams.namedFiles->files(*streams.observations));
     }
   }

@@ -39,6 +39,9 @@ void NamedObservationFiles::openFile(ObservationWriter& writer) {
   std::string path = splitter_ ? standardPath(calendarTimeOfGpsSecond(splitter_->periodStart()),
                                               splitter_->period())
                                : naming_.temporaryPath;
+  // The period's file is closed before the next one is made, so that a
+  // failed close leaves no empty file behind under a name of its own.
+  if (!writer.close()) stopRun(Diagnostic::writeError, writer.unit(), writer.path());
   writer.startNextFile(access_.open(path));
   files_.push_back({std::move(path), 0});
 }
