@@ -100,9 +100,24 @@ bool isPathSeparator(char c);
 // unknown.
 std::string absolutePath(std::string_view name);
 
-// Whether two existing files are one and the same file; false when either
-// does not exist.
+// Where the file name starts in a path name: after its last separator,
+// and on Windows after a drive's colon ("C:site.log").
+std::size_t fileNameStart(std::string_view path);
+
+// Whether two full path names lead to one and the same file: the same
+// existing file, or, for a file not there yet, the same name (as the system
+// compares names: regardless of case on Windows) in one and the same
+// existing folder.
 bool sameFile(const std::string& first, const std::string& second);
+
+enum class PathKind { missing, folder, other };
+
+// What a full path name leads to.
+PathKind pathKind(const std::string& path);
+
+// Gives the file at from the name to, replacing a file there; false, with
+// from left as it was, if the system refuses.
+bool renameFile(const std::string& from, const std::string& to);
 
 // Readies the process before it opens anything: every standard stream is
 // there (a closed one reads as empty and swallows what is written), all of

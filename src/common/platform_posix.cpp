@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdio>
 #include <ctime>
 
 #include "common/platform.hpp"
@@ -151,11 +152,45 @@ std::string absolutePath(std::string_view name) {
   return path.empty() ? std::string("/") : path;
 }
 
-bool sameFile(const std::string& first, const std::string& second) {
+std::size_t fileNameStart(std::string_view path) {
+  return path.find_last_of('/') + 1;  // npos + 1 is 0
+}
+
+namespace {
+
+bool sameExistingFile(const std::string& first, const std::string& second) {
   struct stat a {};
   struct stat b {};
   return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 &&
          a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool exists(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0;
+}
+
+}  // namespace
+
+bool sameFile(const std::string& first, const std::string& second) {
+  if (first == second) return true;
+  if (exists(first) || exists(second)) return sameExistingFile(first, second);
+  const std::size_t firstName = fileNameStart(first);
+  const std::size_t secondName = fileNameStart(second);
+  return first.substr(firstName) == second.substr(secondName) &&
+         sameExistingFile(first.substr(0, firstName), second.substr(0, secondName));
+}
+
+PathKind pathKind(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) {
+    return errno == ENOENT || errno == ENOTDIR ? PathKind::missing : PathKind::other;
+  }
+  return S_ISDIR(status.st_mode) ? PathKind::folder : PathKind::other;
+}
+
+bool renameFile(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 std::vector<std::string> startProcess(int argc, char** argv) {

@@ -285,22 +285,73 @@ std::string absolutePath(std::string_view name) {
   return path;
 }
 
-bool sameFile(const std::string& first, const std::string& second) {
-  // Windows numbers every file within its volume; the pair names it.
-  const auto identity = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
-    const HANDLE file = ::CreateFileW(wideOf(path).c_str(), 0,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const bool known = ::GetFileInformationByHandle(file, &info) != 0;
-    ::CloseHandle(file);
-    return known;
-  };
+std::size_t fileNameStart(std::string_view path) {
+  std::size_t start = path.find_last_of("\\/") + 1;  // npos + 1 is 0
+  // A drive-relative name ("C:site.log") has its name after the colon.
+  if (start == 0 && path.size() >= 2 && isDriveLetter(path[0]) && path[1] == ':') start = 2;
+  return start;
+}
+
+namespace {
+
+// Windows numbers every file within its volume; the pair names it.
+bool identityOf(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+  const HANDLE file = ::CreateFileW(wideOf(path).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool known = ::GetFileInformationByHandle(file, &info) != 0;
+  ::CloseHandle(file);
+  return known;
+}
+
+bool sameIdentity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+bool sameExistingFile(const std::string& first, const std::string& second) {
   BY_HANDLE_FILE_INFORMATION a{};
   BY_HANDLE_FILE_INFORMATION b{};
-  return identity(first, a) && identity(second, b) &&
-         a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-         a.nFileIndexLow == b.nFileIndexLow;
+  return identityOf(first, a) && identityOf(second, b) && sameIdentity(a, b);
+}
+
+// File names as Windows compares them: regardless of case.
+bool sameName(std::string_view first, std::string_view second) {
+  const std::wstring a = wideOf(first);
+  const std::wstring b = wideOf(second);
+  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace
+
+bool sameFile(const std::string& first, const std::string& second) {
+  if (first == second) return true;
+  BY_HANDLE_FILE_INFORMATION a{};
+  BY_HANDLE_FILE_INFORMATION b{};
+  const bool firstThere = identityOf(first, a);
+  const bool secondThere = identityOf(second, b);
+  if (firstThere || secondThere) return firstThere && secondThere && sameIdentity(a, b);
+  const std::size_t firstName = fileNameStart(first);
+  const std::size_t secondName = fileNameStart(second);
+  return sameName(std::string_view(first).substr(firstName),
+                  std::string_view(second).substr(secondName)) &&
+         sameExistingFile(first.substr(0, firstName), second.substr(0, secondName));
+}
+
+PathKind pathKind(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(wideOf(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PathKind::missing
+                                                                          : PathKind::other;
+  }
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::folder : PathKind::other;
+}
+
+bool renameFile(const std::string& from, const std::string& to) {
+  return ::MoveFileExW(wideOf(from).c_str(), wideOf(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 std::vector<std::string> startProcess(int /*argc*/, char** /*argv*/) {

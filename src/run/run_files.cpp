@@ -1,8 +1,6 @@
 #include "run/run_files.hpp"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -13,12 +11,6 @@
 namespace kapolex {
 
 namespace {
-
-// Whether two full path names lead to the same file: the same name, or the
-// same existing file under two names.
-bool sameFile(const std::string& first, const std::string& second) {
-  return first == second || platform::sameFile(first, second);
-}
 
 Diagnostic openFailureDiagnostic(platform::OpenFailure failure) {
   switch (failure) {
@@ -112,20 +104,20 @@ std::vector<std::string> filesNotToOverwrite(const RunOptions& options) {
 
 bool isAnyOf(const std::string& path, const std::vector<std::string>& others) {
   return std::any_of(others.begin(), others.end(),
-                     [&](const std::string& other) { return sameFile(path, other); });
+                     [&](const std::string& other) { return platform::sameFile(path, other); });
 }
 
 // The folder of files named by their epochs must be there before the run
 // starts, rather than be found missing at the first epoch.
 void checkFolder(const std::string& folder) {
   const std::string path = fullPathName(folder.empty() ? "." : folder);
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(path, error);
-  if (status.type() == std::filesystem::file_type::not_found) {
-    stopRun(Diagnostic::fileNotFound, observationUnit, path);
-  }
-  if (status.type() != std::filesystem::file_type::directory) {
-    stopRun(Diagnostic::openFailure, observationUnit, path);
+  switch (platform::pathKind(path)) {
+    case platform::PathKind::folder:
+      return;
+    case platform::PathKind::missing:
+      stopRun(Diagnostic::fileNotFound, observationUnit, path);
+    case platform::PathKind::other:
+      stopRun(Diagnostic::openFailure, observationUnit, path);
   }
 }
 
@@ -141,10 +133,7 @@ NamedFileAccess namedFileAccess(const RunOptions& options) {
           },
           [others](const std::string& from, const std::string& to) {
             const std::string path = fullPathName(to);
-            std::error_code error;
-            if (isAnyOf(path, others)) return false;
-            std::filesystem::rename(fullPathName(from), path, error);
-            return !error;
+            return !isAnyOf(path, others) && platform::renameFile(fullPathName(from), path);
           }};
 }
 
@@ -178,12 +167,12 @@ std::optional<std::string> clashingFiles(const RunOptions& options) {
     const std::string& name = options.*later->path;
     if (!namesFile(name)) continue;
     const std::string path = fullPathName(name);
-    if (namesFile(options.logPath) && sameFile(path, fullPathName(options.logPath))) {
+    if (namesFile(options.logPath) && platform::sameFile(path, fullPathName(options.logPath))) {
       return clashOf(*later, name, "the log");
     }
     for (auto earlier = runOutputs.begin(); earlier != later; ++earlier) {
       const std::string& other = options.*earlier->path;
-      if (namesFile(other) && sameFile(path, fullPathName(other))) {
+      if (namesFile(other) && platform::sameFile(path, fullPathName(other))) {
         return clashOf(*later, name, earlier->what);
       }
     }
@@ -191,7 +180,7 @@ std::optional<std::string> clashingFiles(const RunOptions& options) {
   if (options.naming && !options.naming->split) {
     const std::string temporary = fullPathName(options.naming->temporaryPath);
     const auto isTemporary = [&](const std::string& name) {
-      return namesFile(name) && sameFile(temporary, fullPathName(name));
+      return namesFile(name) && platform::sameFile(temporary, fullPathName(name));
     };
     const std::string_view where =
         "' is where the observation file is written until it takes its name; name another";
