@@ -171,6 +171,60 @@ TEST(Platform, SameFileIsTheFilesIdentityNotItsName) {
   EXPECT_FALSE(platform::sameFile(a, a + "-missing"));
 }
 
+// Files a run is about to create: one file when the names lead to one
+// folder under one name, as the system compares names.
+TEST(Platform, SameFileForFilesNotThereYetGoesByFolderAndName) {
+  testing::ScratchFolder folder;
+  fs::create_directory(folder.path() / "d");
+  const std::string sep(1, platform::pathSeparator);
+  const std::string base = folder.path().string() + sep;
+  const bool caseBlind = platform::isPathSeparator('\\');  // Windows
+  struct Case {
+    std::string first, second;
+    bool same;
+  };
+  const Case cases[] = {
+      {base + "new.qc", base + "d" + sep + ".." + sep + "new.qc", true},
+      {base + "new.qc", base + "d" + sep + "new.qc", false},
+      {base + "new.qc", base + "other.qc", false},
+      {base + "new.qc", base + "NEW.qc", caseBlind},
+      {base + "new.qc", base + "missing" + sep + ".." + sep + "new.qc", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform::sameFile(c.first, c.second), c.same) << c.first << " " << c.second;
+  }
+}
+
+TEST(Platform, PathKindsAndRenames) {
+  testing::ScratchFolder folder;
+  folder.write("from", "moved");
+  folder.write("to", "replaced");
+  const std::string sep(1, platform::pathSeparator);
+  const std::string base = folder.path().string() + sep;
+  EXPECT_EQ(platform::pathKind(folder.path().string()), platform::PathKind::folder);
+  EXPECT_EQ(platform::pathKind(base + "from"), platform::PathKind::other);
+  EXPECT_EQ(platform::pathKind(base + "missing"), platform::PathKind::missing);
+  EXPECT_EQ(platform::pathKind(base + "missing" + sep + "x"), platform::PathKind::missing);
+  EXPECT_TRUE(platform::renameFile(base + "from", base + "to"));
+  EXPECT_EQ(folder.read("to"), "moved");
+  EXPECT_FALSE(folder.read("from").has_value());
+  EXPECT_FALSE(platform::renameFile(base + "from", base + "again"));
+}
+
+TEST(Platform, FileNamesStartAfterTheLastSeparator) {
+  struct Case {
+    const char* path;
+    std::size_t start;
+  };
+  std::vector<Case> cases = {{"site.log", 0}, {"a/b/site.log", 4}, {"/", 1}, {"", 0}};
+  if (platform::isPathSeparator('\\')) {
+    cases.insert(cases.end(), {{"a\\site.log", 2}, {"C:site.log", 2}, {"C:\\x", 3}, {"C:", 2}});
+  } else {
+    cases.insert(cases.end(), {{"a\\site.log", 0}, {"C:site.log", 0}});
+  }
+  for (const Case& c : cases) EXPECT_EQ(platform::fileNameStart(c.path), c.start) << c.path;
+}
+
 TEST(Platform, LocalTimeIsACalendarReading) {
   const platform::LocalDateTime now = platform::localTime();
   EXPECT_GE(now.year, 2020);

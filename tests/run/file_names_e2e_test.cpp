@@ -116,6 +116,37 @@ TEST(FileNames, AbsoluteNamesAndDiagnosticsUseTheSystemsSeparator) {
                                                  logs + "none" + sep + ".." + sep + "x.log"));
 }
 
+// Outputs not there yet that would be one file: the same folder reached two
+// ways, and on Windows a name that differs only in case.
+TEST(FileNames, OutputsThatWouldBeOneFileAreRefusedBeforeAnyIsMade) {
+  struct Case {
+    std::string plot;
+    bool refused;
+  };
+  const Case cases[] = {
+      {"d/../report", true},
+      {"d/report", false},
+      {"REPORT", platform::isPathSeparator('\\')},
+  };
+  for (const Case& c : cases) {
+    ScratchFolder run;
+    run.write("z.log", sampleLog());
+    fs::create_directory(run.path() / "d");
+    const ProgramResult result =
+        testing::runIn(run, KAPOLEX_BINARY,
+                       {"-q", "-w", "1356", "--qc", "report", "--plot", c.plot}, std::nullopt);
+    if (c.refused) {
+      EXPECT_EQ(result.exitStatus, 2) << c.plot;
+      EXPECT_EQ(result.err, "kapolex: the tracking plot '" + c.plot +
+                                "' is the quality report too; name another\n"
+                                "Try 'kapolex --help'.\n");
+      EXPECT_FALSE(run.read("report").has_value()) << c.plot;
+    } else {
+      EXPECT_EQ(result.exitStatus, 0) << c.plot << ": " << result.err;
+    }
+  }
+}
+
 TEST(FileNames, TheSameFileUnderTwoNamesIsRefusedAndASecondRunIsNot) {
   ScratchFolder folder;
   folder.write("z.log", sampleLog());
