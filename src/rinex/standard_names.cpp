@@ -5,6 +5,7 @@
 #include <array>
 #include <cassert>
 #include <iterator>
+#include <limits>
 
 #include "common/ascii.hpp"
 #include "common/numeric.hpp"
@@ -43,14 +44,29 @@ constexpr char lower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Appends value's last width decimal digits, zero-filled.
+// Appends value's last width decimal digits, zero-filled. Digits only, even
+// for a value out of range (a date a damaged log or an absurd week gives), so
+// that a name never holds a character that could lead elsewhere.
 void appendDigits(std::string& text, std::int64_t value, int width) {
   std::array<char, 8> digits{};
   for (int k = width - 1; k >= 0; --k) {
-    digits[static_cast<std::size_t>(k)] = static_cast<char>('0' + value % 10);
+    const std::int64_t digit = value % 10;
+    digits[static_cast<std::size_t>(k)] = static_cast<char>('0' + (digit < 0 ? -digit : digit));
     value /= 10;
   }
   text.append(digits.data(), static_cast<std::size_t>(width));
+}
+
+// The RINEX 2 session character: the hour's letter for a file that lies
+// within one hour (an hourly file, or a shorter one), and 0 for any longer
+// span, which an hour's letter would wrongly name.
+char sessionOf(const EpochTime& start, FilePeriod period) {
+  const std::int32_t minutes = period.unit == 'M'   ? period.count
+                               : period.unit == 'H' ? period.count * 60
+                                                    : std::numeric_limits<std::int32_t>::max();
+  const bool withinHour = minutes <= 60 - start.minute;
+  if (!withinHour || start.hour < 0 || start.hour > 23) return dailySession;
+  return static_cast<char>(firstHourSession + start.hour);
 }
 
 std::int32_t dayOfYear(const EpochTime& time) {
@@ -122,8 +138,7 @@ std::string rinex2FileName(std::string_view station, const EpochTime& start, Fil
   std::string name;
   std::transform(station.begin(), station.end(), std::back_inserter(name), lower);
   appendDigits(name, dayOfYear(start), 3);
-  const bool daily = period.unit == 'D' || period.unit == 'Y';
-  name += daily ? dailySession : static_cast<char>(firstHourSession + start.hour);
+  name += sessionOf(start, period);
   name += '.';
   appendDigits(name, start.year % 100, 2);
   name += rinex2ObservationType;

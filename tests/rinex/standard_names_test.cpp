@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -26,15 +28,37 @@ TEST(StandardNames, Rinex2Names) {
       {"AB12", {2000, 3, 1, 0, 0, 0.0}, dailyPeriod, "ab120610.00o"},
       {"AB12", {1999, 12, 31, 0, 0, 0.0}, dailyPeriod, "ab123650.99o"},
       {"AB12", {2100, 12, 31, 0, 0, 0.0}, dailyPeriod, "ab123650.00o"},
-      // An unsplit file: a day or more is a daily session, less names its
-      // first hour.
+      // An unsplit file: one within an hour takes the hour's letter; any
+      // longer one is session 0, so as not to take an hourly file's name.
       {"AB12", {2006, 1, 18, 11, 20, 35.0}, {15, 'M'}, "ab12018l.06o"},
-      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {6, 'H'}, "ab12018l.06o"},
+      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {40, 'M'}, "ab12018l.06o"},
+      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {41, 'M'}, "ab120180.06o"},
+      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {1, 'H'}, "ab120180.06o"},
+      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {6, 'H'}, "ab120180.06o"},
       {"AB12", {2006, 1, 18, 11, 20, 35.0}, {3, 'D'}, "ab120180.06o"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(rinex2FileName(c.station, c.start, c.period), c.expected);
     EXPECT_EQ(standardFileName(RinexVersion::v2_10, c.station, c.start, c.period, 5), c.expected);
+  }
+}
+
+// Dates no file can carry (an absurd week, a damaged log) still give names
+// of letters, digits, '_' and '.', never a character that leads elsewhere.
+TEST(StandardNames, AbsurdDatesGiveNamesThatStayInTheirFolder) {
+  const EpochTime dates[] = {{-4, 13, 40, 30, -7, 0.0},
+                             {-2147483647, -1, -1, -1, -1, -1.0},
+                             {123456, 12, 31, 23, 59, 59.0}};
+  for (const EpochTime& date : dates) {
+    for (const FilePeriod period : {dailyPeriod, hourlyPeriod, FilePeriod{3, 'H'}}) {
+      for (const RinexVersion version : {RinexVersion::v2_10, RinexVersion::v3_04}) {
+        const std::string name = standardFileName(version, "AB12", date, period, 5);
+        EXPECT_TRUE(std::all_of(name.begin(), name.end(), [](char c) {
+          return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                 c == '_' || c == '.';
+        })) << name;
+      }
+    }
   }
 }
 
