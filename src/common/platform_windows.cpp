@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "common/ascii.hpp"
 #include "common/platform.hpp"
 
 namespace kapolex::platform {
@@ -124,10 +125,6 @@ std::string currentFolder() {
   if (written == 0 || written >= length) return {};
   folder.resize(written);
   return utf8Of(folder);
-}
-
-bool isDriveLetter(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
 // The length of "\\server\share" at the start of a UNC name.
@@ -253,7 +250,7 @@ std::string absolutePath(std::string_view name) {
   if (name.size() >= 2 && isPathSeparator(name[0]) && isPathSeparator(name[1])) {
     rest = uncRootLength(name);
     path = rootText(name.substr(0, rest));
-  } else if (name.size() >= 2 && isDriveLetter(name[0]) && name[1] == ':') {
+  } else if (name.size() >= 2 && isLetter(name[0]) && name[1] == ':') {
     rest = 2;
     if (name.size() > 2 && isPathSeparator(name[2])) {
       path = rootText(name.substr(0, 2)) + '\\';
@@ -288,7 +285,7 @@ std::string absolutePath(std::string_view name) {
 std::size_t fileNameStart(std::string_view path) {
   std::size_t start = path.find_last_of("\\/") + 1;  // npos + 1 is 0
   // A drive-relative name ("C:site.log") has its name after the colon.
-  if (start == 0 && path.size() >= 2 && isDriveLetter(path[0]) && path[1] == ':') start = 2;
+  if (start == 0 && path.size() >= 2 && isLetter(path[0]) && path[1] == ':') start = 2;
   return start;
 }
 
@@ -296,9 +293,9 @@ namespace {
 
 // Windows numbers every file within its volume; the pair names it.
 bool identityOf(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
-  const HANDLE file = ::CreateFileW(wideOf(path).c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE file =
+      ::CreateFileW(wideOf(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   const bool known = ::GetFileInformationByHandle(file, &info) != 0;
   ::CloseHandle(file);

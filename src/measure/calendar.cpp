@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "common/ascii.hpp"
 #include "common/numeric.hpp"
 
 namespace kapolex {
@@ -95,7 +96,7 @@ namespace {
 std::optional<std::int32_t> digitField(std::string_view text, std::size_t at, std::size_t length) {
   std::int32_t value = 0;
   for (const char c : text.substr(at, length)) {
-    if (c < '0' || c > '9') return std::nullopt;
+    if (!isDigit(c)) return std::nullopt;
     value = value * 10 + (c - '0');
   }
   return value;

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "common/ascii.hpp"
+#include "common/gps_constants.hpp"
 #include "common/numeric.hpp"
 #include "measure/calendar.hpp"
 
@@ -27,22 +28,7 @@ constexpr char firstHourSession = 'a';
 constexpr std::string_view unspecifiedInterval = "00U";
 constexpr std::int32_t largestCount = 99;
 
-constexpr std::int64_t secondsPerMinute = 60;
-constexpr std::int64_t secondsPerHour = 3600;
-constexpr std::int64_t secondsPerWholeDay = 86400;
-constexpr std::int64_t secondsPerYear = 365 * secondsPerWholeDay;
-
-constexpr bool isLetter(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-constexpr char upper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-constexpr char lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
+constexpr std::int64_t secondsPerYear = 365 * wholeSecondsPerDay;
 
 // Appends value's last width decimal digits, zero-filled. Digits only, even
 // for a value out of range (a date a damaged log or an absurd week gives), so
@@ -94,11 +80,12 @@ std::string defaultStationId(std::string_view markerName) {
 }
 
 FilePeriod periodCovering(std::int64_t seconds) {
-  const std::int64_t minutes = unitsCovering(std::max<std::int64_t>(seconds, 1), secondsPerMinute);
+  const std::int64_t minutes =
+      unitsCovering(std::max<std::int64_t>(seconds, 1), wholeSecondsPerMinute);
   if (minutes < 60) return {static_cast<std::int32_t>(minutes), 'M'};
-  const std::int64_t hours = unitsCovering(seconds, secondsPerHour);
+  const std::int64_t hours = unitsCovering(seconds, wholeSecondsPerHour);
   if (hours < 24) return {static_cast<std::int32_t>(hours), 'H'};
-  const std::int64_t days = unitsCovering(seconds, secondsPerWholeDay);
+  const std::int64_t days = unitsCovering(seconds, wholeSecondsPerDay);
   if (days <= largestCount) return {static_cast<std::int32_t>(days), 'D'};
   const std::int64_t years = unitsCovering(seconds, secondsPerYear);
   return {static_cast<std::int32_t>(std::min<std::int64_t>(years, largestCount)), 'Y'};
@@ -108,10 +95,11 @@ FilePeriod periodOfEpochs(const EpochTime& first, const EpochTime& last,
                           std::int32_t intervalSeconds) {
   const std::int64_t days =
       mjdOfDate(last.year, last.month, last.day) - mjdOfDate(first.year, first.month, first.day);
-  const std::int64_t lastSecond =
-      last.hour * secondsPerHour + last.minute * secondsPerMinute + nearestInteger(last.second);
-  const std::int64_t firstMinute = first.hour * secondsPerHour + first.minute * secondsPerMinute;
-  return periodCovering(days * secondsPerWholeDay + lastSecond - firstMinute + intervalSeconds);
+  const std::int64_t lastSecond = last.hour * wholeSecondsPerHour +
+                                  last.minute * wholeSecondsPerMinute + nearestInteger(last.second);
+  const std::int64_t firstMinute =
+      first.hour * wholeSecondsPerHour + first.minute * wholeSecondsPerMinute;
+  return periodCovering(days * wholeSecondsPerDay + lastSecond - firstMinute + intervalSeconds);
 }
 
 std::string intervalCode(std::int32_t seconds) {
@@ -119,8 +107,10 @@ std::string intervalCode(std::int32_t seconds) {
     std::int64_t seconds;
     char code;
   };
-  constexpr Unit units[] = {
-      {secondsPerWholeDay, 'D'}, {secondsPerHour, 'H'}, {secondsPerMinute, 'M'}, {1, 'S'}};
+  constexpr Unit units[] = {{wholeSecondsPerDay, 'D'},
+                            {wholeSecondsPerHour, 'H'},
+                            {wholeSecondsPerMinute, 'M'},
+                            {1, 'S'}};
   for (const Unit& unit : units) {
     const std::int64_t count = seconds / unit.seconds;
     if (seconds % unit.seconds == 0 && count >= 1 && count <= largestCount) {
@@ -136,7 +126,7 @@ std::string intervalCode(std::int32_t seconds) {
 std::string rinex2FileName(std::string_view station, const EpochTime& start, FilePeriod period) {
   assert(isStationId(station, RinexVersion::v2_10));
   std::string name;
-  std::transform(station.begin(), station.end(), std::back_inserter(name), lower);
+  std::transform(station.begin(), station.end(), std::back_inserter(name), lowerCase);
   appendDigits(name, dayOfYear(start), 3);
   name += sessionOf(start, period);
   name += '.';
@@ -149,7 +139,7 @@ std::string rinex3FileName(std::string_view station, const EpochTime& start, Fil
                            std::int32_t intervalSeconds) {
   assert(isStationId(station, RinexVersion::v3_04));
   std::string name;
-  std::transform(station.begin(), station.end(), std::back_inserter(name), upper);
+  std::transform(station.begin(), station.end(), std::back_inserter(name), upperCase);
   if (station.size() == shortStationLength) name += unknownMonumentReceiverCountry;
   name += receiverDataSource;
   appendDigits(name, start.year, 4);
