@@ -291,8 +291,10 @@ std::size_t fileNameStart(std::string_view path) {
 
 namespace {
 
-// Windows numbers every file within its volume; the pair names it.
+// Windows numbers every file within its volume; the pair names it. A path
+// that a POSIX system could not walk ("missing\..\x") leads to no file.
 bool identityOf(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+  if (failureOfDotDotSteps(path) != OpenFailure::none) return false;
   const HANDLE file =
       ::CreateFileW(wideOf(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -338,6 +340,9 @@ bool sameFile(const std::string& first, const std::string& second) {
 }
 
 PathKind pathKind(const std::string& path) {
+  if (const OpenFailure failure = failureOfDotDotSteps(path); failure != OpenFailure::none) {
+    return failure == OpenFailure::notFound ? PathKind::missing : PathKind::other;
+  }
   const DWORD attributes = ::GetFileAttributesW(wideOf(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = ::GetLastError();
