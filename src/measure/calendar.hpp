@@ -45,13 +45,16 @@ EpochTime MJDCIV(std::int32_t mjd, double dayFraction);
 // calendar; the month 1 to 12 and the day within it.
 constexpr std::int32_t mjdOfDate(std::int32_t year, std::int32_t month, std::int32_t day) {
   // Counted from a March-based year, so that the leap day closes the year;
-  // 719468 is the day number of 1970-01-01 and 40587 its MJD.
-  const std::int32_t y = month <= 2 ? year - 1 : year;
-  const std::int32_t era = (y >= 0 ? y : y - 399) / 400;
-  const std::int32_t yearOfEra = y - era * 400;
-  const std::int32_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-  const std::int32_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468 + 40587;
+  // 719468 is the day number of 1970-01-01 and 40587 its MJD. Worked out in
+  // 64 bits: a date that an absurd week gives (years in the millions) must
+  // not overflow; one beyond 32 bits of days comes back wrapped.
+  const std::int64_t y = month <= 2 ? std::int64_t{year} - 1 : year;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const std::int64_t yearOfEra = y - era * 400;
+  const std::int64_t dayOfYear =
+      (153 * (month > 2 ? std::int64_t{month} - 3 : std::int64_t{month} + 9) + 2) / 5 + day - 1;
+  const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return static_cast<std::int32_t>(era * 146097 + dayOfEra - 719468 + 40587);
 }
 
 // Whether year, month and day name a day of the civil calendar.

@@ -55,8 +55,8 @@ char sessionOf(const EpochTime& start, FilePeriod period) {
   return static_cast<char>(firstHourSession + start.hour);
 }
 
-std::int32_t dayOfYear(const EpochTime& time) {
-  return mjdOfDate(time.year, time.month, time.day) - mjdOfDate(time.year, 1, 1) + 1;
+std::int64_t dayOfYear(const EpochTime& time) {
+  return std::int64_t{mjdOfDate(time.year, time.month, time.day)} - mjdOfDate(time.year, 1, 1) + 1;
 }
 
 // The count of whole units that covers seconds, rounded up.
@@ -93,8 +93,8 @@ FilePeriod periodCovering(std::int64_t seconds) {
 
 FilePeriod periodOfEpochs(const EpochTime& first, const EpochTime& last,
                           std::int32_t intervalSeconds) {
-  const std::int64_t days =
-      mjdOfDate(last.year, last.month, last.day) - mjdOfDate(first.year, first.month, first.day);
+  const std::int64_t days = std::int64_t{mjdOfDate(last.year, last.month, last.day)} -
+                            mjdOfDate(first.year, first.month, first.day);
   const std::int64_t lastSecond = last.hour * wholeSecondsPerHour +
                                   last.minute * wholeSecondsPerMinute + nearestInteger(last.second);
   const std::int64_t firstMinute =
