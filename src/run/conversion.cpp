@@ -94,7 +94,7 @@ void convert(RunStreams& streams, const ConversionSettings& settings) {
       // Listed once they are closed under their names, so that the list
       // never names a file that a failed rename left under another.
       if (const std::optional<RunStop> failure = streams.namedFiles->close(*streams.observations)) {
-        throw *failure;
+        stopRun(failure->diagnostic(), failure->unit(), failure->file());
       }
       writeFileList(streams.consoleOut, streams.namedFiles->files(*streams.observations));
     }
