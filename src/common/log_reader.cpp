@@ -4,11 +4,11 @@
 
 #include "common/platform.hpp"
 #include "common/run_stop.hpp"
-#include "common/uninitialized_array.hpp"
+#include "compat/uninitialized_array.hpp"
 
 namespace kapolex {
 
-LogReader::LogReader(FileDescriptor file, std::string path, std::size_t blockSize)
+LogReader::LogReader(FileHandle file, std::string path, std::size_t blockSize)
     : file_(std::move(file)),
       path_(std::move(path)),
       // Every byte of the block is written by a read before it is looked at.

@@ -13,7 +13,7 @@
 #include <span>
 #include <string>
 
-#include "common/file_descriptor.hpp"
+#include "common/file_handle.hpp"
 
 namespace kapolex {
 
@@ -23,7 +23,7 @@ class LogReader {
  public:
   // Reads the open file, which the reader then owns, through a block of
   // blockSize bytes; path is the file's full path name, for diagnostics.
-  LogReader(FileDescriptor file, std::string path, std::size_t blockSize = logBlockSize);
+  LogReader(FileHandle file, std::string path, std::size_t blockSize = logBlockSize);
   // Serves bytes in memory, which must outlive the reader.
   LogReader(std::span<const std::uint8_t> bytes, std::string path);
 
@@ -77,7 +77,7 @@ class LogReader {
   // until at least n bytes are held or the file ends.
   void refill(std::size_t n);
 
-  FileDescriptor file_;
+  FileHandle file_;
   std::string path_;
   std::unique_ptr<std::uint8_t[]> storage_;
   std::size_t blockSize_ = 0;

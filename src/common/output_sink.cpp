@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "common/run_stop.hpp"
-#include "common/uninitialized_array.hpp"
+#include "compat/uninitialized_array.hpp"
 
 namespace kapolex {
 
@@ -16,7 +16,7 @@ OutputSink::OutputSink(platform::NativeHandle file, std::string* memory, int uni
       buffer_(uninitializedArray<char>(bufferSize)),
       capacity_(bufferSize) {}
 
-OutputSink::OutputSink(FileDescriptor file, int unit, std::string path, std::size_t bufferSize,
+OutputSink::OutputSink(FileHandle file, int unit, std::string path, std::size_t bufferSize,
                        bool cutAtFirstWrite)
     : OutputSink(file.get(), nullptr, unit, std::move(path), bufferSize) {
   owned_ = std::move(file);

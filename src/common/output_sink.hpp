@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/file_descriptor.hpp"
+#include "common/file_handle.hpp"
 #include "common/platform.hpp"
 
 namespace kapolex {
@@ -24,7 +24,7 @@ class OutputSink {
   // the file is emptied right before the first bytes reach it, so a run that
   // never writes leaves an existing file as it was. unit and path name the
   // stream in diagnostics.
-  OutputSink(FileDescriptor file, int unit, std::string path, std::size_t bufferSize,
+  OutputSink(FileHandle file, int unit, std::string path, std::size_t bufferSize,
              bool cutAtFirstWrite);
   // Writes to a file that stays open, such as a standard stream.
   static OutputSink borrowing(platform::NativeHandle file, int unit, std::string path,
@@ -88,7 +88,7 @@ class OutputSink {
   OutputSink(platform::NativeHandle file, std::string* memory, int unit, std::string path,
              std::size_t bufferSize);
 
-  FileDescriptor owned_;
+  FileHandle owned_;
   platform::NativeHandle file_ = platform::invalidHandle;  // invalid when kept in memory
   std::string* memory_ = nullptr;                          // where a memory sink's bytes go
   std::size_t memoryStart_ = 0;  // what the memory held before the sink's first byte

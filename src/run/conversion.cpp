@@ -3,13 +3,13 @@
 #include <optional>
 
 #include "common/measurement.hpp"
-#include "common/message_header.hpp"
 #include "measure/gps_time.hpp"
 #include "qc/json_report.hpp"
 #include "qc/text_report.hpp"
 #include "qc/tracking_plot.hpp"
+#include "receiver_log/framing.hpp"
+#include "receiver_log/message_header.hpp"
 #include "run/fixed_names.hpp"
-#include "run/framing.hpp"
 #include "run/summary.hpp"
 #include "run/week_dialogue.hpp"
 
@@ -26,7 +26,7 @@ std::int64_t convertMessages(LogReader& log, const ConversionStages& stages) {
   while (const std::optional<MessageHeader> message = framer.next()) {
     stages.counts.add(message->id);
     if (!isMeasurementMessage(message->id)) continue;
-    const MeasurementOutcome outcome = stages.measurements.DO23(log, epoch);
+    const MeasurementOutcome outcome = stages.measurements.decodeMeasurement(log, epoch);
     bool written = outcome == MeasurementOutcome::kept && stages.observations != nullptr;
     if (written && byTime) {
       const std::int64_t second = gpsSecondOfEpoch(epoch.week, epoch.receiveTime);

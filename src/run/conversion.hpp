@@ -11,11 +11,11 @@
 #include <optional>
 
 #include "common/log_reader.hpp"
-#include "common/message_counts.hpp"
 #include "common/output_sink.hpp"
 #include "common/run_stop.hpp"
-#include "measure/do23.hpp"
+#include "measure/measurement_stage.hpp"
 #include "qc/quality_check.hpp"
+#include "receiver_log/message_counts.hpp"
 #include "rinex/local_clock.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/console_input.hpp"

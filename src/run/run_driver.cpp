@@ -13,6 +13,7 @@
 #include "run/conversion.hpp"
 #include "run/fixed_names.hpp"
 #include "run/run_files.hpp"
+#include "run/stream_numbers.hpp"
 
 namespace kapolex {
 

@@ -18,6 +18,7 @@
 #include "run/conversion.hpp"
 #include "run/named_files.hpp"
 #include "run/run_options.hpp"
+#include "run/stream_numbers.hpp"
 
 namespace kapolex {
 

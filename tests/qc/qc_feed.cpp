@@ -3,13 +3,13 @@
 #include <stdexcept>
 
 #include "common/log_reader.hpp"
-#include "common/message_counts.hpp"
 #include "common/output_sink.hpp"
 #include "common/platform.hpp"
-#include "measure/do23.hpp"
+#include "measure/measurement_stage.hpp"
 #include "qc/json_report.hpp"
 #include "qc/text_report.hpp"
 #include "qc/tracking_plot.hpp"
+#include "receiver_log/message_counts.hpp"
 #include "run/conversion.hpp"
 
 namespace kapolex::testing {
@@ -47,7 +47,7 @@ QualityReport checkLogFile(const std::string& path, std::int32_t week,
                            const QualityCheckSettings& settings) {
   const platform::OpenedFile file = platform::openForReading(path);
   if (file.failure != platform::OpenFailure::none) throw std::runtime_error("cannot open " + path);
-  LogReader log(FileDescriptor(file.handle), path);
+  LogReader log(FileHandle(file.handle), path);
   return check(log, week, settings);
 }
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "measure/gps_time.hpp"
-#include "measure/measurement_body.hpp"
+#include "receiver_log/measurement_body.hpp"
 #include "robust_support.hpp"
 
 namespace kapolex {

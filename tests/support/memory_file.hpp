@@ -6,12 +6,12 @@
 #include <cstdint>
 #include <span>
 
-#include "common/file_descriptor.hpp"
+#include "common/file_handle.hpp"
 
 namespace kapolex::testing {
 
 // A file holding bytes, open for reading from its start; it is gone once
 // closed. Throws when the system cannot make one.
-FileDescriptor memoryFileOf(std::span<const std::uint8_t> bytes);
+FileHandle memoryFileOf(std::span<const std::uint8_t> bytes);
 
 }  // namespace kapolex::testing

@@ -12,9 +12,9 @@
 
 namespace kapolex::testing {
 
-FileDescriptor memoryFileOf(std::span<const std::uint8_t> bytes) {
+FileHandle memoryFileOf(std::span<const std::uint8_t> bytes) {
   std::string name = (std::filesystem::temp_directory_path() / "kapolex-log-XXXXXX").string();
-  FileDescriptor file(::mkstemp(name.data()));
+  FileHandle file(::mkstemp(name.data()));
   if (!file) throw std::runtime_error("cannot make a memory file");
   ::unlink(name.c_str());
   const int fd = static_cast<int>(file.get());

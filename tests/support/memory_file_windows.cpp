@@ -8,7 +8,7 @@
 
 namespace kapolex::testing {
 
-FileDescriptor memoryFileOf(std::span<const std::uint8_t> bytes) {
+FileHandle memoryFileOf(std::span<const std::uint8_t> bytes) {
   wchar_t folder[MAX_PATH + 1];
   wchar_t name[MAX_PATH + 1];
   if (::GetTempPathW(MAX_PATH + 1, folder) == 0 ||
@@ -19,7 +19,7 @@ FileDescriptor memoryFileOf(std::span<const std::uint8_t> bytes) {
       name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
       CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (handle == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot make a memory file");
-  FileDescriptor file(reinterpret_cast<platform::NativeHandle>(handle));
+  FileHandle file(reinterpret_cast<platform::NativeHandle>(handle));
   const bool written = platform::writeAll(file.get(), bytes.data(), bytes.size());
   LARGE_INTEGER start{};
   if (!written || !::SetFilePointerEx(handle, start, nullptr, FILE_BEGIN)) {

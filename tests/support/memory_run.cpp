@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "common/file_descriptor.hpp"
+#include "common/file_handle.hpp"
 #include "common/log_reader.hpp"
 #include "common/output_sink.hpp"
 #include "rinex/observation_writer.hpp"

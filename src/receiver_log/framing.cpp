@@ -1,4 +1,4 @@
-#include "run/framing.hpp"
+#include "receiver_log/framing.hpp"
 
 #include <cstring>
 

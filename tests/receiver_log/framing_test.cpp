@@ -1,4 +1,4 @@
-#include "run/framing.hpp"
+#include "receiver_log/framing.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/platform.hpp"
-#include "measure/do23.hpp"
+#include "measure/measurement_stage.hpp"
 #include "support/log_builder.hpp"
 #include "support/program_run.hpp"
 
@@ -29,7 +29,7 @@ Counts countMessages(LogReader& log) {
   MeasurementEpoch epoch;
   while (const std::optional<MessageHeader> message = framer.next()) {
     ++counts[message->id];
-    if (isMeasurementMessage(message->id)) measurements.DO23(log, epoch);
+    if (isMeasurementMessage(message->id)) measurements.decodeMeasurement(log, epoch);
   }
   EXPECT_FALSE(framer.next().has_value()) << "the walk stays ended";
   return counts;
@@ -174,7 +174,7 @@ TEST(Framing, FileReadsAcrossBlockBoundariesMatchMemory) {
   folder.write("z.log", std::string(bytes.begin(), bytes.end()));
   const platform::OpenedFile file = platform::openForReading((folder.path() / "z.log").string());
   ASSERT_EQ(file.failure, platform::OpenFailure::none);
-  LogReader log(FileDescriptor(file.handle), "z.log");
+  LogReader log(FileHandle(file.handle), "z.log");
   EXPECT_EQ(countMessages(log), frameByTheBook(bytes));
 }
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "common/bit_cast.hpp"
+#include "compat/bit_cast.hpp"
 
 namespace kapolex {
 

@@ -9,7 +9,7 @@
 #include <span>
 
 #include "common/log_reader.hpp"
-#include "common/message_header.hpp"
+#include "receiver_log/message_header.hpp"
 
 namespace kapolex {
 
