@@ -19,13 +19,13 @@
 #include <vector>
 
 #include "common/log_reader.hpp"
-#include "common/message_counts.hpp"
 #include "common/output_sink.hpp"
-#include "measure/do23.hpp"
+#include "measure/measurement_stage.hpp"
 #include "qc/json_report.hpp"
 #include "qc/quality_check.hpp"
 #include "qc/text_report.hpp"
 #include "qc/tracking_plot.hpp"
+#include "receiver_log/message_counts.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/conversion.hpp"
 
@@ -63,7 +63,7 @@ Spent timed(Work work) {
 constexpr std::int32_t week = 1356;
 
 LogReader openLog(const std::string& path) {
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!file) throw std::runtime_error("cannot open " + path);
   return LogReader(std::move(file), path);
 }
@@ -71,7 +71,7 @@ LogReader openLog(const std::string& path) {
 std::string observationPath = "/dev/null";
 
 OutputSink fileSink(const std::string& path, int unit) {
-  FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  FileHandle file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
   if (!file) throw std::runtime_error("cannot open " + path);
   return OutputSink(std::move(file), unit, path, fileOutputBufferSize, false);
 }
