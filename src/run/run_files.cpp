@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/file_handle.hpp"
+#include "common/log_reader.hpp"
 #include "common/platform.hpp"
 #include "common/run_stop.hpp"
 
@@ -25,18 +26,17 @@ Diagnostic openFailureDiagnostic(platform::OpenFailure failure) {
   return Diagnostic::openFailure;
 }
 
-LogReader openLogReader(const std::string& name) {
+LogFile openLog(const std::string& name) {
   if (name == standardStreamName) {
     // A handle that could not be had fails at the first read.
-    return LogReader(FileHandle(platform::ownStandardInput(logBlockSize)),
-                     std::string(consoleInputName));
+    return {FileHandle(platform::ownStandardInput(logBlockSize)), std::string(consoleInputName)};
   }
   const std::string path = fullPathName(name);
   const platform::OpenedFile file = platform::openForReading(path);
   if (file.failure != platform::OpenFailure::none) {
     stopRun(openFailureDiagnostic(file.failure), logUnit, path);
   }
-  return LogReader(FileHandle(file.handle), path);
+  return {FileHandle(file.handle), path};
 }
 
 // Opens an output without cutting it: an existing file keeps its content
@@ -208,7 +208,7 @@ QualityOutputs RunFiles::qualityOutputs() {
 }
 
 void openRunFiles(const RunOptions& options, RunFiles& files) {
-  files.log.emplace(openLogReader(options.logPath));
+  files.log.emplace(openLog(options.logPath));
   for (const RunOutput& output : runOutputs) {
     const std::string& name = options.*output.path;
     if (name.empty()) continue;

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <variant>
 
-#include "common/log_reader.hpp"
+#include "common/file_handle.hpp"
 #include "common/output_sink.hpp"
 #include "common/run_stop.hpp"
 #include "rinex/observation_writer.hpp"
@@ -22,9 +22,15 @@
 
 namespace kapolex {
 
+// The log a run reads: its handle, and its name in diagnostics.
+struct LogFile {
+  FileHandle handle;
+  std::string path;
+};
+
 // The open files of a run.
 struct RunFiles {
-  std::optional<LogReader> log;
+  std::optional<LogFile> log;
   std::optional<ObservationWriter> observations;
   std::optional<OutputSink> qualityText;
   std::optional<OutputSink> qualityJson;
