@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "common/output_sink.hpp"
 #include "common/platform.hpp"
@@ -21,17 +22,19 @@ namespace {
 using platform::standardHandle;
 using platform::StandardStream;
 
-// A usage error: one line saying what is wrong, one pointing at the help.
-int reportUsageError(const std::string& error) {
+// A usage error: one line saying what is wrong, one pointing at the help;
+// the caller also gets it as data.
+int reportUsageError(UsageError error, std::optional<UsageError>& given) {
   OutputSink errors =
       OutputSink::borrowing(standardHandle(StandardStream::error), 0, "", consoleOutputBufferSize);
   errors.write(commandName);
   errors.write(": ");
-  errors.write(error);
+  errors.write(error.message);
   errors.write("\nTry '");
   errors.write(commandName);
   errors.write(" --help'.\n");
   errors.flushQuietly();
+  given = std::move(error);
   return usageErrorStatus;
 }
 
@@ -75,10 +78,15 @@ int convertFiles(const RunOptions& options) {
 }  // namespace
 
 int runProgram(std::span<const char* const> arguments) {
+  std::optional<UsageError> usageError;
+  return runProgram(arguments, usageError);
+}
+
+int runProgram(std::span<const char* const> arguments, std::optional<UsageError>& usageError) {
   const CommandLine commandLine = parseCommandLine(arguments);
   switch (commandLine.action) {
     case CommandLine::Action::usageError:
-      return reportUsageError(commandLine.error);
+      return reportUsageError({commandLine.error, commandLine.errorOption}, usageError);
     case CommandLine::Action::help:
       return printText(usageText());
     case CommandLine::Action::version:
@@ -87,7 +95,8 @@ int runProgram(std::span<const char* const> arguments) {
       break;
   }
   if (const std::optional<std::string> clash = clashingFiles(commandLine.options)) {
-    return reportUsageError(*clash);
+    // Two files that are one are named by two options, so the error is about neither alone.
+    return reportUsageError({*clash, ""}, usageError);
   }
   return convertFiles(commandLine.options);
 }
