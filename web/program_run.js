@@ -10,7 +10,7 @@
 // heap and exported entry points.
 
 /* global FS, HEAPU8, HEAP32, _malloc, _free, _kapolexRun,
-   _kapolexReadsStandardInput, lengthBytesUTF8, stringToUTF8 */
+   _kapolexReadsStandardInput, lengthBytesUTF8, stringToUTF8, UTF8ToString */
 
 var programFolder = '/files';
 
@@ -268,7 +268,8 @@ function argumentVector(args) {
 // Runs the program once with args in a folder that holds log (a Blob) as
 // logName. onProgress(bytesRead) follows the reading of the log. Returns
 // the exit status as a shell sees it, the standard output and error as
-// Blobs, every file the program created in the folder by name, the size
+// Blobs, every file the program created in the folder by name, a usage
+// error as the program gives it ({message, option}, or null), the size
 // of the heap at the end, which is also its peak (it only grows), and
 // where the time went.
 Module['runProgram'] = function (log, logName, args, onProgress) {
@@ -309,10 +310,18 @@ Module['runProgram'] = function (log, logName, args, onProgress) {
   reopenStandardStream(2, 'standard-error', outputDevice(stderr), 1 /* O_WRONLY */);
 
   var status;
+  var usageError = null;
+  var usageErrorSlot = _malloc(4);
   var started = performance.now();
   try {
-    status = _kapolexRun(args.length, argv.pointer);
+    status = _kapolexRun(args.length, argv.pointer, usageErrorSlot);
+    var usageErrorText = HEAP32[usageErrorSlot >> 2];
+    if (usageErrorText !== 0) {
+      usageError = JSON.parse(UTF8ToString(usageErrorText));
+      _free(usageErrorText);
+    }
   } finally {
+    _free(usageErrorSlot);
     argv.free();
   }
   var runMilliseconds = performance.now() - started;
@@ -326,6 +335,7 @@ Module['runProgram'] = function (log, logName, args, onProgress) {
     stdout: stdout.blob(),
     stderr: stderr.blob(),
     files: files,
+    usageError: usageError,
     bytesRead: bytesRead,
     heapBytes: HEAPU8.length,
     // The run's seconds, and those spent reading and writing in them.

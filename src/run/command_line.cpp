@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -105,13 +106,33 @@ using Effect = std::variant<OutputFile, NoObservations, Week, HeaderNumber, Head
 
 constexpr char longOnly = '\0';
 
-// One option, as the scanner, the parser and --help see it.
+// What a usage error concerns when it is about no option of the table.
+constexpr std::string_view noOption;
+
+// The fieldsets a form shows the options in.
+constexpr std::string_view outputsGroup = "Outputs";
+constexpr std::string_view firstEpochGroup = "Time of the first epoch";
+constexpr std::string_view observationsGroup = "Observation file";
+constexpr std::string_view windowGroup = "Time window";
+constexpr std::string_view namingGroup = "File names";
+constexpr std::string_view headerGroup = "Header";
+constexpr std::string_view reportsGroup = "Quality check";
+constexpr std::string_view programGroup = "Program";
+
+// The values of the options that take one of a few.
+constexpr std::array<std::string_view, 2> rinexVersionChoices{"2", "3"};
+constexpr std::array<std::string_view, 2> periodChoices{"day", "hour"};
+
+// One option, as the scanner, the parser, --help and a form see it.
 struct OptionSpec {
   std::string_view name;     // the long name, a string literal: getopt_long reads it as one
   char shortName;            // longOnly for none
   std::string_view metavar;  // what --help calls the value; empty for an option without one
   std::string_view help;     // wrapped by usageText()
   Effect effect;
+  FormKind kind;
+  std::string_view group;
+  std::span<const std::string_view> choices = {};  // for FormKind::choice
 };
 
 // Every option, in the order --help lists them.
@@ -120,65 +141,74 @@ constexpr auto optionTable = std::to_array<OptionSpec>({
      "the observation file (default: z.obs without LOG, else LOG with its extension replaced by "
      ".obs; standard output when LOG is '-'); '-' is standard output; with --split or "
      "--standard-name, the folder of the observation files (default: the log's folder)",
-     OutputFile{&RunOptions::observationPath}},
+     OutputFile{&RunOptions::observationPath}, FormKind::text, outputsGroup},
     {"week", 'w', "N",
      "the GPS week of the log's first epoch (a whole number, at least 1); no prompt is shown",
-     Week{&weekNumber}},
+     Week{&weekNumber}, FormKind::number, firstEpochGroup},
     {"date", longOnly, "YYYY-MM-DD",
      "the calendar date of the log's first epoch; the week is the GPS week that holds it (from "
      "1980-01-06 on); excludes --week",
-     Week{&surveyDate}},
+     Week{&surveyDate}, FormKind::date, firstEpochGroup},
     {"interval", longOnly, "S",
      "keep epochs whose rounded receive time is a multiple of S whole seconds, 1 to 3600 "
      "(default 5)",
-     HeaderNumber{&HeaderFields::intervalSeconds, &intervalSeconds}},
+     HeaderNumber{&HeaderFields::intervalSeconds, &intervalSeconds}, FormKind::number,
+     observationsGroup},
     {"rinex-version", longOnly, "2|3",
      "the RINEX version of the observation files: 2 for 2.10 (the default) or 3 for 3.04",
-     HeaderVersion{}},
+     HeaderVersion{}, FormKind::choice, observationsGroup, rinexVersionChoices},
     {"start", longOnly, "TIME",
      "write only the kept epochs at or after GPS time TIME, given as YYYY-MM-DDTHH:MM:SS (a blank "
      "may stand for the T); an epoch's time is its receive time rounded to the second",
-     WindowEdge{&TimeWindow::start}},
+     WindowEdge{&TimeWindow::start}, FormKind::time, windowGroup},
     {"end", longOnly, "TIME", "write only the kept epochs before GPS time TIME",
-     WindowEdge{&TimeWindow::end}},
+     WindowEdge{&TimeWindow::end}, FormKind::time, windowGroup},
     {"split", longOnly, "day|hour",
-     "a new observation file at each GPS midnight or hour, each under its standard name", Split{}},
+     "a new observation file at each GPS midnight or hour, each under its standard name", Split{},
+     FormKind::choice, namingGroup, periodChoices},
     {"standard-name", longOnly, "",
-     "give the observation file its standard name, from its first epoch and span", StandardName{}},
+     "give the observation file its standard name, from its first epoch and span", StandardName{},
+     FormKind::onOff, namingGroup},
     {"station", longOnly, "ID",
      "the station in standard names: 4 letters or digits, or for RINEX 3 also 9 characters "
      "(SSSSMRCCC); default: the first 4 characters of --marker-name, or XXXX",
-     Station{}},
+     Station{}, FormKind::text, namingGroup},
     {"marker-name", longOnly, "TEXT", "MARKER NAME (60 characters at most)",
-     HeaderText{&HeaderFields::markerName, &markerNameField}},
+     HeaderText{&HeaderFields::markerName, &markerNameField}, FormKind::text, headerGroup},
     {"marker-number", longOnly, "TEXT", "MARKER NUMBER (20)",
-     HeaderText{&HeaderFields::markerNumber, &markerNumberField}},
+     HeaderText{&HeaderFields::markerNumber, &markerNumberField}, FormKind::text, headerGroup},
     {"observer", longOnly, "TEXT", "OBSERVER (20)",
-     HeaderText{&HeaderFields::observer, &observerField}},
-    {"agency", longOnly, "TEXT", "AGENCY (40)", HeaderText{&HeaderFields::agency, &agencyField}},
-    {"run-by", longOnly, "TEXT", "RUN BY (20)", HeaderText{&HeaderFields::runBy, &runByField}},
+     HeaderText{&HeaderFields::observer, &observerField}, FormKind::text, headerGroup},
+    {"agency", longOnly, "TEXT", "AGENCY (40)", HeaderText{&HeaderFields::agency, &agencyField},
+     FormKind::text, headerGroup},
+    {"run-by", longOnly, "TEXT", "RUN BY (20)", HeaderText{&HeaderFields::runBy, &runByField},
+     FormKind::text, headerGroup},
     {"receiver-number", longOnly, "TEXT", "REC # (20)",
-     HeaderText{&HeaderFields::receiverNumber, &receiverNumberField}},
+     HeaderText{&HeaderFields::receiverNumber, &receiverNumberField}, FormKind::text, headerGroup},
     {"antenna-number", longOnly, "TEXT", "ANT # (20)",
-     HeaderText{&HeaderFields::antennaNumber, &antennaNumberField}},
+     HeaderText{&HeaderFields::antennaNumber, &antennaNumberField}, FormKind::text, headerGroup},
     {"antenna-type", longOnly, "TEXT", "ANT TYPE (20)",
-     HeaderText{&HeaderFields::antennaType, &antennaTypeField}},
+     HeaderText{&HeaderFields::antennaType, &antennaTypeField}, FormKind::text, headerGroup},
     {"position", longOnly, "X,Y,Z", "APPROX POSITION XYZ in metres",
-     HeaderCoordinates{&HeaderFields::position}},
+     HeaderCoordinates{&HeaderFields::position}, FormKind::text, headerGroup},
     {"antenna-delta", longOnly, "H,E,N", "ANTENNA: DELTA H/E/N in metres",
-     HeaderCoordinates{&HeaderFields::antennaDelta}},
+     HeaderCoordinates{&HeaderFields::antennaDelta}, FormKind::text, headerGroup},
     {"snr", longOnly, "", "add S1 (S1C in RINEX 3), the signal as C/N0 in dB-Hz",
-     HeaderSwitch{&HeaderFields::withSnr}},
+     HeaderSwitch{&HeaderFields::withSnr}, FormKind::onOff, observationsGroup},
     {"qc", longOnly, "FILE", "a quality report of the whole log, as text",
-     OutputFile{&RunOptions::qualityTextPath}},
+     OutputFile{&RunOptions::qualityTextPath}, FormKind::text, reportsGroup},
     {"qc-json", longOnly, "FILE", "the same figures as JSON",
-     OutputFile{&RunOptions::qualityJsonPath}},
+     OutputFile{&RunOptions::qualityJsonPath}, FormKind::text, reportsGroup},
     {"plot", longOnly, "FILE", "a tracking plot of the whole log, as SVG",
-     OutputFile{&RunOptions::trackingPlotPath}},
-    {"no-obs", longOnly, "", "write no observation file", NoObservations{}},
-    {"quiet", 'q', "", "print no summary", RunSwitch{&RunOptions::quiet}},
-    {"help", 'h', "", "show this text and exit", Request{CommandLine::Action::help}},
-    {"version", longOnly, "", "show the version and exit", Request{CommandLine::Action::version}},
+     OutputFile{&RunOptions::trackingPlotPath}, FormKind::text, reportsGroup},
+    {"no-obs", longOnly, "", "write no observation file", NoObservations{}, FormKind::onOff,
+     observationsGroup},
+    {"quiet", 'q', "", "print no summary", RunSwitch{&RunOptions::quiet}, FormKind::onOff,
+     programGroup},
+    {"help", 'h', "", "show this text and exit", Request{CommandLine::Action::help},
+     FormKind::onOff, programGroup},
+    {"version", longOnly, "", "show the version and exit", Request{CommandLine::Action::version},
+     FormKind::onOff, programGroup},
 });
 
 // Whether an option of a kind reads a value; those that do not are switches
@@ -198,6 +228,26 @@ constexpr bool takesValue(const OptionSpec& entry) {
 // --help names the value of every option that takes one, and of no other.
 static_assert(std::all_of(optionTable.begin(), optionTable.end(), [](const OptionSpec& entry) {
   return takesValue(entry) != entry.metavar.empty();
+}));
+
+// Whether --help names a choice's values as the form offers them: "2|3".
+constexpr bool metavarListsChoices(const OptionSpec& entry) {
+  std::string_view rest = entry.metavar;
+  for (std::size_t i = 0; i < entry.choices.size(); ++i) {
+    if (i > 0 && !rest.starts_with('|')) return false;
+    if (i > 0) rest.remove_prefix(1);
+    if (!rest.starts_with(entry.choices[i])) return false;
+    rest.remove_prefix(entry.choices[i].size());
+  }
+  return rest.empty();
+}
+
+// A form asks for a value exactly where the option takes one, and offers a
+// choice's values as --help names them.
+static_assert(std::all_of(optionTable.begin(), optionTable.end(), [](const OptionSpec& entry) {
+  return takesValue(entry) == (entry.kind != FormKind::onOff) &&
+         (entry.kind == FormKind::choice) == !entry.choices.empty() &&
+         (entry.kind != FormKind::choice || metavarListsChoices(entry));
 }));
 
 // Each output has an option that names its file, and usage errors name the
@@ -277,12 +327,23 @@ class Parser {
   }
 
  private:
-  bool fail(std::string message) {
+  // Keeps the first usage error: what is wrong, and the option it concerns
+  // as messages spell it ("--week"), or noOption.
+  bool fail(std::string message, std::string_view option) {
+    assert(option.empty() || option.starts_with("--"));
     if (result_.action != CommandLine::Action::usageError) {
       result_.action = CommandLine::Action::usageError;
       result_.error = std::move(message);
+      result_.errorOption = option.empty() ? std::string() : std::string(option.substr(2));
     }
     return false;
+  }
+
+  // The option whose value is missing: getopt_long leaves its code in optopt.
+  static std::string missingValueOption() {
+    const OptionSpec* entry =
+        optionFor(optopt, optopt >= firstLongCode ? optopt - firstLongCode : -1);
+    return entry != nullptr ? "--" + std::string(entry->name) : std::string(noOption);
   }
 
   bool handle(int code, int index) {
@@ -295,7 +356,7 @@ class Parser {
       // Only the last argument can lack its value. Where the scanner leaves
       // optind then, and its copy of the arguments, differs between C
       // libraries, so the argument is taken as given.
-      return fail("option '" + lastGiven_ + "' requires a value");
+      return fail("option '" + lastGiven_ + "' requires a value", missingValueOption());
     }
     const OptionSpec* entry = optionFor(code, index);
     if (entry == nullptr) return unknownOption();
@@ -324,23 +385,24 @@ class Parser {
   bool unknownOption() {
     const std::string argument = lastArgument();
     if (!argument.starts_with("--")) {
-      return fail(std::string("unknown option '-") + static_cast<char>(optopt) + "'");
+      return fail(std::string("unknown option '-") + static_cast<char>(optopt) + "'", noOption);
     }
     const std::string name = argument.substr(0, argument.find('='));
     if (name.size() < argument.size()) {
       for (const OptionSpec& entry : optionTable) {
         if (!takesValue(entry) && entry.name.starts_with(std::string_view(name).substr(2))) {
-          return fail("option '--" + std::string(entry.name) + "' takes no value");
+          const std::string option = "--" + std::string(entry.name);
+          return fail("option '" + option + "' takes no value", option);
         }
       }
     }
-    return fail("unknown or ambiguous option '" + name + "'");
+    return fail("unknown or ambiguous option '" + name + "'", noOption);
   }
 
   HeaderFields& header() { return result_.options.header; }
 
   bool apply(const OutputFile& effect, const std::string& name, std::string_view value) {
-    if (value.empty()) return fail("option '" + name + "' needs a file name");
+    if (value.empty()) return fail("option '" + name + "' needs a file name", name);
     result_.options.*effect.path = std::string(value);
     return true;
   }
@@ -352,18 +414,18 @@ class Parser {
 
   bool apply(const Week& effect, const std::string& name, std::string_view value) {
     if (!weekOption_.empty() && weekOption_ != name) {
-      return fail("options '" + weekOption_ + "' and '" + name + "' exclude each other");
+      return fail("options '" + weekOption_ + "' and '" + name + "' exclude each other", name);
     }
     weekOption_ = name;
     const std::optional<std::int32_t> week = effect.kind->read(value);
-    if (!week) return fail(invalidValue(*effect.kind, name, value));
+    if (!week) return fail(invalidValue(*effect.kind, name, value), name);
     result_.options.week = week;
     return true;
   }
 
   bool apply(const HeaderNumber& effect, const std::string& name, std::string_view value) {
     const std::optional<std::int32_t> number = effect.kind->read(value);
-    if (!number) return fail(invalidValue(*effect.kind, name, value));
+    if (!number) return fail(invalidValue(*effect.kind, name, value), name);
     header().*effect.member = *number;
     return true;
   }
@@ -372,10 +434,11 @@ class Parser {
     const std::size_t width = effect.field->width;
     if (value.size() > width) {
       return fail("'" + name + "' takes at most " + std::to_string(width) + " characters; '" +
-                  std::string(value) + "' has " + std::to_string(value.size()));
+                      std::string(value) + "' has " + std::to_string(value.size()),
+                  name);
     }
     if (!fitsHeaderField(value, width)) {
-      return fail("'" + name + "' takes printable ASCII characters only");
+      return fail("'" + name + "' takes printable ASCII characters only", name);
     }
     header().*effect.member = std::string(value);
     return true;
@@ -383,10 +446,11 @@ class Parser {
 
   bool apply(const HeaderCoordinates& effect, const std::string& name, std::string_view value) {
     const std::optional<Coordinates> coordinates = metres.read(value);
-    if (!coordinates) return fail(invalidValue(metres, name, value));
+    if (!coordinates) return fail(invalidValue(metres, name, value), name);
     if (!fitsHeaderCoordinates(*coordinates)) {
       return fail("value '" + std::string(value) + "' for '" + name +
-                  "' does not fit the header's columns (F14.4)");
+                      "' does not fit the header's columns (F14.4)",
+                  name);
     }
     header().*effect.member = coordinates;
     return true;
@@ -404,21 +468,21 @@ class Parser {
 
   bool apply(HeaderVersion /*effect*/, const std::string& name, std::string_view value) {
     const std::optional<RinexVersion> version = rinexVersionNumber.read(value);
-    if (!version) return fail(invalidValue(rinexVersionNumber, name, value));
+    if (!version) return fail(invalidValue(rinexVersionNumber, name, value), name);
     header().rinexVersion = *version;
     return true;
   }
 
   bool apply(const WindowEdge& effect, const std::string& name, std::string_view value) {
     const std::optional<std::int64_t> second = gpsTime.read(value);
-    if (!second) return fail(invalidValue(gpsTime, name, value));
+    if (!second) return fail(invalidValue(gpsTime, name, value), name);
     result_.options.window.*effect.edge = second;
     return true;
   }
 
   bool apply(Split /*effect*/, const std::string& name, std::string_view value) {
     split_ = filePeriod.read(value);
-    return split_ || fail(invalidValue(filePeriod, name, value));
+    return split_ || fail(invalidValue(filePeriod, name, value), name);
   }
 
   bool apply(StandardName /*effect*/, const std::string& /*name*/, std::string_view /*value*/) {
@@ -444,19 +508,19 @@ class Parser {
 
   void operands(std::span<char*> rest) {
     if (rest.size() > 1) {
-      fail("more than one log given: '" + std::string(rest[1]) + "'");
+      fail("more than one log given: '" + std::string(rest[1]) + "'", noOption);
       return;
     }
     RunOptions& options = result_.options;
     const bool logGiven = !rest.empty();
     options.logPath = logGiven ? std::string(rest[0]) : std::string(logFileName);
     if (options.logPath.empty()) {
-      fail("the log's name is empty");
+      fail("the log's name is empty", noOption);
       return;
     }
     if (options.window.start && options.window.end &&
         *options.window.end <= *options.window.start) {
-      fail("'--end' must be after '--start'");
+      fail("'--end' must be after '--start'", "--end");
       return;
     }
     if (!observationFile(logGiven)) return;
@@ -466,14 +530,14 @@ class Parser {
       options.header.withLastObservation = true;
     }
     if (const std::optional<std::string> clash = standardOutputClash(options)) {
-      fail(*clash);
+      fail(*clash, noOption);
       return;
     }
     if (options.week) return;
     if (options.logPath == standardStreamName) {
-      fail("a log read from standard input needs '--week' or '--date'");
+      fail("a log read from standard input needs '--week' or '--date'", "--week");
     } else if (writesStandardOutput(options)) {
-      fail("an output on standard output needs '--week' or '--date'");
+      fail("an output on standard output needs '--week' or '--date'", "--week");
     }
   }
 
@@ -499,10 +563,11 @@ class Parser {
                                : station_.has_value() ? "--station"
                                                       : "";
       return other.empty() ||
-             fail("options '--no-obs' and '" + std::string(other) + "' exclude each other");
+             fail("options '--no-obs' and '" + std::string(other) + "' exclude each other", other);
     }
     if (!naming.empty()) return standardNaming(naming);
-    if (station_) return fail("option '--station' needs '--split' or '--standard-name'");
+    if (station_)
+      return fail("option '--station' needs '--split' or '--standard-name'", "--station");
     if (!path.empty()) return true;
     if (!logGiven) {
       path = std::string(observationFileName);
@@ -519,7 +584,8 @@ class Parser {
     RunOptions& options = result_.options;
     std::string& path = options.observationPath;
     if (path == standardStreamName) {
-      return fail("options '" + std::string(option) + "' and '--output -' exclude each other");
+      return fail("options '" + std::string(option) + "' and '--output -' exclude each other",
+                  option);
     }
     StandardNaming naming;
     naming.folder = path.empty() ? folderOf(options.logPath) : path;
@@ -527,10 +593,11 @@ class Parser {
     const RinexVersion version = header().rinexVersion;
     if (station_ && !isStationId(*station_, version)) {
       return fail("invalid station '" + *station_ + "' for '--station': " +
-                  (version == RinexVersion::v3_04
-                       ? "give 4 letters or digits, or 9 characters: 4 letters or digits, 2 "
-                         "digits and 3 letters"
-                       : "give 4 letters or digits (9 characters need '--rinex-version 3')"));
+                      (version == RinexVersion::v3_04
+                           ? "give 4 letters or digits, or 9 characters: 4 letters or digits, 2 "
+                             "digits and 3 letters"
+                           : "give 4 letters or digits (9 characters need '--rinex-version 3')"),
+                  "--station");
     }
     naming.station = station_ ? *station_ : defaultStationId(header().markerName);
     naming.split = split_;
@@ -607,6 +674,22 @@ void appendEntry(std::string& text, const std::string& column, std::string_view 
   text += '\n';
 }
 
+// The value a run takes without the option, as the option would give it,
+// where one value is that: the header's default interval, and the RINEX
+// version that stands when none is asked for.
+std::string defaultValueOf(const OptionSpec& entry) {
+  const HeaderFields defaults;
+  if (const auto* number = std::get_if<HeaderNumber>(&entry.effect)) {
+    return std::to_string(defaults.*number->member);
+  }
+  if (std::holds_alternative<HeaderVersion>(entry.effect)) {
+    for (const std::string_view choice : entry.choices) {
+      if (rinexVersionNumber.read(choice) == defaults.rinexVersion) return std::string(choice);
+    }
+  }
+  return "";
+}
+
 }  // namespace
 
 CommandLine parseCommandLine(std::span<const char* const> arguments) {
@@ -633,6 +716,16 @@ std::string usageText() {
 std::string versionLines() {
   return std::string(commandName) + " " + std::string(versionText) + "\nbuild " +
          std::string(buildVersion) + "\n";
+}
+
+std::vector<OptionDescription> describeOptions() {
+  std::vector<OptionDescription> descriptions;
+  descriptions.reserve(optionTable.size());
+  for (const OptionSpec& entry : optionTable) {
+    descriptions.push_back({entry.name, entry.shortName, entry.metavar, entry.help, entry.kind,
+                            entry.choices, defaultValueOf(entry), entry.group});
+  }
+  return descriptions;
 }
 
 std::vector<std::string_view> optionNames() {

@@ -22,6 +22,28 @@ struct CommandLine {
   Action action = Action::run;
   RunOptions options;
   std::string error;  // what is wrong, for a usage error
+  // The long name, without dashes, of the option a usage error concerns:
+  // the one to mend ("interval" for an interval of 0); empty when it
+  // concerns none, such as an unknown option or a second log.
+  std::string errorOption;
+};
+
+// How a form asks for an option's value.
+enum class FormKind { text, number, date, time, choice, onOff };
+
+// An option as a form needs it, taken from the table that drives the
+// parser and --help.
+struct OptionDescription {
+  std::string_view name;                      // the long name, without dashes
+  char shortName;                             // '\0' for none
+  std::string_view metavar;                   // as --help names the value; empty for a switch
+  std::string_view help;                      // as --help gives it, before wrapping
+  FormKind kind;                              // onOff for a switch, which takes no value
+  std::span<const std::string_view> choices;  // a choice's values, as given
+  // The value a run takes without the option, where one value is that
+  // ("5" for --interval, "2" for --rinex-version); empty otherwise.
+  std::string defaultValue;
+  std::string_view group;  // the fieldset a form puts it in, such as "Header"
 };
 
 // Parses the arguments after the program name.
@@ -36,5 +58,8 @@ std::string versionLines();
 // The long names of the options, without their dashes, in the order --help
 // lists them.
 std::vector<std::string_view> optionNames();
+
+// Every option, in the order --help lists them, described for a form.
+std::vector<OptionDescription> describeOptions();
 
 }  // namespace kapolex

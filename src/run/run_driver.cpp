@@ -101,7 +101,12 @@ int ProgramRun::finish() {
   return status_;
 }
 
-int runProgram(std::span<const char* const> arguments) {
+std::optional<UsageError> ProgramRun::usageError() const {
+  if (commandLine_.action != CommandLine::Action::usageError) return std::nullopt;
+  return UsageError{commandLine_.error, commandLine_.errorOption};
+}
+
+int runProgram(std::span<const char* const> arguments, std::optional<UsageError>& usageError) {
   ProgramRun run(arguments);
   while (run.wantsLog()) {
     const std::span<std::uint8_t> space = run.logSpace();
@@ -114,7 +119,13 @@ int runProgram(std::span<const char* const> arguments) {
       run.logReadFailed();
     }
   }
+  usageError = run.usageError();
   return run.finish();
+}
+
+int runProgram(std::span<const char* const> arguments) {
+  std::optional<UsageError> usageError;
+  return runProgram(arguments, usageError);
 }
 
 }  // namespace kapolex

@@ -21,6 +21,13 @@ namespace kapolex {
 // The exit status of a run refused for its command line.
 constexpr int usageErrorStatus = 2;
 
+// A usage error as data: the message the program prints, and the long name
+// of the option it concerns, without dashes (empty for none).
+struct UsageError {
+  std::string message;
+  std::string option;
+};
+
 // One run of the program with the arguments after its name, in a process
 // that platform::startProcess has readied: without any, it opens "z.log"
 // and "z.obs" in the working directory.
@@ -33,9 +40,11 @@ class ProgramRun {
   ProgramRun(const ProgramRun&) = delete;
   ProgramRun& operator=(const ProgramRun&) = delete;
 
-  // The command line as read: what it asked for, and for a usage error the
-  // message and the option it concerns.
+  // The command line as read: what it asked for.
   const CommandLine& commandLine() const { return commandLine_; }
+  // The usage error of a run refused for its command line (a value or an
+  // option that is wrong, or two of its files that are one); none otherwise.
+  std::optional<UsageError> usageError() const;
 
   // Whether the run is converting and wants the log's next bytes.
   bool wantsLog() const { return conversion_ && conversion_->running(); }
@@ -66,5 +75,9 @@ class ProgramRun {
 // Runs the program as ProgramRun does, reading the log from its file or
 // standard input to the end; returns the exit status.
 int runProgram(std::span<const char* const> arguments);
+
+// The same; a run refused for its command line also sets usageError, for a
+// caller that shows the message at the option's field.
+int runProgram(std::span<const char* const> arguments, std::optional<UsageError>& usageError);
 
 }  // namespace kapolex

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "common/platform.hpp"
@@ -100,6 +101,93 @@ TEST(CommandLine, HelpHasOneAlignedEntryPerOption) {
   }
   EXPECT_EQ(entries.size(), optionNames().size() + 1);  // and "--", which ends the options
   EXPECT_EQ(helpColumns.size(), 1u);
+}
+
+// A usage error names the option to mend, by its long name, however the
+// option was written; errors about no one option name none.
+TEST(CommandLine, UsageErrorsNameTheirOption) {
+  struct Case {
+    std::vector<const char*> arguments;
+    std::string_view option;
+  };
+  const std::string tooLong(61, 'a');
+  const Case cases[] = {
+      {{"-w"}, "week"},
+      {{"--week"}, "week"},
+      {{"z.log", "--wee"}, "week"},
+      {{"-qw"}, "week"},
+      {{"-w", "1", "--qc"}, "qc"},
+      {{"--qc-j"}, "qc-json"},
+      {{"--snr=yes"}, "snr"},
+      {{"--bogus"}, ""},
+      {{"--m", "x"}, ""},
+      {{"-x"}, ""},
+      {{"-w", "0"}, "week"},
+      {{"-w", "1356", "--date", "2006-01-01"}, "date"},
+      {{"--date", "2006-01-01", "-w", "1356"}, "week"},
+      {{"--interval", "0"}, "interval"},
+      {{"--marker-name", tooLong.c_str()}, "marker-name"},
+      {{"--agency", "Caf\xc3\xa9"}, "agency"},
+      {{"--position", "1e9,0,0"}, "position"},
+      {{"--antenna-delta", "1,2"}, "antenna-delta"},
+      {{"-o", ""}, "output"},
+      {{"--rinex-version", "2.10"}, "rinex-version"},
+      {{"--start", "2006-01-18"}, "start"},
+      {{"--start", "2006-01-18T11:20:00", "--end", "2006-01-18T11:20:00"}, "end"},
+      {{"--split", "week"}, "split"},
+      {{"-w", "1", "--split", "day", "-o", "-"}, "split"},
+      {{"--split", "hour", "--station", "ab/c"}, "station"},
+      {{"--station", "PIL7"}, "station"},
+      {{"--no-obs", "-o", "x.obs"}, "output"},
+      {{"--no-obs", "--standard-name"}, "standard-name"},
+      {{"-"}, "week"},
+      {{"-o", "-"}, "week"},
+      {{"-w", "1", "--qc", "-", "--plot", "-"}, ""},
+      {{"z.log", "site.log"}, ""},
+      {{""}, ""},
+  };
+  for (const Case& c : cases) {
+    const CommandLine line = parsed(c.arguments);
+    SCOPED_TRACE(line.error);
+    ASSERT_EQ(line.action, CommandLine::Action::usageError) << c.arguments.front();
+    EXPECT_EQ(line.errorOption, c.option);
+  }
+  EXPECT_EQ(parsed({"-w", "1356"}).errorOption, "");
+}
+
+// The header a run writes, as far as options set it.
+auto headerValues(const HeaderFields& h) {
+  return std::tie(h.markerName, h.markerNumber, h.observer, h.agency, h.runBy, h.receiverNumber,
+                  h.antennaNumber, h.antennaType, h.position, h.antennaDelta, h.intervalSeconds,
+                  h.withSnr, h.rinexVersion, h.withLastObservation);
+}
+
+// A form offers the options as the table describes them: each choice is a
+// value the option takes, and a default is what a run takes without the
+// option.
+TEST(CommandLine, DescriptionsGiveUsableChoicesAndTrueDefaults) {
+  const std::vector<OptionDescription> descriptions = describeOptions();
+  const std::vector<std::string_view> names = optionNames();
+  ASSERT_EQ(descriptions.size(), names.size());
+  const CommandLine plain = parsed({"-w", "1"});
+  std::set<std::string_view> withDefaults;
+  for (std::size_t i = 0; i < descriptions.size(); ++i) {
+    const OptionDescription& option = descriptions[i];
+    EXPECT_EQ(option.name, names[i]);
+    EXPECT_FALSE(option.group.empty()) << option.name;
+    const std::string name = "--" + std::string(option.name);
+    for (const std::string_view choice : option.choices) {
+      const std::string value(choice);
+      const CommandLine line = parsed({"-w", "1", name.c_str(), value.c_str()});
+      EXPECT_EQ(line.action, CommandLine::Action::run) << name << ' ' << choice << line.error;
+    }
+    if (option.defaultValue.empty()) continue;
+    withDefaults.insert(option.name);
+    const CommandLine line = parsed({"-w", "1", name.c_str(), option.defaultValue.c_str()});
+    ASSERT_EQ(line.action, CommandLine::Action::run) << name << line.error;
+    EXPECT_TRUE(headerValues(line.options.header) == headerValues(plain.options.header)) << name;
+  }
+  EXPECT_EQ(withDefaults, (std::set<std::string_view>{"interval", "rinex-version"}));
 }
 
 }  // namespace

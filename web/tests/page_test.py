@@ -12,6 +12,12 @@ console text, the diagnostics and the exit status. The command_lines case
 does the same through the script API for command lines the form never
 makes; the large_log case also proves that the page answers clicks and
 shows rising progress while it converts, and records its speed and heap.
+A run that writes several files is also downloaded through Download all:
+the zip must pass `unzip -t` and hold the native program's files. The
+options_form case checks that the form offers every option of the
+program's --help with its help text, or lists it as not offered;
+usage_errors that each usage error marks its option's field; states the
+page's states as a user goes through them.
 
 Run by CTest in the web preset (see web/CMakeLists.txt); exits with 77,
 saying why, when the browser or Selenium is missing.
@@ -23,6 +29,7 @@ import hashlib
 import json
 import os
 import re
+import shlex
 import shutil
 import subprocess
 import sys
@@ -55,7 +62,7 @@ class Case:
     """A conversion made through the form: the log, the fields as a user
     fills them, and the command line the native program gets for them."""
     log: str                 # a key of LOGS
-    form: dict               # element id -> text, or bool for a checkbox
+    form: dict               # element id -> text (a select's value), or bool for a checkbox
     native_args: list
     usage_error_field: str = None  # the field a usage error is shown next to
 
@@ -66,6 +73,10 @@ LOGS = {
     'damaged.log': ['-d', '600', '--garbage', '0.02', '--corrupt', '0.02', '--other', '1',
                     '--slips', '3', '--lock-loss', '3', '--seed', '7'],
     'truncated.log': ['-d', '120', '--truncate', '--seed', '3'],
+    # A day from GPS midnight, an epoch every 5 s: 24 files split by hour.
+    'day.log': ['-d', '86400', '-r', '0.2', '--sow', '172800', '--seed', '5'],
+    # Long enough to be cancelled while it converts.
+    'cancelled.log': ['--size', '128M', '--seed', '2'],
     # KAPOLEX_LARGE_LOG_SIZE measures another size, such as 1G.
     'large.log': ['--size', os.environ.get('KAPOLEX_LARGE_LOG_SIZE', '256M'), '--seed', '1',
                   '--week', '1356'],
@@ -98,6 +109,67 @@ FORM_CASES = {
                         usage_error_field='interval'),
     'large_log': Case('large.log', {'week': '1356', 'qc': True},
                       ['--week', '1356'] + qc_args('large') + ['--', 'large.log']),
+    # The fields of --rinex-version, --start/--end, --split, --standard-name,
+    # --station and --no-obs, each giving the program's own option.
+    'rinex3': Case('z.log', {'week': '1356', 'rinex-version': '3', 'snr': True, 'qc': False},
+                   ['--week', '1356', '--rinex-version', '3', '--snr', '--', 'z.log']),
+    'window': Case('z.log', {'week': '1356', 'start': '2006-01-04T11:21:00',
+                             'end': '2006-01-04 11:23:00', 'qc': True},
+                   ['--week', '1356', '--start', '2006-01-04T11:21:00', '--end',
+                    '2006-01-04 11:23:00'] + qc_args('z') + ['--', 'z.log']),
+    'split_hour': Case('day.log', {'week': '1356', 'split': 'hour', 'marker-name': 'PIL7 north',
+                                   'qc': False},
+                       ['--week', '1356', '--split', 'hour', '--marker-name', 'PIL7 north', '--',
+                        'day.log']),
+    'standard_name': Case('z.log', {'date': '2006-01-04', 'rinex-version': '3',
+                                    'standard-name': True, 'marker-name': 'PIL7 north',
+                                    'qc': True},
+                          ['--date', '2006-01-04', '--rinex-version', '3', '--standard-name',
+                           '--marker-name', 'PIL7 north'] + qc_args('z') + ['--', 'z.log']),
+    'station': Case('day.log', {'week': '1356', 'interval': '30', 'split': 'day',
+                                'station': 'AB12', 'rinex-version': '2', 'qc': False},
+                    ['--week', '1356', '--interval', '30', '--split', 'day', '--station', 'AB12',
+                     '--', 'day.log']),
+    'no_obs': Case('z.log', {'week': '1356', 'no-obs': True, 'qc': True},
+                   ['--week', '1356', '--no-obs'] + qc_args('z') + ['--', 'z.log']),
+}
+
+# Usage errors made through the form: the fields, the native program's
+# command line for them, and the field that must be marked, alone.
+USAGE_ERRORS = [
+    ({'week': '0'}, ['--week', '0'], 'week'),
+    ({'week': '1356', 'date': '2006-01-04'}, ['--week', '1356', '--date', '2006-01-04'], 'date'),
+    ({'date': '2006-02-30'}, ['--date', '2006-02-30'], 'date'),
+    ({'week': '1356', 'marker-name': 'M' * 61}, ['--week', '1356', '--marker-name', 'M' * 61],
+     'marker-name'),
+    ({'week': '1356', 'agency': 'Caf\u00e9'}, ['--week', '1356', '--agency', 'Caf\u00e9'], 'agency'),
+    ({'week': '1356', 'position': '1,2'}, ['--week', '1356', '--position', '1,2'], 'position'),
+    ({'week': '1356', 'start': '2006-01-04T11:23:00', 'end': '2006-01-04T11:21:00'},
+     ['--week', '1356', '--start', '2006-01-04T11:23:00', '--end', '2006-01-04T11:21:00'], 'end'),
+    ({'week': '1356', 'start': '11:21'}, ['--week', '1356', '--start', '11:21'], 'start'),
+    ({'week': '1356', 'station': 'PIL7'}, ['--week', '1356', '--station', 'PIL7'], 'station'),
+    ({'week': '1356', 'split': 'hour', 'station': 'a/b1'},
+     ['--week', '1356', '--split', 'hour', '--station', 'a/b1'], 'station'),
+    ({'week': '1356', 'no-obs': True, 'end': '2006-01-04T11:21:00'},
+     ['--week', '1356', '--end', '2006-01-04T11:21:00', '--no-obs'], 'end'),
+    ({'week': '1356', 'no-obs': True, 'standard-name': True},
+     ['--week', '1356', '--standard-name', '--no-obs'], 'standard-name'),
+]
+
+# Element ids that pages and tests use; the form's fields among them are
+# made from the option table, so an option renamed in the program shows here.
+FORM_IDS = {
+    'log': 'input:file', 'week': 'input:text', 'date': 'input:text', 'interval': 'input:text',
+    'rinex-version': 'select:2,3', 'start': 'input:text', 'end': 'input:text',
+    'split': 'select:,day,hour', 'standard-name': 'input:checkbox', 'station': 'input:text',
+    'snr': 'input:checkbox', 'marker-name': 'input:text', 'marker-number': 'input:text',
+    'observer': 'input:text', 'agency': 'input:text', 'run-by': 'input:text',
+    'receiver-number': 'input:text', 'antenna-number': 'input:text',
+    'antenna-type': 'input:text', 'position': 'input:text', 'antenna-delta': 'input:text',
+    'qc': 'input:checkbox', 'convert': 'button:', 'cancel': 'button:', 'download-all': 'button:',
+    'progress': 'progress:', 'status': 'span:', 'results': 'ul:', 'console': 'pre:',
+    'errors': 'pre:', 'plot': 'img:', 'form': 'form:', 'output': 'section:',
+    'drop': 'label:', 'log-name': 'span:',
 }
 
 # Command lines given to kapolex.convert with the sample as z.log: the
@@ -306,15 +378,24 @@ class Browser:
 
 
 def fill_form(browser, log_path, form):
-    browser.element('log').send_keys(os.path.abspath(log_path))
+    from selenium.webdriver.support.select import Select
+    if log_path is not None:
+        browser.element('log').send_keys(os.path.abspath(log_path))
     for element_id, value in form.items():
         element = browser.element(element_id)
         if isinstance(value, bool):
             if element.is_selected() != value:
                 element.click()
+        elif element.tag_name == 'select':
+            Select(element).select_by_value(value)
         else:
             element.clear()
             element.send_keys(value)
+
+
+def reset_form(browser):
+    """Every field of the form as the page made it, the log's too."""
+    browser.script("document.getElementById('form').reset();")
 
 
 def wait_for_result(browser, timeout=WAIT_SECONDS):
@@ -349,12 +430,62 @@ def download_all(browser, folder):
 def check_run_date(failures, run_date, before, after):
     """The page's header carries the run's date and time in the browser's
     local time."""
-    match = re.match(rb'(\d{8} \d\d:\d\d:\d\d)', run_date or b'')
+    # RINEX 2 writes "20060104 11:21:30", RINEX 3 "20060104 112130 LCL".
+    match = re.match(rb'(\d{8}) (\d\d):?(\d\d):?(\d\d)', run_date or b'')
     if failures.check(match is not None, f'no run date in the header: {run_date!r}'):
-        stamp = match.group(1).decode()
+        stamp = '%s %s:%s:%s' % tuple(part.decode() for part in match.groups())
         failures.check(before <= stamp <= after,
                        f'run date {stamp} is not the browser\'s local time '
                        f'(between {before} and {after})')
+
+
+def wait_for_download(folder, name, timeout=WAIT_SECONDS):
+    deadline = time.monotonic() + timeout
+    path = os.path.join(folder, name)
+    while not os.path.exists(path) or any(n.endswith('.crdownload') for n in os.listdir(folder)):
+        if time.monotonic() > deadline:
+            raise AssertionError(f'no download {name} in {sorted(os.listdir(folder))}')
+        time.sleep(0.1)
+    return path
+
+
+def check_zip(failures, path, folder):
+    """Tests the archive as unzip does and unpacks it into folder; returns
+    the names it holds."""
+    import zipfile
+    if shutil.which('unzip'):
+        tested = subprocess.run(['unzip', '-t', path], capture_output=True, text=True)
+        failures.check(tested.returncode == 0 and 'No errors detected' in tested.stdout,
+                       f'unzip -t {os.path.basename(path)}: {tested.stdout[-500:]}{tested.stderr}')
+    else:
+        print('unzip is missing (Debian: apt-get install unzip); Python\'s zipfile tests the zip')
+    with zipfile.ZipFile(path) as archive:
+        failures.equal(archive.testzip(), None, f'the first bad file of {path}')
+        archive.extractall(folder)
+        return archive.namelist()
+
+
+def check_download_all(browser, failures, case, page_names, native, work, figures):
+    """A run of several files offers them all as one zip, which holds the
+    native program's files; a run of one file offers no zip."""
+    button = browser.element('download-all')
+    if len(page_names) < 2:
+        failures.check(not button.is_displayed(), 'Download all is offered for one file')
+        return
+    if not failures.check(button.is_displayed(), 'Download all is not offered'):
+        return
+    downloads = os.path.join(work, 'downloads')
+    zip_name = os.path.splitext(case.log)[0] + '.zip'
+    started = time.monotonic()
+    button.click()
+    path = wait_for_download(downloads, zip_name)
+    figures['download_all'] = {'files': len(page_names), 'zip_bytes': os.path.getsize(path),
+                               'seconds': round(time.monotonic() - started, 3)}
+    unpacked = os.path.join(work, 'unzipped')
+    shutil.rmtree(unpacked, ignore_errors=True)
+    names = check_zip(failures, path, unpacked)
+    failures.equal(names, page_names, 'the files in the zip, in the page\'s order')
+    compare_outputs(failures, unpacked, names, native)
 
 
 def compare_outputs(failures, page_folder, page_names, native):
@@ -417,6 +548,7 @@ def run_form_case(name, case, browser, tools, work, failures, figures):
     run_date = compare_outputs(failures, downloads, page_names, native)
     if run_date is not None:
         check_run_date(failures, run_date, before, after)
+    check_download_all(browser, failures, case, page_names, native, work, figures)
     plot_names = [n for n in page_names if n.endswith('.svg')]
     if plot_names and os.path.getsize(os.path.join(downloads, plot_names[0])) > 0:
         width = browser.script("var p = document.getElementById('plot');"
@@ -430,8 +562,8 @@ def run_form_case(name, case, browser, tools, work, failures, figures):
 
 
 def check_cancel(browser, failures):
-    """Cancel, pressed while the log converts, stops the run: the page is
-    idle again, with nothing offered."""
+    """Cancel, pressed while the log converts, stops the run: the page says
+    so, with nothing offered."""
     browser.element('convert').click()
     deadline = time.monotonic() + WAIT_SECONDS
     while float(browser.element('progress').get_attribute('value')) == 0:
@@ -442,7 +574,7 @@ def check_cancel(browser, failures):
     browser.element('cancel').click()
     state = wait_for_result(browser)
     failures.equal((was, state, browser.text('status'), browser.text('results')),
-                   ('working', 'idle', 'Cancelled.', ''), 'the page after Cancel')
+                   ('working', 'cancelled', 'Cancelled.', ''), 'the page after Cancel')
 
 
 class ResponsivenessProbe:
@@ -557,7 +689,8 @@ def run_command_lines(browser, tools, work, failures):
               .then(function (contents) {
                 var files = {};
                 names.forEach(function (n, i) { files[n] = contents[i]; });
-                done({status: r.status, console: r.console, errors: r.errors, files: files});
+                done({status: r.status, console: r.console, errors: r.errors, files: files,
+                      usageError: r.usageError});
               });
           }).catch(function (e) { done({failure: String(e)}); });""", sample_b64, args)
         what = f'kapolex {" ".join(args)}'
@@ -570,12 +703,179 @@ def run_command_lines(browser, tools, work, failures):
             page_console, native_console = masked_bytes(page_console), masked_bytes(native_console)
         failures.equal(page_console, native_console, f'{what}: standard output')
         failures.equal(page['errors'], native['errors'], f'{what}: standard error')
+        # A usage error comes as data too, with the message the program prints.
+        usage = None
+        if native['status'] == 2:
+            usage = native['errors'].splitlines()[0].removeprefix('kapolex: ')
+        failures.equal((page['usageError'] or {}).get('message'), usage, f'{what}: usage error')
         failures.equal(sorted(page['files']), native['files'], f'{what}: files')
         for name in sorted(set(page['files']) & set(native['files'])):
             with open(os.path.join(native['folder'], name), 'rb') as f:
                 expected = masked_bytes(f.read())
             got = masked_bytes(base64.b64decode(page['files'][name]))
             failures.equal(got, expected, f'{what}: {name}')
+
+
+def help_entries(text):
+    """The options of --help: long name -> (metavar, help), the help's
+    wrapped lines joined again."""
+    entries = {}
+    current = None
+    for line in text.splitlines():
+        entry = re.match(r'(?:  -\w, |      )--([a-z][a-z0-9-]*)(?: (\S+))?  +(.*)$', line)
+        if entry:
+            current = entry.group(1)
+            entries[current] = [entry.group(2) or '', entry.group(3)]
+        elif current and line.startswith('      ') and line.strip():
+            entries[current][1] += ' ' + line.strip()
+        else:
+            current = None
+    return entries
+
+
+def check_options_form(browser, tools, failures):
+    """Every option of the program's --help is a field of the form, with its
+    help text and a field of its kind, or is listed as not offered, with a
+    reason; never both, and nothing else is either."""
+    shown = subprocess.run([tools['kapolex'], '--help'], capture_output=True, text=True)
+    options = help_entries(shown.stdout)
+    failures.check(len(options) > 20, f'--help lists only {sorted(options)}')
+    browser.open(tools['page'])
+    fields = browser.script("""
+      return Array.from(document.querySelectorAll('#options input, #options select'), (e) => ({
+        id: e.id, kind: e.tagName.toLowerCase() + ':' + (e.tagName === 'SELECT' ?
+          Array.from(e.options, (o) => o.value).join(',') : e.type),
+        help: document.getElementById(e.id + '-help')?.textContent,
+        describedBy: e.getAttribute('aria-describedby'),
+        errorSpan: document.getElementById(e.id + '-error') !== null}));""")
+    excluded = dict(browser.script("""
+      return Array.from(document.querySelectorAll('#not-offered li'),
+                        (li) => [li.dataset.option, li.textContent]);"""))
+    in_form = {field['id']: field for field in fields}
+    for name, (metavar, help_text) in options.items():
+        offered, listed = name in in_form, name in excluded
+        if not failures.check(offered != listed, f'--{name}: in the form {offered}, listed as '
+                              f'not offered {listed}'):
+            continue
+        if listed:
+            failures.check(re.fullmatch(rf'--{name}: \S.+', excluded[name]) is not None,
+                           f'--{name} is not offered without a reason: {excluded[name]!r}')
+            continue
+        field = in_form[name]
+        failures.equal(field['help'], help_text, f'the help shown at --{name}')
+        failures.check(field['describedBy'] == name + '-help' and field['errorSpan'],
+                       f'--{name} has no help or error span of its own: {field}')
+        choices = metavar.split('|') if '|' in metavar else None
+        if not metavar:
+            failures.equal(field['kind'], 'input:checkbox', f'the field of --{name}, a switch')
+        elif choices:
+            offered_values = field['kind'].removeprefix('select:').split(',')
+            failures.check(field['kind'].startswith('select:') and
+                           [v for v in offered_values if v] == choices,
+                           f'the field of --{name} offers {field["kind"]}, not {choices}')
+        else:
+            failures.equal(field['kind'], 'input:text', f'the field of --{name}')
+    stray = (set(in_form) | set(excluded)) - set(options)
+    failures.check(not stray, f'the form has or lists options the program lacks: {sorted(stray)}')
+
+    found = dict(browser.script("""
+      return arguments[0].map((id) => {
+        const e = document.getElementById(id);
+        if (e === null) return [id, null];
+        const values = e.tagName === 'SELECT' ? Array.from(e.options, (o) => o.value).join(',')
+                     : e.tagName === 'INPUT' ? e.type : '';
+        return [id, e.tagName.toLowerCase() + ':' + values];
+      });""", sorted(FORM_IDS)))
+    failures.equal(found, FORM_IDS, 'the page\'s element ids')
+    heading = browser.script("return document.querySelector('header').textContent;")
+    failures.check('3.04' in heading, f'the heading names one RINEX version: {heading!r}')
+
+
+def run_usage_errors(browser, tools, work, failures):
+    """Each usage error of the table is shown at its option's field, with
+    the native program's message, and no other field is marked."""
+    sample = tools['logs']['z.log']
+    browser.open(tools['page'])
+    for index, (form, args, field) in enumerate(USAGE_ERRORS):
+        native = native_run(tools['kapolex'], sample, 'z.log', args + ['--', 'z.log'],
+                            os.path.join(work, f'native-{index}'))
+        what = ' '.join(args)
+        if not failures.equal(native['status'], 2, f'{what}: the native exit status'):
+            continue
+        reset_form(browser)
+        # The reports off: the command lines above have none.
+        fill_form(browser, sample, dict(form, qc=False))
+        failures.equal(browser.text('command-line'),
+                       ' '.join(['kapolex'] + [shlex.quote(a) for a in args] + ['--', 'z.log']),
+                       f'{what}: the command line the page shows')
+        browser.element('convert').click()
+        state = wait_for_result(browser)
+        marked = browser.script("""
+          return Array.from(document.querySelectorAll('[aria-invalid=true]'), (e) => e.id);""")
+        message = native['errors'].splitlines()[0].removeprefix('kapolex: ')
+        failures.equal((state, marked, browser.text(field + '-error'), browser.text('status')),
+                       ('error', [field], message,
+                        'The options are not usable: see the field marked.'),
+                       f'{what}: the page after the usage error')
+        failures.equal(browser.text('errors'), native['errors'], f'{what}: the diagnostics')
+
+
+def run_states(browser, tools, work, failures):
+    """The page's states as a user goes through them: what the status says,
+    which buttons work, the progress bar and what is offered, in each."""
+    logs = tools['logs']
+    browser.open(tools['page'])
+
+    def expect(state, text, what, results_empty=True):
+        wait_for_result(browser, timeout=120)
+        seen = browser.script("""
+          const e = (id) => document.getElementById(id);
+          return [e('status').dataset.state, e('status').textContent, e('convert').disabled,
+                  e('cancel').disabled, e('progress').hidden, e('log').disabled,
+                  e('results').children.length === 0];""")
+        failures.equal(seen, [state, text, False, True, True, False, results_empty], what)
+
+    expect('idle', 'Choose a log to begin.', 'the page as it opens')
+    browser.element('convert').click()
+    expect('error', 'No log chosen.', 'Convert without a log')
+    failures.equal(browser.text('log-error'), 'Choose the log to convert.', 'the log\'s field')
+
+    browser.element('log').send_keys(logs['z.log'])
+    expect('ready', 'Ready to convert.', 'a log chosen')
+    failures.equal(browser.text('log-error'), '', 'the log\'s field once a log is chosen')
+    browser.element('convert').click()
+    expect('error', 'The week or the date is needed.', 'Convert without a week')
+    fill_form(browser, None, {'week': '1356'})
+    browser.element('convert').click()
+    wait_for_result(browser, timeout=120)
+    expect('done', browser.text('status'), 'a run done', results_empty=False)
+    failures.check(browser.text('status').startswith('Done: read 70.5 KiB in '),
+                   f'the status after a run: {browser.text("status")}')
+
+    # A new log: the last run's status, files and texts go.
+    browser.element('log').send_keys(logs['day.log'])
+    expect('ready', 'Ready to convert.', 'another log chosen after a run')
+    failures.equal([browser.text(i) for i in ('console', 'errors')] +
+                   [browser.element('download-all').is_displayed()], ['', '', False],
+                   'what the page shows of the last run once another log is chosen')
+
+    # Cancel while converting: cancelled, not ready, and nothing offered.
+    browser.element('log').send_keys(logs['cancelled.log'])
+    browser.element('convert').click()
+    working = browser.script("""
+      const e = (id) => document.getElementById(id);
+      return [e('status').dataset.state, e('convert').disabled, e('cancel').disabled,
+              e('progress').hidden, e('log').disabled];""")
+    failures.equal(working, ['working', True, False, False, True], 'the page while converting')
+    browser.element('cancel').click()
+    expect('cancelled', 'Cancelled.', 'Cancel while converting')
+
+    # A cancelled page converts again, and a new log after a cancel is ready.
+    browser.element('log').send_keys(logs['z.log'])
+    expect('ready', 'Ready to convert.', 'a log chosen after Cancel')
+    browser.element('convert').click()
+    wait_for_result(browser, timeout=120)
+    expect('done', browser.text('status'), 'a run after Cancel', results_empty=False)
 
 
 def check_page_itself(browser, tools, failures, figures):
@@ -624,6 +924,17 @@ def make_logs(case_logs, tools, work):
     return logs
 
 
+# The cases that are not one conversion through the form: their logs, and
+# what they do.
+OTHER_CASES = {
+    'command_lines': (['z.log'], run_command_lines),
+    'options_form': ([], lambda browser, tools, work, failures:
+                     check_options_form(browser, tools, failures)),
+    'usage_errors': (['z.log'], run_usage_errors),
+    'states': (['z.log', 'day.log', 'cancelled.log'], run_states),
+}
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
     parser.add_argument('--page', required=True)
@@ -633,7 +944,7 @@ def main():
     parser.add_argument('--work', required=True)
     parser.add_argument('--figures', required=True)
     parser.add_argument('--case', required=True,
-                        choices=sorted(FORM_CASES) + ['command_lines'])
+                        choices=sorted(FORM_CASES) + sorted(OTHER_CASES))
     options = parser.parse_args()
 
     work = os.path.join(os.path.abspath(options.work), options.case)
@@ -654,9 +965,10 @@ def main():
         print('skipped:', reason)
         return SKIP
     try:
-        if options.case == 'command_lines':
-            tools['logs'] = make_logs(['z.log'], tools, work)
-            run_command_lines(browser, tools, work, failures)
+        if options.case in OTHER_CASES:
+            logs, run = OTHER_CASES[options.case]
+            tools['logs'] = make_logs(logs, tools, work)
+            run(browser, tools, work, failures)
         else:
             case = FORM_CASES[options.case]
             tools['logs'] = make_logs([case.log], tools, work)
