@@ -1,7 +1,8 @@
 // The bits of a value read as another type of the same size, as
 // std::bit_cast gives them, also with standard libraries that lack it (the
-// browser build's); the compilers that build kapolex all have the builtin
-// that std::bit_cast is made of.
+// browser build's libc++ 13, from Emscripten 3.1.6); the compilers that
+// build kapolex all have the builtin that std::bit_cast is made of. It can
+// go once the browser build has libc++ 14 or later (see README.md).
 #pragma once
 
 #include <version>

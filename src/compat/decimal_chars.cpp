@@ -9,7 +9,7 @@
 #include <string>
 #include <system_error>
 
-#include "compat/bit_cast.hpp"
+#include "compat/double_bits.hpp"
 
 namespace kapolex {
 
@@ -194,18 +194,11 @@ struct BinaryValue {
                         // double below it is half as far as the one above
 };
 
-constexpr int significandBits = 52;
-constexpr int exponentBias = 1075;
-constexpr std::uint64_t significandMask = (std::uint64_t{1} << significandBits) - 1;
-
 BinaryValue binaryValue(double value) {
-  const auto bits = bitCast<std::uint64_t>(value);
-  const auto biased = static_cast<int>((bits >> significandBits) & 0x7ff);
-  const std::uint64_t fraction = bits & significandMask;
-  const bool negative = (bits >> 63) != 0;
-  if (biased == 0) return {negative, fraction, 1 - exponentBias, false};
-  return {negative, fraction | (std::uint64_t{1} << significandBits), biased - exponentBias,
-          fraction == 0 && biased > 1};
+  const DoubleBits parts = decompose(value);
+  const bool lowerGapHalved =
+      parts.fraction() == 0 && parts.biasedExponent() > doubleSubnormalExponent + 1;
+  return {parts.negative(), parts.significand(), parts.exponent(), lowerGapHalved};
 }
 
 // floor(log10(2^n)) for |n| below 1,650.
@@ -231,10 +224,10 @@ std::to_chars_result put(char* first, char* last, const std::string& text) {
 // "inf", "-inf", "nan" or "-nan" for a value that is not finite; empty for
 // a finite one.
 std::string nonFiniteText(double value) {
-  const auto bits = bitCast<std::uint64_t>(value);
-  if (((bits >> significandBits) & 0x7ff) != 0x7ff) return {};
-  const std::string sign = (bits >> 63) != 0 ? "-" : "";
-  return sign + ((bits & significandMask) == 0 ? "inf" : "nan");
+  const DoubleBits parts = decompose(value);
+  if (parts.isFinite()) return {};
+  const std::string sign = parts.negative() ? "-" : "";
+  return sign + (parts.fraction() == 0 ? "inf" : "nan");
 }
 
 // The whole number significand * 2^exponent, or the part of it before the

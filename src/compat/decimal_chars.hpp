@@ -1,8 +1,11 @@
 // Doubles as fixed-notation decimals, with the digits std::to_chars gives:
 // the shortest text that reads back as the same double, or a given number
 // of decimals rounded from the exact binary value. Some standard libraries
-// (the browser build's) lack the floating-point std::to_chars; there the
-// project's own exact conversion writes the same digits.
+// (the browser build's libc++ 13, from Emscripten 3.1.6) lack the
+// floating-point std::to_chars; there the project's own exact conversion
+// writes the same digits. It can go once the browser build's libc++
+// defines __cpp_lib_to_chars, which libc++ 14 to 16 do not yet, though
+// they have the function (see README.md).
 #pragma once
 
 #include <charconv>

@@ -1,6 +1,9 @@
 // A buffer whose bytes are written before they are read, so that
 // initialising them would be wasted work: std::make_unique_for_overwrite,
-// also with standard libraries that lack it (the browser build's).
+// also with standard libraries that lack it (the browser build's libc++ 13,
+// from Emscripten 3.1.6). It can go once the browser build's libc++
+// defines __cpp_lib_smart_ptr_for_overwrite, which libc++ 16 does not yet
+// (see README.md).
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,11 @@
 #include "qc/text_report.hpp"
 
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "qc/report_format.hpp"
 
@@ -8,16 +13,23 @@ namespace kapolex {
 
 namespace {
 
-// The text right-aligned (negative width: left-aligned) in a column. A text
-// that fills its column or runs over it keeps a blank on its open side, so
-// that it never runs into its neighbour: a damaged log's figures can be
-// wider than any column.
-std::string column(const std::string& text, int width) {
-  const auto size = static_cast<int>(text.size());
-  const int room = (width < 0 ? -width : width) - size;
-  if (room <= 0) return width < 0 ? text + " " : " " + text;
+// The text right-aligned (negative width: left-aligned) in a column that
+// it fits.
+std::string padded(std::string_view text, int width) {
+  const int room = std::max(0, std::abs(width) - static_cast<int>(text.size()));
   const std::string pad(static_cast<std::size_t>(room), ' ');
-  return width < 0 ? text + pad : pad + text;
+  return width < 0 ? joined(text, pad) : joined(pad, text);
+}
+
+// A value in its column, aligned as padded aligns it. A value that fills
+// its column or runs over it keeps a blank on its open side, so that it
+// never runs into its neighbour: a damaged log's figures can be wider than
+// any column.
+std::string column(const std::string& text, int width) {
+  if (static_cast<int>(text.size()) >= std::abs(width)) {
+    return width < 0 ? text + " " : " " + text;
+  }
+  return padded(text, width);
 }
 
 std::string timeText(const ReportTime& time) {
@@ -57,23 +69,62 @@ void writeLogSection(OutputSink& out, const LogFigures& log) {
   line(out, "messages by ID", messages.empty() ? "-" : messages);
 }
 
+// A column of the satellite table: the blanks in front of it, its heading,
+// its width (negative: left-aligned) and how a satellite's value is written.
+struct SatelliteColumn {
+  std::string_view gap;
+  std::string_view heading;
+  int width;
+  std::string (*value)(const SatelliteFigures&);
+};
+
+constexpr std::array<SatelliteColumn, 14> satelliteColumns{{
+    {"", "PRN", 3, [](const SatelliteFigures& s) { return number(s.prn); }},
+    {"", "epochs", 9, [](const SatelliteFigures& s) { return number(s.epochs); }},
+    {"", "span%", 7,
+     [](const SatelliteFigures& s) { return fixedDecimal(100.0 * s.spanShare, 1); }},
+    {"", "arcs", 6, [](const SatelliteFigures& s) { return number(s.arcs); }},
+    {"  ", "first", -18, [](const SatelliteFigures& s) { return gpsTimeText(s.first.gps); }},
+    {"  ", "last", -18, [](const SatelliteFigures& s) { return gpsTimeText(s.last.gps); }},
+    {"", "LLI", 7, [](const SatelliteFigures& s) { return number(s.lossOfLock); }},
+    {"", "C/N0 mean", 11,
+     [](const SatelliteFigures& s) { return fixedDecimal(s.carrierToNoiseMean, 2); }},
+    {"", "min", 7, [](const SatelliteFigures& s) { return shortestDecimal(s.carrierToNoiseMin); }},
+    {"", "max", 7, [](const SatelliteFigures& s) { return shortestDecimal(s.carrierToNoiseMax); }},
+    {"", "rollovers", 11, [](const SatelliteFigures& s) { return number(s.rollovers); }},
+    {"", "slips", 7, [](const SatelliteFigures& s) { return number(s.slips); }},
+    {"", "noise m", 9, [](const SatelliteFigures& s) { return fixedDecimal(s.jumpNoise, 3); }},
+    {"", "limit m", 9, [](const SatelliteFigures& s) { return fixedDecimal(s.slipThreshold, 3); }},
+}};
+
+// The headings fit their columns (the first one exactly): they are padded,
+// without the blank that a value running over its column takes.
+constexpr bool headingsFit() {
+  for (const SatelliteColumn& c : satelliteColumns) {
+    if (c.heading.size() > static_cast<std::size_t>(c.width < 0 ? -c.width : c.width)) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(headingsFit());
+
 std::string satelliteHeading() {
-  return joined("PRN", column("epochs", 9), column("span%", 7), column("arcs", 6), "  ",
-                column("first", -18), "  ", column("last", -18), column("LLI", 7),
-                column("C/N0 mean", 11), column("min", 7), column("max", 7),
-                column("rollovers", 11), column("slips", 7), column("noise m", 9),
-                column("limit m", 9), "\n");
+  std::string text;
+  for (const SatelliteColumn& c : satelliteColumns) {
+    text += joined(c.gap, padded(c.heading, c.width));
+  }
+  text += '\n';
+  return text;
 }
 
 std::string satelliteLine(const SatelliteFigures& s) {
-  return joined(column(number(s.prn), 3), column(number(s.epochs), 9),
-                column(fixedDecimal(100.0 * s.spanShare, 1), 7), column(number(s.arcs), 6), "  ",
-                column(gpsTimeText(s.first.gps), -18), "  ", column(gpsTimeText(s.last.gps), -18),
-                column(number(s.lossOfLock), 7), column(fixedDecimal(s.carrierToNoiseMean, 2), 11),
-                column(shortestDecimal(s.carrierToNoiseMin), 7),
-                column(shortestDecimal(s.carrierToNoiseMax), 7), column(number(s.rollovers), 11),
-                column(number(s.slips), 7), column(fixedDecimal(s.jumpNoise, 3), 9),
-                column(fixedDecimal(s.slipThreshold, 3), 9), "\n");
+  std::string text;
+  for (const SatelliteColumn& c : satelliteColumns) {
+    text += joined(c.gap, column(c.value(s), c.width));
+  }
+  text += '\n';
+  return text;
 }
 
 void writeSlips(OutputSink& out, const QualityReport& report) {

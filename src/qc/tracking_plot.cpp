@@ -39,13 +39,16 @@ constexpr const char* panelFrameColour = "#888888";
 constexpr const char* meanColour = "#1f4e79";
 
 constexpr double width = 1200.0;
+constexpr double titleBaseline = 22.0;   // of the plot's title, below its top
+constexpr double detailBaseline = 42.0;  // of the line under the title
 constexpr double left = 64.0;
 constexpr double right = 40.0;
 constexpr double chartWidth = width - left - right;
 constexpr double labelsRight = left - 6.0;  // where the row and count labels end
 constexpr double rowsTop = 64.0;
 constexpr double rowHeight = 14.0;
-constexpr double markTop = 2.0;  // within the row
+constexpr double rowLabelBaseline = 11.0;  // of a row's PRN, below the row's top
+constexpr double markTop = 2.0;            // within the row
 constexpr double markHeight = 10.0;
 constexpr double lossOfLockStripHeight = 3.0;  // along the row's top
 constexpr double slipBarWidth = 2.0;           // across the row
@@ -54,6 +57,7 @@ constexpr double slipBarWidth = 2.0;           // across the row
 constexpr double markOverhang = 1.0;
 constexpr double panelGap = 16.0;
 constexpr double panelHeight = 100.0;
+constexpr double countLabelDrop = 4.0;  // a count's baseline below its line
 constexpr double axisHeight = 84.0;
 constexpr double legendHeight = 56.0;
 constexpr double legendLineHeight = 28.0;
@@ -66,6 +70,12 @@ constexpr double labelAfterLine = 8.0;  // after a bar or a line
 // line's caption before them.
 constexpr double colourKeyRoom = 62.0;
 constexpr double colourCaptionRoom = 190.0;
+// The room of each entry of the other marks' line; the last needs none.
+constexpr double lossOfLockKeyRoom = 150.0;
+constexpr double slipKeyRoom = 130.0;
+constexpr double gapKeyRoom = 200.0;
+constexpr double shortGapKeyRoom = 150.0;
+constexpr double bandKeyRoom = 0.0;
 constexpr int maxTicks = 8;
 constexpr double tickLength = 5.0;
 // The baselines of the lines under the ticks, and of the axis caption, below
@@ -73,12 +83,22 @@ constexpr double tickLength = 5.0;
 constexpr double tickLabelFirstLine = 18.0;
 constexpr double tickLabelLine = 14.0;
 constexpr double axisCaptionLine = 66.0;
-constexpr double panelTitleX = 16.0;  // the lower panel's title, along its left side
+constexpr double panelTitleX = 16.0;      // the lower panel's title, along its left side
+constexpr double panelTitleTurn = -90.0;  // degrees: the title reads upwards
 // Satellites between the lines of the lower panel's scale.
 constexpr std::uint32_t countLineStep = 4;
+// The stroke widths written out; the other lines take SVG's default of 1.
+constexpr double shortGapLineWidth = 1.0;
+constexpr double countGridLineWidth = 1.0;
+constexpr double meanLineWidth = 1.2;
+constexpr double timeGridLineWidth = 0.6;
+// Ticks less than a minute apart (ns) show the clock's seconds too.
+constexpr std::int64_t ticksWithSecondsBelow = wholeSecondsPerMinute * nanosPerSecond;
 
 constexpr const char* rightAligned = "text-anchor=\"end\"";
 constexpr const char* centred = "text-anchor=\"middle\"";
+constexpr const char* plotFont = "font-family=\"sans-serif\" font-size=\"11\"";
+constexpr const char* titleFont = "font-size=\"14\"";
 
 struct PlotGeometry {
   std::size_t bins = 0;
@@ -151,7 +171,7 @@ std::string gapMarks(const QualityReport& report, const PlotGeometry& geometry) 
         joined(pathPoint('M', geometry.x(b), rowsTop), pathCoordinate('V', geometry.panelBottom));
   }
   return joined(pathElement(bands, fillAttribute(gapColour)),
-                pathElement(lines, strokeAttribute(shortGapColour, 1)));
+                pathElement(lines, strokeAttribute(shortGapColour, shortGapLineWidth)));
 }
 
 // Each tracked bin's mark, runs of one colour merged, into the paths by colour.
@@ -206,7 +226,7 @@ std::string satelliteRows(const QualityReport& report, const PlotGeometry& geome
     const auto satellite = static_cast<std::size_t>(prn - 1);
     const double top = geometry.rowTop(row);
     if (row % 2 == 1) stripes += rectanglePath(left, top, chartWidth, rowHeight);
-    labels += textElement(labelsRight, top + 11, prnLabel(prn));
+    labels += textElement(labelsRight, top + rowLabelBaseline, prnLabel(prn));
     addCells(report.plot, satellite, top, geometry, cells);
     addFlags(report.plot, satellite, top, geometry, lossOfLock, slips);
   }
@@ -245,7 +265,7 @@ std::string countLines(const CountScale& scale) {
 std::string countLabels(const CountScale& scale) {
   std::string labels;
   for (std::uint32_t count = 0; count <= scale.top; count += countLineStep) {
-    labels += textElement(labelsRight, scale.y(count) + 4, std::to_string(count));
+    labels += textElement(labelsRight, scale.y(count) + countLabelDrop, std::to_string(count));
   }
   return labels;
 }
@@ -298,16 +318,17 @@ std::string satelliteCounts(const QualityReport& report, const PlotGeometry& geo
   const CountScale scale = countScaleOf(plot, geometry);
   const double middle = geometry.panelTop + panelHeight / 2.0;
   const std::string unfilled = fillAttribute(noPaint);
-  return joined(pathElement(countLines(scale), strokeAttribute(countGridColour, 1)),
-                pathElement(countBand(plot, geometry, scale), fillAttribute(bandColour)),
-                pathElement(meanLine(plot, geometry, scale),
-                            joined(unfilled, " ", strokeAttribute(meanColour, 1.2))),
-                pathElement(rectanglePath(left, geometry.panelTop, chartWidth, panelHeight),
-                            joined(unfilled, " ", strokeAttribute(panelFrameColour))),
-                groupElement(rightAligned, countLabels(scale)),
-                textElement(panelTitleX, middle, "satellites per epoch",
-                            joined(centred, " transform=\"rotate(-90 ", svgNumber(panelTitleX), " ",
-                                   svgNumber(middle), ")\"")));
+  return joined(
+      pathElement(countLines(scale), strokeAttribute(countGridColour, countGridLineWidth)),
+      pathElement(countBand(plot, geometry, scale), fillAttribute(bandColour)),
+      pathElement(meanLine(plot, geometry, scale),
+                  joined(unfilled, " ", strokeAttribute(meanColour, meanLineWidth))),
+      pathElement(rectanglePath(left, geometry.panelTop, chartWidth, panelHeight),
+                  joined(unfilled, " ", strokeAttribute(panelFrameColour))),
+      groupElement(rightAligned, countLabels(scale)),
+      textElement(panelTitleX, middle, "satellites per epoch",
+                  joined(centred, " transform=\"rotate(", svgNumber(panelTitleTurn), " ",
+                         svgNumber(panelTitleX), " ", svgNumber(middle), ")\"")));
 }
 
 // Tick spacing: the shortest of these (seconds, up to two days) that gives at
@@ -347,7 +368,7 @@ std::string timeAxis(const QualityReport& report, const PlotGeometry& geometry) 
   const std::int64_t range = plot.binWidth * static_cast<std::int64_t>(geometry.bins);
   const std::int64_t spacing = tickSpacing(range);
   const std::int64_t origin = plot.origin.nanosOfWeek() % spacing;
-  const bool withSeconds = spacing < 60 * nanosPerSecond;
+  const bool withSeconds = spacing < ticksWithSecondsBelow;
   std::string ticks;
   std::string grid;
   std::string labels;
@@ -360,7 +381,7 @@ std::string timeAxis(const QualityReport& report, const PlotGeometry& geometry) 
   }
   const std::string caption =
       "time: GPS week/seconds of week (first line), GPS calendar time (second and third)";
-  return joined(pathElement(grid, strokeAttribute(timeGridColour, 0.6)),
+  return joined(pathElement(grid, strokeAttribute(timeGridColour, timeGridLineWidth)),
                 pathElement(ticks, strokeAttribute(tickColour)), groupElement(centred, labels),
                 textElement(left, geometry.panelBottom + axisCaptionLine, caption));
 }
@@ -435,11 +456,11 @@ std::string legend(const PlotGeometry& geometry) {
         {LegendMark::colourKey, colours[colour], colourClassLabel(colour), colourKeyRoom});
   }
   const std::vector<LegendEntry> markEntries = {
-      {LegendMark::lossOfLockStrip, lossOfLockColour, "loss-of-lock flag", 150.0},
-      {LegendMark::slipBar, slipColour, "suspected slip", 130.0},
-      {LegendMark::colourKey, gapColour, "gap (no epoch in the bin)", 200.0},
-      {LegendMark::shortGapLine, shortGapColour, "gap within the bin", 150.0},
-      {LegendMark::colourKey, bandColour, "fewest to most satellites; line: mean", 0.0},
+      {LegendMark::lossOfLockStrip, lossOfLockColour, "loss-of-lock flag", lossOfLockKeyRoom},
+      {LegendMark::slipBar, slipColour, "suspected slip", slipKeyRoom},
+      {LegendMark::colourKey, gapColour, "gap (no epoch in the bin)", gapKeyRoom},
+      {LegendMark::shortGapLine, shortGapColour, "gap within the bin", shortGapKeyRoom},
+      {LegendMark::colourKey, bandColour, "fewest to most satellites; line: mean", bandKeyRoom},
   };
   const double top = geometry.panelBottom + axisHeight;
   return joined(legendLine(top, colourEntries), legendLine(top + legendLineHeight, markEntries));
@@ -455,17 +476,18 @@ std::string heading(const QualityReport& report, const PlotGeometry& geometry) {
   const std::string detail =
       joined("interval ", exactSeconds(log.interval), " s, one bin ",
              exactSeconds(report.plot.binWidth), " s; ", summaryText(report));
-  return joined(textElement(left, 22, joined("Tracking: ", span, ", GPS time"), "font-size=\"14\""),
-                textElement(left, 42, detail),
-                textOnlyElement("desc", joined(std::to_string(geometry.rows), " satellites, ",
-                                               std::to_string(geometry.bins), " bins")));
+  return joined(
+      textElement(left, titleBaseline, joined("Tracking: ", span, ", GPS time"), titleFont),
+      textElement(left, detailBaseline, detail),
+      textOnlyElement("desc", joined(std::to_string(geometry.rows), " satellites, ",
+                                     std::to_string(geometry.bins), " bins")));
 }
 
 }  // namespace
 
 void writeTrackingPlot(OutputSink& out, const QualityReport& report) {
   const PlotGeometry geometry = plotGeometryOf(report);
-  out.write(svgStart(width, geometry.height, "font-family=\"sans-serif\" font-size=\"11\""));
+  out.write(svgStart(width, geometry.height, plotFont));
   out.write(textOnlyElement("title", "Tracking plot"));
   out.write(backgroundElement(backgroundColour));
   out.write(heading(report, geometry));

@@ -83,25 +83,19 @@ void editInteger(char* field, std::size_t width, int minDigits, std::int64_t val
 void editFixed(char* field, std::size_t width, int decimals, double value) {
   assert(width <= std::size_t{maxFieldWidth} && decimals >= 0 && decimals <= maxFixedDecimals &&
          static_cast<std::size_t>(decimals) < width);
-  const std::uint64_t bits = bitCast<std::uint64_t>(value);
-  const bool negative = (bits >> 63) != 0;
-  const int biasedExponent = static_cast<int>((bits >> 52) & 0x7FF);
-  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  constexpr int exponentBias = 1023;
-  constexpr int mantissaBits = 52;
+  const DoubleBits parts = decompose(value);
   // Not a number or infinite: no digits to show, so the field says so as an
   // overflow would. From 2^64 on the integer part has at least 20 digits,
   // more than any field holds.
-  if (biasedExponent == 0x7FF || biasedExponent >= exponentBias + 64) {
+  if (!parts.isFinite() || parts.biasedExponent() >= doubleExponentBias + 64) {
     fillAsterisks(field, width);
     return;
   }
   // |value| = mantissa * 2^exponent exactly. Below 2^64 and with at most 9
   // decimals, mantissa * 10^d stays below 2^83 and shifted left below 2^94,
   // so 128 bits hold every step exactly.
-  const std::uint64_t mantissa =
-      biasedExponent == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
-  const int exponent = (biasedExponent == 0 ? 1 : biasedExponent) - exponentBias - mantissaBits;
+  const std::uint64_t mantissa = parts.significand();
+  const int exponent = parts.exponent();
   const Uint128 scaled = Uint128{mantissa} * powersOfTen[static_cast<std::size_t>(decimals)];
   Uint128 rounded = 0;
   if (exponent >= 0) {
@@ -122,7 +116,7 @@ void editFixed(char* field, std::size_t width, int decimals, double value) {
     fillAsterisks(field, width);
     return;
   }
-  placeRounded(field, width, decimals, negative, static_cast<std::uint64_t>(rounded));
+  placeRounded(field, width, decimals, parts.negative(), static_cast<std::uint64_t>(rounded));
 }
 
 }  // namespace kapolex

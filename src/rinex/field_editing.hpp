@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "compat/bit_cast.hpp"
+#include "compat/double_bits.hpp"
 
 namespace kapolex {
 
@@ -170,16 +170,15 @@ inline void editFixedField(char* field, double value) {
   if constexpr (std::endian::native == std::endian::little && decimals >= 0 &&
                 decimals <= maxInlineDecimals &&
                 width >= static_cast<std::size_t>(integerColumns + decimals + 2)) {
-    const std::uint64_t bits = bitCast<std::uint64_t>(value);
-    const int biasedExponent = static_cast<int>((bits >> 52) & 0x7FF);
+    const DoubleBits parts = decompose(value);
     // |value| = mantissa * 2^-shift exactly, for shifts of 1 to 63: normal
-    // numbers from 2^-11 up to, not including, 2^52.
-    constexpr int unitExponent = 1075;  // bias + 52 mantissa bits
-    const int shift = unitExponent - biasedExponent;
+    // numbers from 2^-11 up to, not including, 2^52. Being normal, they
+    // all have the hidden bit, which spares the tests for subnormals.
+    constexpr int unitExponent = doubleExponentBias + doubleFractionBits;
+    const int shift = unitExponent - parts.biasedExponent();
     if (shift >= 1 && shift <= 63) {
       constexpr std::uint64_t scale = powersOfTen[decimals];
-      const std::uint64_t mantissa =
-          (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+      const std::uint64_t mantissa = parts.fraction() | doubleHiddenBit;
       const std::uint64_t scaled = mantissa * scale;  // below 2^63
       // To the nearest, a tie to the even neighbour: a remainder of exactly
       // a half carries only onto an odd quotient.
@@ -197,7 +196,7 @@ inline void editFixedField(char* field, double value) {
           *point = '.';
         }
       };
-      const bool minus = (bits >> 63) != 0 && rounded != 0;
+      const bool minus = parts.negative() && rounded != 0;
       constexpr std::uint64_t eightDigitLimit = powersOfTen[integerColumns];
       if (integerPart < eightDigitLimit) {
         writeFraction();
