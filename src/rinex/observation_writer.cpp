@@ -2,7 +2,6 @@
 
 #include <cassert>
 
-#include "rinex/epoch_record.hpp"
 #include "rinex/header.hpp"
 
 namespace kapolex {
@@ -38,15 +37,11 @@ void ObservationWriter::writeEpoch(const MeasurementEpoch& epoch) {
     // TIME OF LAST OBS is only promised where it can be filled in later.
     const bool withLastObservation = fields_.withLastObservation && file.rewritable();
     lastObservationOffset_ =
-        writeHeaderEnd(file, epoch.time, fields_.rinexVersion, withLastObservation);
+        writeHeaderEnd(file, epoch.time, *fields_.dialect, withLastObservation);
     firstEpochTime_ = epoch.time;
     headerOpen_ = false;
   }
-  if (fields_.rinexVersion == RinexVersion::v3_04) {
-    writeRinex3EpochRecord(file, epoch, fields_.withSnr);
-  } else {
-    writeEpochRecord(file, epoch, fields_.withSnr);
-  }
+  writeEpochRecord_(file, epoch);
   lastEpochTime_ = epoch.time;
 }
 

@@ -1,10 +1,10 @@
 // The observation file's one writer. It owns the file and knows whether the
 // header is still open: the fixed lines go out when the run starts, and the
 // first kept epoch closes the header with its own time before its lines.
-// The header fields choose the RINEX version. A run that cuts its output
-// into several files goes on in the next one through the same writer, and
-// each file, when it is closed, can carry the time of its last epoch in
-// its header.
+// The header fields choose the RINEX dialect, and with it the writer of
+// the epochs. A run that cuts its output into several files goes on in the
+// next one through the same writer, and each file, when it is closed, can
+// carry the time of its last epoch in its header.
 #pragma once
 
 #include <cstdint>
@@ -23,13 +23,18 @@ namespace kapolex {
 
 class ObservationWriter {
  public:
-  // Writes to file, with the header (and version) saying what fields give.
+  // Writes to file, with the header (and dialect) saying what fields give.
   explicit ObservationWriter(OutputSink file, HeaderFields fields = {})
-      : file_(std::move(file)), fields_(std::move(fields)) {}
+      : file_(std::move(file)),
+        fields_(std::move(fields)),
+        writeEpochRecord_(fields_.dialect->epochRecords.writerFor(fields_.withSnr)) {}
   // A writer whose first file comes with startNextFile, for a run that
   // names its files by their epochs. Until then it has nothing to flush or
   // close, no epoch may be written, and diagnostics name its stream unit.
-  ObservationWriter(HeaderFields fields, int unit) : fields_(std::move(fields)), unit_(unit) {}
+  ObservationWriter(HeaderFields fields, int unit)
+      : fields_(std::move(fields)),
+        writeEpochRecord_(fields_.dialect->epochRecords.writerFor(fields_.withSnr)),
+        unit_(unit) {}
 
   // Writes the fixed header lines with the run's local date and time and the
   // program's 6-character version text; the header stays open. Every later
@@ -75,7 +80,8 @@ class ObservationWriter {
 
   std::optional<OutputSink> file_;
   HeaderFields fields_;
-  int unit_ = 0;  // before the first file
+  EpochRecordWriter writeEpochRecord_;  // chosen once, for the dialect and S1
+  int unit_ = 0;                        // before the first file
   std::string version_;
   const LocalClock* clock_ = nullptr;
   bool headerOpen_ = false;

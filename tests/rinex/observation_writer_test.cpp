@@ -33,9 +33,9 @@ const LocalClock& pinnedClock() {
   return clock;
 }
 
-HeaderFields fieldsOf(RinexVersion version, bool withSnr, bool withLastObservation = false) {
+HeaderFields fieldsOf(const RinexDialect& dialect, bool withSnr, bool withLastObservation = false) {
   HeaderFields fields;
-  fields.rinexVersion = version;
+  fields.dialect = &dialect;
   fields.withSnr = withSnr;
   fields.withLastObservation = withLastObservation;
   return fields;
@@ -96,9 +96,9 @@ TEST(ObservationWriter, Rinex3ValuesAreThoseOfRinex2) {
   for (const bool withSnr : {false, true}) {
     SCOPED_TRACE(withSnr ? "with S1" : "without S1");
     const ObservationFile rinex2 =
-        readClean(written(fieldsOf(RinexVersion::v2_10, withSnr), epochs), "RINEX 2");
+        readClean(written(fieldsOf(rinex2Dialect, withSnr), epochs), "RINEX 2");
     const ObservationFile rinex3 =
-        readClean(written(fieldsOf(RinexVersion::v3_04, withSnr), epochs), "RINEX 3");
+        readClean(written(fieldsOf(rinex3Dialect, withSnr), epochs), "RINEX 3");
     EXPECT_EQ(rinex3.header.observationTypes.size(), withSnr ? 3U : 2U);
     EXPECT_EQ(rinex3.epochs.size(), epochs.size());
     testing::expectSameObservations(rinex2, rinex3);
@@ -141,10 +141,10 @@ TEST(ObservationWriter, LastObservationIsFilledInWhenTheFileCloses) {
   };
   const std::vector<MeasurementEpoch> epochs = randomEpochs(7);
   for (const Output& output : outputs) {
-    for (const RinexVersion version : {RinexVersion::v2_10, RinexVersion::v3_04}) {
+    for (const RinexDialect* dialect : {&rinex2Dialect, &rinex3Dialect}) {
       SCOPED_TRACE(std::string(output.name) +
-                   (version == RinexVersion::v3_04 ? ", RINEX 3" : ", RINEX 2"));
-      ObservationWriter writer(output.open(), fieldsOf(version, false, true));
+                   (dialect == &rinex3Dialect ? ", RINEX 3" : ", RINEX 2"));
+      ObservationWriter writer(output.open(), fieldsOf(*dialect, false, true));
       writer.writeHeader("060120", pinnedClock());
       for (const MeasurementEpoch& epoch : epochs) writer.writeEpoch(epoch);
       ASSERT_TRUE(writer.close());
@@ -158,7 +158,7 @@ TEST(ObservationWriter, LastObservationIsFilledInWhenTheFileCloses) {
       }
       // Nothing but the placeholder changed: the same run without the
       // record differs by exactly that line.
-      const std::string plain = written(fieldsOf(version, false), epochs);
+      const std::string plain = written(fieldsOf(*dialect, false), epochs);
       const std::size_t at = text.find("TIME OF LAST OBS");
       EXPECT_EQ(at == std::string::npos ? text : text.substr(0, at - 60) + text.substr(at + 18),
                 plain);
@@ -185,7 +185,7 @@ TEST(ObservationWriter, NextFileHasItsOwnHeaderAndTimes) {
   std::string second;
   CountingClock counting;
   ObservationWriter writer(OutputSink(first, 2, "first.obs", 4096),
-                           fieldsOf(RinexVersion::v3_04, true, true));
+                           fieldsOf(rinex3Dialect, true, true));
   writer.writeHeader("060120", counting.clock);
   for (std::size_t n = 0; n < 4; ++n) writer.writeEpoch(epochs[n]);
   EXPECT_EQ(writer.lastEpochTime()->second, epochs[3].time.second);
@@ -212,7 +212,7 @@ TEST(ObservationWriter, NextFileHasItsOwnHeaderAndTimes) {
 
 TEST(ObservationWriter, FirstFileCanWaitForItsFirstEpoch) {
   const std::vector<MeasurementEpoch> epochs = randomEpochs(3);
-  const HeaderFields fields = fieldsOf(RinexVersion::v3_04, false, true);
+  const HeaderFields fields = fieldsOf(rinex3Dialect, false, true);
   CountingClock counting;
   ObservationWriter writer(fields, 2);
   writer.writeHeader("060120", counting.clock);
@@ -236,7 +236,7 @@ TEST(ObservationWriter, NextFileStopsTheRunWhenTheLastOneLostItsLines) {
   std::string next;
   ObservationWriter writer(
       OutputSink(FileHandle(platform::openForReading(path).handle), 2, path, 4096, false),
-      fieldsOf(RinexVersion::v3_04, false));
+      fieldsOf(rinex3Dialect, false));
   writer.writeHeader("060120", pinnedClock());
   try {
     writer.startNextFile(OutputSink(next, 2, "next.obs", 4096));
