@@ -11,7 +11,23 @@ namespace {
 // Room for one header line with its line end.
 constexpr std::size_t headerLineCapacity = 128;
 
+// The encoder given, or the dialect's plain text.
+std::unique_ptr<EpochEncoder> encoderFor(const HeaderFields& fields,
+                                         std::unique_ptr<EpochEncoder> given) {
+  return given ? std::move(given) : plainTextEncoder(*fields.dialect, fields.withSnr);
+}
+
 }  // namespace
+
+ObservationWriter::ObservationWriter(OutputSink file, HeaderFields fields,
+                                     std::unique_ptr<EpochEncoder> encoder)
+    : file_(std::move(file)),
+      fields_(std::move(fields)),
+      encoder_(encoderFor(fields_, std::move(encoder))) {}
+
+ObservationWriter::ObservationWriter(HeaderFields fields, int unit,
+                                     std::unique_ptr<EpochEncoder> encoder)
+    : fields_(std::move(fields)), encoder_(encoderFor(fields_, std::move(encoder))), unit_(unit) {}
 
 const std::string& ObservationWriter::path() const {
   static const std::string none;
@@ -25,6 +41,7 @@ void ObservationWriter::writeHeader(std::string_view version, const LocalClock& 
 }
 
 void ObservationWriter::writeFixedLines() {
+  encoder_->startFile(*file_);
   writeHeaderStart(*file_, version_, fields_, *clock_);
   headerOpen_ = true;
 }
@@ -41,7 +58,7 @@ void ObservationWriter::writeEpoch(const MeasurementEpoch& epoch) {
     firstEpochTime_ = epoch.time;
     headerOpen_ = false;
   }
-  writeEpochRecord_(file, epoch);
+  encoder_->writeEpoch(file, epoch);
   lastEpochTime_ = epoch.time;
 }
 

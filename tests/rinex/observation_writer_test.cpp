@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -226,6 +227,53 @@ TEST(ObservationWriter, FirstFileCanWaitForItsFirstEpoch) {
   ASSERT_TRUE(writer.close());
   EXPECT_EQ(counting.readings, "DT");
   EXPECT_EQ(file, written(fields, epochs));
+}
+
+// An encoding in place of the plain text: a line of its own in front of
+// each file's header, and one line per epoch. Notes where each file starts.
+class MarkingEncoder final : public EpochEncoder {
+ public:
+  explicit MarkingEncoder(std::string& starts) : starts_(starts) {}
+  void startFile(OutputSink& file) override {
+    starts_ += std::to_string(file.position()) + ' ';
+    file.write("ENCODED\r\n");
+  }
+  void writeEpoch(OutputSink& file, const MeasurementEpoch& epoch) override {
+    file.write("epoch of " + std::to_string(epoch.channelCount) + "\r\n");
+  }
+
+ private:
+  std::string& starts_;
+};
+
+// The plain file's header, from the first line to END OF HEADER.
+std::string headerOf(const std::string& file) {
+  const std::string_view end = "END OF HEADER\r\n";
+  return file.substr(0, file.find(end) + end.size());
+}
+
+TEST(ObservationWriter, EncoderWritesEachFilesEpochsAfterItsHeader) {
+  const std::vector<MeasurementEpoch> epochs = randomEpochs(3);
+  const HeaderFields fields = fieldsOf(rinex3Dialect, false, true);
+  std::string first;
+  std::string second;
+  std::string starts;
+  ObservationWriter writer(OutputSink(first, 2, "first.obs", 4096), fields,
+                           std::make_unique<MarkingEncoder>(starts));
+  writer.writeHeader("060120", pinnedClock());
+  writer.writeEpoch(epochs[0]);
+  writer.writeEpoch(epochs[1]);
+  writer.startNextFile(OutputSink(second, 2, "second.obs", 4096));
+  writer.writeEpoch(epochs[2]);
+  ASSERT_TRUE(writer.close());
+  EXPECT_EQ(starts, "0 0 ");
+  // TIME OF LAST OBS is filled in where the header stands after the lead.
+  const auto epochLine = [&](std::size_t n) {
+    return "epoch of " + std::to_string(epochs[n].channelCount) + "\r\n";
+  };
+  EXPECT_EQ(first, "ENCODED\r\n" + headerOf(written(fields, {epochs[0], epochs[1]})) +
+                       epochLine(0) + epochLine(1));
+  EXPECT_EQ(second, "ENCODED\r\n" + headerOf(written(fields, {epochs[2]})) + epochLine(2));
 }
 
 TEST(ObservationWriter, NextFileStopsTheRunWhenTheLastOneLostItsLines) {
