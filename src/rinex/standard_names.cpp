@@ -140,13 +140,20 @@ std::string rinex3FileName(std::string_view station, const EpochTime& start, Fil
   return name;
 }
 
+namespace {
+
+// A RINEX 2 name does not show the interval.
+std::string rinex2FileNameOfInterval(std::string_view station, const EpochTime& start,
+                                     FilePeriod period, std::int32_t /*intervalSeconds*/) {
+  return rinex2FileName(station, start, period);
+}
+
+}  // namespace
+
 constinit const NamingDialect rinex2Names{
     .isStationId = isRinex2StationId,
     .stationHint = "give 4 letters or digits (9 characters need '--rinex-version 3')",
-    // RINEX 2 names do not show the interval.
-    .fileName =
-        [](std::string_view station, const EpochTime& start, FilePeriod period,
-           std::int32_t /*intervalSeconds*/) { return rinex2FileName(station, start, period); },
+    .fileName = rinex2FileNameOfInterval,
 };
 
 constinit const NamingDialect rinex3Names{
