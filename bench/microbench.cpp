@@ -136,7 +136,8 @@ BENCHMARK(BM_EpochLine);
 
 // A whole epoch block of twelve satellites in either version: the epoch
 // line or record and the observation lines.
-void epochBlock(benchmark::State& state, RinexVersion version) {
+void epochBlock(benchmark::State& state, const RinexDialect& dialect) {
+  const EpochRecordWriter write = dialect.epochRecords.withoutSnr;
   const std::vector<double> values = observationValues();
   MeasurementEpoch epoch;
   epoch.time = {2006, 1, 20, 9, 5, 10.0000003};
@@ -152,23 +153,19 @@ void epochBlock(benchmark::State& state, RinexVersion version) {
       channel.lossOfLock = 4 + static_cast<std::int32_t>(k & 1);
       channel.signalFlag = 7;
     }
-    if (version == RinexVersion::v3_04) {
-      writeRinex3EpochRecord(null.sink, epoch);
-    } else {
-      writeEpochRecord(null.sink, epoch);
-    }
+    write(null.sink, epoch);
     i += 24;
   }
   state.SetItemsProcessed(state.iterations());
 }
 
 void BM_EpochBlockRinex2(benchmark::State& state) {
-  epochBlock(state, RinexVersion::v2_10);
+  epochBlock(state, rinex2Dialect);
 }
 BENCHMARK(BM_EpochBlockRinex2);
 
 void BM_EpochBlockRinex3(benchmark::State& state) {
-  epochBlock(state, RinexVersion::v3_04);
+  epochBlock(state, rinex3Dialect);
 }
 BENCHMARK(BM_EpochBlockRinex3);
 
@@ -230,7 +227,7 @@ BENCHMARK(BM_FrameMeasurementLog);
 void BM_FrameMeasurementLogRinex3(benchmark::State& state) {
   constexpr std::size_t messages = 10000;
   HeaderFields fields;
-  fields.rinexVersion = RinexVersion::v3_04;
+  fields.dialect = &rinex3Dialect;
   frameLog(state, measurementLog(messages, 0.0), messages, fields);
 }
 BENCHMARK(BM_FrameMeasurementLogRinex3);

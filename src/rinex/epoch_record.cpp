@@ -69,13 +69,10 @@ constexpr auto continuationLineWriters = []<std::size_t... n>(std::index_sequenc
 }
 (std::make_index_sequence<satellitesPerLine + 1>{});
 
-}  // namespace
-
-void writeEpochRecord(OutputSink& obs, const MeasurementEpoch& epoch, bool withSnr) {
-  const std::size_t count =
-      static_cast<std::size_t>(std::clamp(epoch.channelCount, 0, maxChannels));
-  // The epoch line goes out even without satellites; continuation lines only
-  // while satellites are left.
+// RINEX 2.10's epoch line with the first twelve satellites, and below it
+// the others, twelve per continuation line. The epoch line goes out even
+// without satellites; continuation lines only while satellites are left.
+void writeRinex2EpochLines(OutputSink& obs, const MeasurementEpoch& epoch, std::size_t count) {
   std::size_t first = std::min(satellitesPerLine, count);
   epochLineWriters[first](obs, epoch);
   while (first < count) {
@@ -83,43 +80,67 @@ void writeEpochRecord(OutputSink& obs, const MeasurementEpoch& epoch, bool withS
     continuationLineWriters[onLine](obs, &epoch.channels[first]);
     first += onLine;
   }
-  if (withSnr) {
-    for (std::size_t k = 0; k < count; ++k) {
-      const ChannelMeasurement& channel = epoch.channels[k];
-      writeRecord<observationWithSnrLayout>(obs, channel.carrierPhase, channel.lossOfLock,
-                                            channel.signalFlag, channel.pseudorange,
-                                            channel.carrierToNoise);
-    }
-    return;
-  }
-  for (std::size_t k = 0; k < count; ++k) {
-    const ChannelMeasurement& channel = epoch.channels[k];
-    writeRecord<observationLayout>(obs, channel.carrierPhase, channel.lossOfLock,
-                                   channel.signalFlag, channel.pseudorange);
-  }
 }
 
-void writeRinex3EpochRecord(OutputSink& obs, const MeasurementEpoch& epoch, bool withSnr) {
-  const std::size_t count =
-      static_cast<std::size_t>(std::clamp(epoch.channelCount, 0, maxChannels));
+// The line writers below are declared inline so that the compiler writes
+// them into the walk over the channels rather than calling them: the
+// walk's cost per epoch stays what it was when each version had a function
+// of its own.
+
+// RINEX 3.04's epoch record only counts the satellites.
+inline void writeRinex3EpochLine(OutputSink& obs, const MeasurementEpoch& epoch,
+                                 std::size_t count) {
   const EpochTime& time = epoch.time;
   writeRecord<rinex3EpochLayout>(obs, time.year, time.month, time.day, time.hour, time.minute,
                                  time.second, epochFlagOk, static_cast<std::int32_t>(count));
-  if (withSnr) {
-    for (std::size_t k = 0; k < count; ++k) {
-      const ChannelMeasurement& channel = epoch.channels[k];
-      writeRecord<rinex3ObservationWithSnrLayout>(
-          obs, channel.prn, channel.pseudorange, channel.carrierPhase,
-          rinex3LossOfLock(channel.lossOfLock), channel.signalFlag, channel.carrierToNoise);
-    }
-    return;
-  }
-  for (std::size_t k = 0; k < count; ++k) {
-    const ChannelMeasurement& channel = epoch.channels[k];
-    writeRecord<rinex3ObservationLayout>(obs, channel.prn, channel.pseudorange,
-                                         channel.carrierPhase, rinex3LossOfLock(channel.lossOfLock),
-                                         channel.signalFlag);
-  }
 }
+
+inline void writeRinex2Observation(OutputSink& obs, const ChannelMeasurement& channel) {
+  writeRecord<observationLayout>(obs, channel.carrierPhase, channel.lossOfLock, channel.signalFlag,
+                                 channel.pseudorange);
+}
+
+inline void writeRinex2ObservationWithSnr(OutputSink& obs, const ChannelMeasurement& channel) {
+  writeRecord<observationWithSnrLayout>(obs, channel.carrierPhase, channel.lossOfLock,
+                                        channel.signalFlag, channel.pseudorange,
+                                        channel.carrierToNoise);
+}
+
+inline void writeRinex3Observation(OutputSink& obs, const ChannelMeasurement& channel) {
+  writeRecord<rinex3ObservationLayout>(obs, channel.prn, channel.pseudorange, channel.carrierPhase,
+                                       rinex3LossOfLock(channel.lossOfLock), channel.signalFlag);
+}
+
+inline void writeRinex3ObservationWithSnr(OutputSink& obs, const ChannelMeasurement& channel) {
+  writeRecord<rinex3ObservationWithSnrLayout>(
+      obs, channel.prn, channel.pseudorange, channel.carrierPhase,
+      rinex3LossOfLock(channel.lossOfLock), channel.signalFlag, channel.carrierToNoise);
+}
+
+using EpochLinesWriter = void (*)(OutputSink&, const MeasurementEpoch&, std::size_t count);
+using ObservationLineWriter = void (*)(OutputSink&, const ChannelMeasurement&);
+
+// The one walk over an epoch's channels. Both writers are template
+// arguments, so that each of the four blocks is compiled with its layouts
+// inline and chooses nothing per line.
+template <EpochLinesWriter writeEpochLines, ObservationLineWriter writeObservation>
+void writeEpochBlock(OutputSink& obs, const MeasurementEpoch& epoch) {
+  const std::size_t count =
+      static_cast<std::size_t>(std::clamp(epoch.channelCount, 0, maxChannels));
+  writeEpochLines(obs, epoch, count);
+  for (std::size_t k = 0; k < count; ++k) writeObservation(obs, epoch.channels[k]);
+}
+
+}  // namespace
+
+constinit const EpochRecordDialect rinex2EpochRecords{
+    .withoutSnr = writeEpochBlock<writeRinex2EpochLines, writeRinex2Observation>,
+    .withSnr = writeEpochBlock<writeRinex2EpochLines, writeRinex2ObservationWithSnr>,
+};
+
+constinit const EpochRecordDialect rinex3EpochRecords{
+    .withoutSnr = writeEpochBlock<writeRinex3EpochLine, writeRinex3Observation>,
+    .withSnr = writeEpochBlock<writeRinex3EpochLine, writeRinex3ObservationWithSnr>,
+};
 
 }  // namespace kapolex

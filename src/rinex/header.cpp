@@ -1,9 +1,11 @@
 // Fills the header layouts with the fixed texts, the run's fields, its clock
-// readings and the first epoch's time.
+// readings and the first epoch's time; and each dialect's part of the
+// header, the lines that differ between RINEX 2.10 and 3.04.
 #include "rinex/header.hpp"
 
 #include <array>
 #include <charconv>
+#include <span>
 
 #include "rinex/header_texts.hpp"
 #include "rinex/layouts.hpp"
@@ -76,22 +78,14 @@ HeaderContent decimationComment(std::int32_t seconds) {
 }
 
 void writeRunDateLine(OutputSink& obs, std::string_view version, std::string_view runBy,
-                      const LocalClock& clock, RinexVersion rinexVersion) {
+                      const LocalClock& clock, const HeaderDialect& dialect) {
   const LocalDate date = clock.readDate();
   const LocalTimeOfDay time = clock.readTime();
   // The run-by field after the program field's last five blanks.
   HeaderContent runByText;
   runByText.put(runByGap, runBy.substr(0, runByField.width));
   const std::string_view runByColumns = runByText.text().substr(0, runByGap + runByField.width);
-  if (rinexVersion == RinexVersion::v3_04) {
-    writeRecord<rinex3RunDateLayout>(obs, programName, version, runByColumns, date.year, date.month,
-                                     date.day, rinex3DateTimeGap, time.hour, time.minute,
-                                     time.second, rinex3DateEnd, runDateLabel);
-    return;
-  }
-  writeRecord<runDateLayout>(obs, programName, version, runByColumns, date.year, date.month,
-                             date.day, time.hour, timeSeparator, time.minute, timeSeparator,
-                             time.second, runDateEnd, runDateLabel);
+  dialect.writeRunDateLine(obs, version, runByColumns, date, time);
 }
 
 // MARKER NAME to ANTENNA: DELTA H/E/N, the same in both versions.
@@ -128,20 +122,8 @@ void writeCommentLines(OutputSink& obs, std::int32_t intervalSeconds) {
   writeHeaderLine(obs, snrScaleComment, commentLabel);
 }
 
-void writeRinex3HeaderStart(OutputSink& obs, std::string_view version, const HeaderFields& fields,
-                            const LocalClock& clock) {
-  writeHeaderLine(obs, rinex3VersionTypeContent, versionTypeLabel);
-  writeRunDateLine(obs, version, fields.runBy, clock, RinexVersion::v3_04);
-  writeStationLines(obs, fields);
-  writeHeaderLine(
-      obs, fields.withSnr ? systemObservationTypesWithSnrContent : systemObservationTypesContent,
-      systemObservationTypesLabel);
-  if (fields.withSnr) writeHeaderLine(obs, signalStrengthUnitContent, signalStrengthUnitLabel);
-  const std::string_view intervalBlanks =
-      endOfHeaderContent.substr(0, headerContentWidth - rinex3IntervalWidth);
-  writeRecord<rinex3IntervalLineLayout>(obs, static_cast<double>(fields.intervalSeconds),
-                                        intervalBlanks, intervalLabel);
-  writeCommentLines(obs, fields.intervalSeconds);
+void writeHeaderLines(OutputSink& obs, std::span<const HeaderLineText> lines) {
+  for (const HeaderLineText& line : lines) writeHeaderLine(obs, line.content, line.label);
 }
 
 void writeObservationTime(OutputSink& obs, const EpochTime& time, std::string_view label) {
@@ -149,35 +131,90 @@ void writeObservationTime(OutputSink& obs, const EpochTime& time, std::string_vi
                                      time.second, timeSystem, label);
 }
 
+// RINEX 2.10: the date as "yyyymmdd hh:mm:ss" and "ET ".
+void writeRinex2RunDateLine(OutputSink& obs, std::string_view version,
+                            std::string_view runByColumns, const LocalDate& date,
+                            const LocalTimeOfDay& time) {
+  writeRecord<runDateLayout>(obs, programName, version, runByColumns, date.year, date.month,
+                             date.day, time.hour, timeSeparator, time.minute, timeSeparator,
+                             time.second, runDateEnd, runDateLabel);
+}
+
+// RINEX 3.04: the date as "yyyymmdd hhmmss LCL ".
+void writeRinex3RunDateLine(OutputSink& obs, std::string_view version,
+                            std::string_view runByColumns, const LocalDate& date,
+                            const LocalTimeOfDay& time) {
+  writeRecord<rinex3RunDateLayout>(obs, programName, version, runByColumns, date.year, date.month,
+                                   date.day, rinex3DateTimeGap, time.hour, time.minute, time.second,
+                                   rinex3DateEnd, runDateLabel);
+}
+
+// The seconds as F11.4 in RINEX 2.10, as F10.3 in 3.04.
+void writeRinex2IntervalLine(OutputSink& obs, std::int32_t seconds) {
+  const std::string_view blanks = endOfHeaderContent.substr(0, headerContentWidth - intervalWidth);
+  writeRecord<intervalLineLayout>(obs, static_cast<double>(seconds), blanks, intervalLabel);
+}
+
+void writeRinex3IntervalLine(OutputSink& obs, std::int32_t seconds) {
+  const std::string_view blanks =
+      endOfHeaderContent.substr(0, headerContentWidth - rinex3IntervalWidth);
+  writeRecord<rinex3IntervalLineLayout>(obs, static_cast<double>(seconds), blanks, intervalLabel);
+}
+
+// RINEX 2.10 states the wavelength factors before the observation types.
+constexpr HeaderLineText rinex2ObservationTypes[] = {
+    {wavelengthContent, wavelengthLabel}, {observationTypesContent, observationTypesLabel}};
+constexpr HeaderLineText rinex2ObservationTypesWithSnr[] = {
+    {wavelengthContent, wavelengthLabel}, {observationTypesWithSnrContent, observationTypesLabel}};
+// RINEX 3.04 states the unit of S1C after the types.
+constexpr HeaderLineText rinex3ObservationTypes[] = {
+    {systemObservationTypesContent, systemObservationTypesLabel}};
+constexpr HeaderLineText rinex3ObservationTypesWithSnr[] = {
+    {systemObservationTypesWithSnrContent, systemObservationTypesLabel},
+    {signalStrengthUnitContent, signalStrengthUnitLabel}};
+constexpr HeaderLineText rinex3ClosingLines[] = {{phaseShiftContent, phaseShiftLabel}};
+
 }  // namespace
+
+constinit const HeaderDialect rinex2Header{
+    .versionTypeContent = versionTypeContent,
+    .writeRunDateLine = writeRinex2RunDateLine,
+    .observationTypeLines = rinex2ObservationTypes,
+    .observationTypeLinesWithSnr = rinex2ObservationTypesWithSnr,
+    .writeIntervalLine = writeRinex2IntervalLine,
+    .closingLines = {},
+};
+
+constinit const HeaderDialect rinex3Header{
+    .versionTypeContent = rinex3VersionTypeContent,
+    .writeRunDateLine = writeRinex3RunDateLine,
+    .observationTypeLines = rinex3ObservationTypes,
+    .observationTypeLinesWithSnr = rinex3ObservationTypesWithSnr,
+    .writeIntervalLine = writeRinex3IntervalLine,
+    .closingLines = rinex3ClosingLines,
+};
 
 void writeHeaderStart(OutputSink& obs, std::string_view version, const HeaderFields& fields,
                       const LocalClock& clock) {
-  if (fields.rinexVersion == RinexVersion::v3_04) {
-    return writeRinex3HeaderStart(obs, version, fields, clock);
-  }
-  writeHeaderLine(obs, versionTypeContent, versionTypeLabel);
-  writeRunDateLine(obs, version, fields.runBy, clock, RinexVersion::v2_10);
+  const HeaderDialect& dialect = fields.dialect->header;
+  writeHeaderLine(obs, dialect.versionTypeContent, versionTypeLabel);
+  writeRunDateLine(obs, version, fields.runBy, clock, dialect);
   writeStationLines(obs, fields);
-  writeHeaderLine(obs, wavelengthContent, wavelengthLabel);
-  writeHeaderLine(obs, fields.withSnr ? observationTypesWithSnrContent : observationTypesContent,
-                  observationTypesLabel);
-  const std::string_view intervalBlanks =
-      endOfHeaderContent.substr(0, headerContentWidth - intervalWidth);
-  writeRecord<intervalLineLayout>(obs, static_cast<double>(fields.intervalSeconds), intervalBlanks,
-                                  intervalLabel);
+  writeHeaderLines(
+      obs, fields.withSnr ? dialect.observationTypeLinesWithSnr : dialect.observationTypeLines);
+  dialect.writeIntervalLine(obs, fields.intervalSeconds);
   writeCommentLines(obs, fields.intervalSeconds);
 }
 
 std::optional<std::uint64_t> writeHeaderEnd(OutputSink& obs, const EpochTime& first,
-                                            RinexVersion rinexVersion, bool withLastObservation) {
+                                            const RinexDialect& dialect, bool withLastObservation) {
   writeObservationTime(obs, first, firstObservationLabel);
   std::optional<std::uint64_t> lastObservationOffset;
   if (withLastObservation) {
     lastObservationOffset = obs.position();
     writeObservationTime(obs, first, lastObservationLabel);
   }
-  if (rinexVersion == RinexVersion::v3_04) writeHeaderLine(obs, phaseShiftContent, phaseShiftLabel);
+  writeHeaderLines(obs, dialect.header.closingLines);
   writeHeaderLine(obs, endOfHeaderContent, endOfHeaderLabel);
   return lastObservationOffset;
 }

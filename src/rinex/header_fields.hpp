@@ -1,5 +1,5 @@
 // What a run may say in the observation header beyond its fixed texts: the
-// format version, the station and equipment, the position, the decimation
+// RINEX dialect, the station and equipment, the position, the decimation
 // interval, whether S1 is observed and whether the header closes with the
 // last epoch's time. Left alone, every field has the text the header always
 // had.
@@ -12,13 +12,10 @@
 #include <string_view>
 
 #include "common/measurement.hpp"
+#include "rinex/dialect.hpp"
 #include "rinex/header_texts.hpp"
 
 namespace kapolex {
-
-// The observation file's format: RINEX 2.10, the program's own, or RINEX
-// 3.04.
-enum class RinexVersion : std::uint8_t { v2_10, v3_04 };
 
 // Earth-centred X, Y, Z or antenna height, east and north, in metres.
 using Coordinates = std::array<double, 3>;
@@ -36,7 +33,8 @@ struct HeaderFields {
   std::optional<Coordinates> antennaDelta;  // without it, zeros
   std::int32_t intervalSeconds = defaultDecimationSeconds;
   bool withSnr = false;  // S1 as a third observation type
-  RinexVersion rinexVersion = RinexVersion::v2_10;
+  // The version the files are written in: rinex2Dialect or rinex3Dialect.
+  const RinexDialect* dialect = &rinex2Dialect;
   // TIME OF LAST OBS after TIME OF FIRST OBS, filled in with the last
   // written epoch's time when the file is closed. Only an output that can
   // be rewritten (a regular file or memory) gets the record.

@@ -2,7 +2,6 @@
 
 #include <cassert>
 
-#include "rinex/epoch_record.hpp"
 #include "rinex/header.hpp"
 
 namespace kapolex {
@@ -12,7 +11,23 @@ namespace {
 // Room for one header line with its line end.
 constexpr std::size_t headerLineCapacity = 128;
 
+// The encoder given, or the dialect's plain text.
+std::unique_ptr<EpochEncoder> encoderFor(const HeaderFields& fields,
+                                         std::unique_ptr<EpochEncoder> given) {
+  return given ? std::move(given) : plainTextEncoder(*fields.dialect, fields.withSnr);
+}
+
 }  // namespace
+
+ObservationWriter::ObservationWriter(OutputSink file, HeaderFields fields,
+                                     std::unique_ptr<EpochEncoder> encoder)
+    : file_(std::move(file)),
+      fields_(std::move(fields)),
+      encoder_(encoderFor(fields_, std::move(encoder))) {}
+
+ObservationWriter::ObservationWriter(HeaderFields fields, int unit,
+                                     std::unique_ptr<EpochEncoder> encoder)
+    : fields_(std::move(fields)), encoder_(encoderFor(fields_, std::move(encoder))), unit_(unit) {}
 
 const std::string& ObservationWriter::path() const {
   static const std::string none;
@@ -26,6 +41,7 @@ void ObservationWriter::writeHeader(std::string_view version, const LocalClock& 
 }
 
 void ObservationWriter::writeFixedLines() {
+  encoder_->startFile(*file_);
   writeHeaderStart(*file_, version_, fields_, *clock_);
   headerOpen_ = true;
 }
@@ -38,15 +54,11 @@ void ObservationWriter::writeEpoch(const MeasurementEpoch& epoch) {
     // TIME OF LAST OBS is only promised where it can be filled in later.
     const bool withLastObservation = fields_.withLastObservation && file.rewritable();
     lastObservationOffset_ =
-        writeHeaderEnd(file, epoch.time, fields_.rinexVersion, withLastObservation);
+        writeHeaderEnd(file, epoch.time, *fields_.dialect, withLastObservation);
     firstEpochTime_ = epoch.time;
     headerOpen_ = false;
   }
-  if (fields_.rinexVersion == RinexVersion::v3_04) {
-    writeRinex3EpochRecord(file, epoch, fields_.withSnr);
-  } else {
-    writeEpochRecord(file, epoch, fields_.withSnr);
-  }
+  encoder_->writeEpoch(file, epoch);
   lastEpochTime_ = epoch.time;
 }
 

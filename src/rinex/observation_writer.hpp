@@ -1,13 +1,15 @@
 // The observation file's one writer. It owns the file and knows whether the
 // header is still open: the fixed lines go out when the run starts, and the
 // first kept epoch closes the header with its own time before its lines.
-// The header fields choose the RINEX version. A run that cuts its output
-// into several files goes on in the next one through the same writer, and
-// each file, when it is closed, can carry the time of its last epoch in
-// its header.
+// The header fields choose the RINEX dialect; the epoch encoder (plain RINEX
+// text unless the run gives another) writes the data section. A run that
+// cuts its output into several files goes on in the next one through the
+// same writer, and each file, when it is closed, can carry the time of its
+// last epoch in its header.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +18,7 @@
 #include "common/measurement.hpp"
 #include "common/output_sink.hpp"
 #include "common/run_stop.hpp"
+#include "rinex/epoch_encoder.hpp"
 #include "rinex/header_fields.hpp"
 #include "rinex/local_clock.hpp"
 
@@ -23,13 +26,15 @@ namespace kapolex {
 
 class ObservationWriter {
  public:
-  // Writes to file, with the header (and version) saying what fields give.
-  explicit ObservationWriter(OutputSink file, HeaderFields fields = {})
-      : file_(std::move(file)), fields_(std::move(fields)) {}
+  // Writes to file, with the header (and dialect) saying what fields give,
+  // and the epochs as encoder writes them; without an encoder, in the
+  // dialect's plain RINEX text.
+  explicit ObservationWriter(OutputSink file, HeaderFields fields = {},
+                             std::unique_ptr<EpochEncoder> encoder = nullptr);
   // A writer whose first file comes with startNextFile, for a run that
   // names its files by their epochs. Until then it has nothing to flush or
   // close, no epoch may be written, and diagnostics name its stream unit.
-  ObservationWriter(HeaderFields fields, int unit) : fields_(std::move(fields)), unit_(unit) {}
+  ObservationWriter(HeaderFields fields, int unit, std::unique_ptr<EpochEncoder> encoder = nullptr);
 
   // Writes the fixed header lines with the run's local date and time and the
   // program's 6-character version text; the header stays open. Every later
@@ -75,6 +80,7 @@ class ObservationWriter {
 
   std::optional<OutputSink> file_;
   HeaderFields fields_;
+  std::unique_ptr<EpochEncoder> encoder_;
   int unit_ = 0;  // before the first file
   std::string version_;
   const LocalClock* clock_ = nullptr;

@@ -5,7 +5,6 @@
 #include <array>
 #include <cassert>
 #include <iterator>
-#include <limits>
 
 #include "common/ascii.hpp"
 #include "common/civil_date.hpp"
@@ -26,9 +25,7 @@ constexpr char rinex2ObservationType = 'o';
 constexpr char dailySession = '0';
 constexpr char firstHourSession = 'a';
 constexpr std::string_view unspecifiedInterval = "00U";
-constexpr std::int32_t largestCount = 99;
-
-constexpr std::int64_t secondsPerYear = 365 * wholeSecondsPerDay;
+constexpr std::int32_t largestCount = FilePeriod::largestCount;
 
 // Appends value's last width decimal digits, zero-filled. Digits only, even
 // for a value out of range (a date a damaged log or an absurd week gives), so
@@ -47,10 +44,7 @@ void appendDigits(std::string& text, std::int64_t value, int width) {
 // within one hour (an hourly file, or a shorter one), and 0 for any longer
 // span, which an hour's letter would wrongly name.
 char sessionOf(const EpochTime& start, FilePeriod period) {
-  const std::int32_t minutes = period.unit == 'M'   ? period.count
-                               : period.unit == 'H' ? period.count * 60
-                                                    : std::numeric_limits<std::int32_t>::max();
-  const bool withinHour = minutes <= 60 - start.minute;
+  const bool withinHour = period.endsWithinHourFrom(start.minute);
   if (!withinHour || start.hour < 0 || start.hour > 23) return dailySession;
   return static_cast<char>(firstHourSession + start.hour);
 }
@@ -59,36 +53,26 @@ std::int64_t dayOfYear(const EpochTime& time) {
   return std::int64_t{mjdOfDate(time.year, time.month, time.day)} - mjdOfDate(time.year, 1, 1) + 1;
 }
 
-// The count of whole units that covers seconds, rounded up.
-std::int64_t unitsCovering(std::int64_t seconds, std::int64_t unit) {
-  return (seconds + unit - 1) / unit;
+bool isLetterOrDigit(char c) {
+  return isLetter(c) || isDigit(c);
+}
+
+bool isRinex2StationId(std::string_view id) {
+  return id.size() == shortStationLength && std::all_of(id.begin(), id.end(), isLetterOrDigit);
+}
+
+bool isRinex3StationId(std::string_view id) {
+  if (isRinex2StationId(id)) return true;
+  return id.size() == longStationLength &&
+         std::all_of(id.begin(), id.begin() + 4, isLetterOrDigit) && isDigit(id[4]) &&
+         isDigit(id[5]) && std::all_of(id.begin() + 6, id.end(), isLetter);
 }
 
 }  // namespace
 
-bool isStationId(std::string_view id, RinexVersion version) {
-  const auto letterOrDigit = [](char c) { return isLetter(c) || isDigit(c); };
-  if (id.size() == shortStationLength) return std::all_of(id.begin(), id.end(), letterOrDigit);
-  return version == RinexVersion::v3_04 && id.size() == longStationLength &&
-         std::all_of(id.begin(), id.begin() + 4, letterOrDigit) && isDigit(id[4]) &&
-         isDigit(id[5]) && std::all_of(id.begin() + 6, id.end(), isLetter);
-}
-
 std::string defaultStationId(std::string_view markerName) {
   const std::string_view start = markerName.substr(0, shortStationLength);
-  return isStationId(start, RinexVersion::v2_10) ? std::string(start) : std::string("XXXX");
-}
-
-FilePeriod periodCovering(std::int64_t seconds) {
-  const std::int64_t minutes =
-      unitsCovering(std::max<std::int64_t>(seconds, 1), wholeSecondsPerMinute);
-  if (minutes < 60) return {static_cast<std::int32_t>(minutes), 'M'};
-  const std::int64_t hours = unitsCovering(seconds, wholeSecondsPerHour);
-  if (hours < 24) return {static_cast<std::int32_t>(hours), 'H'};
-  const std::int64_t days = unitsCovering(seconds, wholeSecondsPerDay);
-  if (days <= largestCount) return {static_cast<std::int32_t>(days), 'D'};
-  const std::int64_t years = unitsCovering(seconds, secondsPerYear);
-  return {static_cast<std::int32_t>(std::min<std::int64_t>(years, largestCount)), 'Y'};
+  return isRinex2StationId(start) ? std::string(start) : std::string("XXXX");
 }
 
 FilePeriod periodOfEpochs(const EpochTime& first, const EpochTime& last,
@@ -99,7 +83,8 @@ FilePeriod periodOfEpochs(const EpochTime& first, const EpochTime& last,
                                   last.minute * wholeSecondsPerMinute + nearestInteger(last.second);
   const std::int64_t firstMinute =
       first.hour * wholeSecondsPerHour + first.minute * wholeSecondsPerMinute;
-  return periodCovering(days * wholeSecondsPerDay + lastSecond - firstMinute + intervalSeconds);
+  return FilePeriod::covering(days * wholeSecondsPerDay + lastSecond - firstMinute +
+                              intervalSeconds);
 }
 
 std::string intervalCode(std::int32_t seconds) {
@@ -124,7 +109,7 @@ std::string intervalCode(std::int32_t seconds) {
 }
 
 std::string rinex2FileName(std::string_view station, const EpochTime& start, FilePeriod period) {
-  assert(isStationId(station, RinexVersion::v2_10));
+  assert(isRinex2StationId(station));
   std::string name;
   std::transform(station.begin(), station.end(), std::back_inserter(name), lowerCase);
   appendDigits(name, dayOfYear(start), 3);
@@ -137,7 +122,7 @@ std::string rinex2FileName(std::string_view station, const EpochTime& start, Fil
 
 std::string rinex3FileName(std::string_view station, const EpochTime& start, FilePeriod period,
                            std::int32_t intervalSeconds) {
-  assert(isStationId(station, RinexVersion::v3_04));
+  assert(isRinex3StationId(station));
   std::string name;
   std::transform(station.begin(), station.end(), std::back_inserter(name), upperCase);
   if (station.size() == shortStationLength) name += unknownMonumentReceiverCountry;
@@ -147,20 +132,35 @@ std::string rinex3FileName(std::string_view station, const EpochTime& start, Fil
   appendDigits(name, start.hour, 2);
   appendDigits(name, start.minute, 2);
   name += '_';
-  appendDigits(name, period.count, 2);
-  name += period.unit;
+  appendDigits(name, period.count(), 2);
+  name += period.unitCode();
   name += '_';
   name += intervalCode(intervalSeconds);
   name += gpsObservationsEnd;
   return name;
 }
 
-std::string standardFileName(RinexVersion version, std::string_view station, const EpochTime& start,
-                             FilePeriod period, std::int32_t intervalSeconds) {
-  if (version == RinexVersion::v3_04) {
-    return rinex3FileName(station, start, period, intervalSeconds);
-  }
+namespace {
+
+// A RINEX 2 name does not show the interval.
+std::string rinex2FileNameOfInterval(std::string_view station, const EpochTime& start,
+                                     FilePeriod period, std::int32_t /*intervalSeconds*/) {
   return rinex2FileName(station, start, period);
 }
+
+}  // namespace
+
+constinit const NamingDialect rinex2Names{
+    .isStationId = isRinex2StationId,
+    .stationHint = "give 4 letters or digits (9 characters need '--rinex-version 3')",
+    .fileName = rinex2FileNameOfInterval,
+};
+
+constinit const NamingDialect rinex3Names{
+    .isStationId = isRinex3StationId,
+    .stationHint =
+        "give 4 letters or digits, or 9 characters: 4 letters or digits, 2 digits and 3 letters",
+    .fileName = rinex3FileName,
+};
 
 }  // namespace kapolex

@@ -48,10 +48,10 @@ constexpr ValueKind<std::int32_t> intervalSeconds{
     "interval", "give whole seconds from 1 to 3600"};
 constexpr ValueKind<Coordinates> metres{threeNumbers, "value",
                                         "give three numbers in metres, separated by commas"};
-constexpr ValueKind<RinexVersion> rinexVersionNumber{
-    [](std::string_view text) -> std::optional<RinexVersion> {
-      if (text == "2") return RinexVersion::v2_10;
-      if (text == "3") return RinexVersion::v3_04;
+constexpr ValueKind<const RinexDialect*> rinexVersionNumber{
+    [](std::string_view text) -> std::optional<const RinexDialect*> {
+      if (text == "2") return &rinex2Dialect;
+      if (text == "3") return &rinex3Dialect;
       return std::nullopt;
     },
     "RINEX version", "give 2 or 3"};
@@ -467,9 +467,9 @@ class Parser {
   }
 
   bool apply(HeaderVersion /*effect*/, const std::string& name, std::string_view value) {
-    const std::optional<RinexVersion> version = rinexVersionNumber.read(value);
-    if (!version) return fail(invalidValue(rinexVersionNumber, name, value), name);
-    header().rinexVersion = *version;
+    const std::optional<const RinexDialect*> dialect = rinexVersionNumber.read(value);
+    if (!dialect) return fail(invalidValue(rinexVersionNumber, name, value), name);
+    header().dialect = *dialect;
     return true;
   }
 
@@ -524,9 +524,10 @@ class Parser {
       return;
     }
     if (!observationFile(logGiven)) return;
-    // RINEX 3 files and files named by their epochs close their header with
-    // the last epoch's time, where the output can be rewritten.
-    if (options.header.rinexVersion == RinexVersion::v3_04 || options.naming) {
+    // Files of a dialect that requires it and files named by their epochs
+    // close their header with the last epoch's time, where the output can be
+    // rewritten.
+    if (options.header.dialect->lastObservationRequired || options.naming) {
       options.header.withLastObservation = true;
     }
     if (const std::optional<std::string> clash = standardOutputClash(options)) {
@@ -590,14 +591,11 @@ class Parser {
     StandardNaming naming;
     naming.folder = path.empty() ? folderOf(options.logPath) : path;
     path.clear();
-    const RinexVersion version = header().rinexVersion;
-    if (station_ && !isStationId(*station_, version)) {
-      return fail("invalid station '" + *station_ + "' for '--station': " +
-                      (version == RinexVersion::v3_04
-                           ? "give 4 letters or digits, or 9 characters: 4 letters or digits, 2 "
-                             "digits and 3 letters"
-                           : "give 4 letters or digits (9 characters need '--rinex-version 3')"),
-                  "--station");
+    const NamingDialect& names = header().dialect->names;
+    if (station_ && !names.isStationId(*station_)) {
+      return fail(
+          "invalid station '" + *station_ + "' for '--station': " + std::string(names.stationHint),
+          "--station");
     }
     naming.station = station_ ? *station_ : defaultStationId(header().markerName);
     naming.split = split_;

@@ -1,30 +1,19 @@
 #include "run/named_files.hpp"
 
-#include <cassert>
 #include <utility>
 
-#include "common/gps_constants.hpp"
 #include "measure/gps_time.hpp"
+#include "rinex/standard_names.hpp"
 #include "run/output_names.hpp"
 
 namespace kapolex {
 
-namespace {
-
-std::int64_t secondsOf(FilePeriod period) {
-  assert(period.unit == 'D' || period.unit == 'H');
-  return period.count * (period.unit == 'D' ? wholeSecondsPerDay : wholeSecondsPerHour);
-}
-
-}  // namespace
-
-FileSplitter::FileSplitter(FilePeriod period)
-    : period_(period), periodSeconds_(secondsOf(period)) {}
+FileSplitter::FileSplitter(FilePeriod period) : period_(period), periodSeconds_(period.seconds()) {}
 
 NamedObservationFiles::NamedObservationFiles(StandardNaming naming, const HeaderFields& header,
                                              NamedFileAccess access)
     : naming_(std::move(naming)),
-      version_(header.rinexVersion),
+      names_(&header.dialect->names),
       intervalSeconds_(header.intervalSeconds),
       access_(std::move(access)) {
   if (naming_.split) splitter_.emplace(*naming_.split);
@@ -32,7 +21,7 @@ NamedObservationFiles::NamedObservationFiles(StandardNaming naming, const Header
 
 std::string NamedObservationFiles::standardPath(const EpochTime& start, FilePeriod period) const {
   return pathInFolder(naming_.folder,
-                      standardFileName(version_, naming_.station, start, period, intervalSeconds_));
+                      names_->fileName(naming_.station, start, period, intervalSeconds_));
 }
 
 void NamedObservationFiles::openFile(ObservationWriter& writer) {

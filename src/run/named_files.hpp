@@ -15,9 +15,9 @@
 
 #include "common/output_sink.hpp"
 #include "common/run_stop.hpp"
+#include "rinex/file_period.hpp"
 #include "rinex/header_fields.hpp"
 #include "rinex/observation_writer.hpp"
-#include "rinex/standard_names.hpp"
 #include "run/run_options.hpp"
 
 namespace kapolex {
@@ -71,8 +71,8 @@ struct WrittenFile {
 
 class NamedObservationFiles {
  public:
-  // Files named as naming says, for the version and decimation interval
-  // of header.
+  // Files named as naming says, by the dialect and for the decimation
+  // interval of header.
   NamedObservationFiles(StandardNaming naming, const HeaderFields& header, NamedFileAccess access);
 
   // Before each epoch written, at whole GPS second second: opens the first
@@ -96,7 +96,7 @@ class NamedObservationFiles {
   std::string standardPath(const EpochTime& start, FilePeriod period) const;
 
   StandardNaming naming_;
-  RinexVersion version_;
+  const NamingDialect* names_;
   std::int32_t intervalSeconds_;
   NamedFileAccess access_;
   std::optional<FileSplitter> splitter_;

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "rinex/file_period.hpp"
 #include "rinex/header_fields.hpp"
-#include "rinex/standard_names.hpp"
 #include "run/time_window.hpp"
 
 namespace kapolex {
@@ -23,7 +23,7 @@ struct StandardNaming {
   // As --output gave it, or the folder part of the log's path; empty for
   // the working directory.
   std::string folder;
-  std::string station;  // an id that isStationId accepts for the run's version
+  std::string station;  // an id that the run's dialect accepts
   // A file for each day or hour; without, one file named at its end.
   std::optional<FilePeriod> split;
   // Where the one file is written until its name is known.

@@ -28,12 +28,14 @@ MeasurementEpoch satellites(std::vector<std::int32_t> prns, const EpochTime& tim
 
 std::string epochBlock(const EpochTime& time, MeasurementEpoch epoch) {
   epoch.time = time;
-  return testing::capture([&](OutputSink& obs) { writeEpochRecord(obs, epoch); });
+  return testing::capture(
+      [&](OutputSink& obs) { rinex2Dialect.epochRecords.withoutSnr(obs, epoch); });
 }
 
 std::string rinex3Block(const EpochTime& time, MeasurementEpoch epoch, bool withSnr = false) {
   epoch.time = time;
-  return testing::capture([&](OutputSink& obs) { writeRinex3EpochRecord(obs, epoch, withSnr); });
+  return testing::capture(
+      [&](OutputSink& obs) { rinex3Dialect.epochRecords.writerFor(withSnr)(obs, epoch); });
 }
 
 std::string firstLine(const std::string& text) {

@@ -42,7 +42,7 @@ std::vector<std::string> fixedHeader(PinnedClock& pinned, const HeaderFields& fi
 
 HeaderFields rinex3Fields(bool withSnr) {
   HeaderFields fields;
-  fields.rinexVersion = RinexVersion::v3_04;
+  fields.dialect = &rinex3Dialect;
   fields.withSnr = withSnr;
   return fields;
 }
@@ -170,7 +170,7 @@ TEST(Header, Rinex3StationAndCommentLinesAreThoseOfRinex2) {
   fields.intervalSeconds = 1;
   PinnedClock pinned{{2006, 1, 20}, {9, 5, 7}, {}};
   const std::vector<std::string> rinex2 = fixedHeader(pinned, fields);
-  fields.rinexVersion = RinexVersion::v3_04;
+  fields.dialect = &rinex3Dialect;
   const std::vector<std::string> rinex3 = fixedHeader(pinned, fields);
   ASSERT_EQ(rinex2.size(), 15u);
   ASSERT_EQ(rinex3.size(), 14u);
@@ -188,21 +188,21 @@ TEST(Header, SecondHalfClosesTheHeader) {
   const std::string phaseShift = "G L1C  0.00000" + std::string(46, ' ') + "SYS / PHASE SHIFT";
   const std::string end = std::string(60, ' ') + "END OF HEADER";
   struct Case {
-    RinexVersion version;
+    const RinexDialect* dialect;
     bool withLastObservation;
     std::vector<std::string> expected;
   };
   const Case cases[] = {
-      {RinexVersion::v2_10, false, {first, end}},
-      {RinexVersion::v2_10, true, {first, last, end}},
-      {RinexVersion::v3_04, false, {first, phaseShift, end}},
-      {RinexVersion::v3_04, true, {first, last, phaseShift, end}},
+      {&rinex2Dialect, false, {first, end}},
+      {&rinex2Dialect, true, {first, last, end}},
+      {&rinex3Dialect, false, {first, phaseShift, end}},
+      {&rinex3Dialect, true, {first, last, phaseShift, end}},
   };
   for (const Case& c : cases) {
     std::optional<std::uint64_t> offset;
     const std::string text = testing::capture([&](OutputSink& obs) {
       obs.write("before");
-      offset = writeHeaderEnd(obs, {2006, 1, 20, 9, 5, 10.0}, c.version, c.withLastObservation);
+      offset = writeHeaderEnd(obs, {2006, 1, 20, 9, 5, 10.0}, *c.dialect, c.withLastObservation);
     });
     EXPECT_EQ(lines(text.substr(6)), c.expected);
     EXPECT_EQ(offset.has_value(), c.withLastObservation);

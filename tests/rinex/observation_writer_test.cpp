@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -33,9 +34,9 @@ const LocalClock& pinnedClock() {
   return clock;
 }
 
-HeaderFields fieldsOf(RinexVersion version, bool withSnr, bool withLastObservation = false) {
+HeaderFields fieldsOf(const RinexDialect& dialect, bool withSnr, bool withLastObservation = false) {
   HeaderFields fields;
-  fields.rinexVersion = version;
+  fields.dialect = &dialect;
   fields.withSnr = withSnr;
   fields.withLastObservation = withLastObservation;
   return fields;
@@ -96,9 +97,9 @@ TEST(ObservationWriter, Rinex3ValuesAreThoseOfRinex2) {
   for (const bool withSnr : {false, true}) {
     SCOPED_TRACE(withSnr ? "with S1" : "without S1");
     const ObservationFile rinex2 =
-        readClean(written(fieldsOf(RinexVersion::v2_10, withSnr), epochs), "RINEX 2");
+        readClean(written(fieldsOf(rinex2Dialect, withSnr), epochs), "RINEX 2");
     const ObservationFile rinex3 =
-        readClean(written(fieldsOf(RinexVersion::v3_04, withSnr), epochs), "RINEX 3");
+        readClean(written(fieldsOf(rinex3Dialect, withSnr), epochs), "RINEX 3");
     EXPECT_EQ(rinex3.header.observationTypes.size(), withSnr ? 3U : 2U);
     EXPECT_EQ(rinex3.epochs.size(), epochs.size());
     testing::expectSameObservations(rinex2, rinex3);
@@ -141,10 +142,10 @@ TEST(ObservationWriter, LastObservationIsFilledInWhenTheFileCloses) {
   };
   const std::vector<MeasurementEpoch> epochs = randomEpochs(7);
   for (const Output& output : outputs) {
-    for (const RinexVersion version : {RinexVersion::v2_10, RinexVersion::v3_04}) {
+    for (const RinexDialect* dialect : {&rinex2Dialect, &rinex3Dialect}) {
       SCOPED_TRACE(std::string(output.name) +
-                   (version == RinexVersion::v3_04 ? ", RINEX 3" : ", RINEX 2"));
-      ObservationWriter writer(output.open(), fieldsOf(version, false, true));
+                   (dialect == &rinex3Dialect ? ", RINEX 3" : ", RINEX 2"));
+      ObservationWriter writer(output.open(), fieldsOf(*dialect, false, true));
       writer.writeHeader("060120", pinnedClock());
       for (const MeasurementEpoch& epoch : epochs) writer.writeEpoch(epoch);
       ASSERT_TRUE(writer.close());
@@ -158,7 +159,7 @@ TEST(ObservationWriter, LastObservationIsFilledInWhenTheFileCloses) {
       }
       // Nothing but the placeholder changed: the same run without the
       // record differs by exactly that line.
-      const std::string plain = written(fieldsOf(version, false), epochs);
+      const std::string plain = written(fieldsOf(*dialect, false), epochs);
       const std::size_t at = text.find("TIME OF LAST OBS");
       EXPECT_EQ(at == std::string::npos ? text : text.substr(0, at - 60) + text.substr(at + 18),
                 plain);
@@ -185,7 +186,7 @@ TEST(ObservationWriter, NextFileHasItsOwnHeaderAndTimes) {
   std::string second;
   CountingClock counting;
   ObservationWriter writer(OutputSink(first, 2, "first.obs", 4096),
-                           fieldsOf(RinexVersion::v3_04, true, true));
+                           fieldsOf(rinex3Dialect, true, true));
   writer.writeHeader("060120", counting.clock);
   for (std::size_t n = 0; n < 4; ++n) writer.writeEpoch(epochs[n]);
   EXPECT_EQ(writer.lastEpochTime()->second, epochs[3].time.second);
@@ -212,7 +213,7 @@ TEST(ObservationWriter, NextFileHasItsOwnHeaderAndTimes) {
 
 TEST(ObservationWriter, FirstFileCanWaitForItsFirstEpoch) {
   const std::vector<MeasurementEpoch> epochs = randomEpochs(3);
-  const HeaderFields fields = fieldsOf(RinexVersion::v3_04, false, true);
+  const HeaderFields fields = fieldsOf(rinex3Dialect, false, true);
   CountingClock counting;
   ObservationWriter writer(fields, 2);
   writer.writeHeader("060120", counting.clock);
@@ -228,6 +229,53 @@ TEST(ObservationWriter, FirstFileCanWaitForItsFirstEpoch) {
   EXPECT_EQ(file, written(fields, epochs));
 }
 
+// An encoding in place of the plain text: a line of its own in front of
+// each file's header, and one line per epoch. Notes where each file starts.
+class MarkingEncoder final : public EpochEncoder {
+ public:
+  explicit MarkingEncoder(std::string& starts) : starts_(starts) {}
+  void startFile(OutputSink& file) override {
+    starts_ += std::to_string(file.position()) + ' ';
+    file.write("ENCODED\r\n");
+  }
+  void writeEpoch(OutputSink& file, const MeasurementEpoch& epoch) override {
+    file.write("epoch of " + std::to_string(epoch.channelCount) + "\r\n");
+  }
+
+ private:
+  std::string& starts_;
+};
+
+// The plain file's header, from the first line to END OF HEADER.
+std::string headerOf(const std::string& file) {
+  const std::string_view end = "END OF HEADER\r\n";
+  return file.substr(0, file.find(end) + end.size());
+}
+
+TEST(ObservationWriter, EncoderWritesEachFilesEpochsAfterItsHeader) {
+  const std::vector<MeasurementEpoch> epochs = randomEpochs(3);
+  const HeaderFields fields = fieldsOf(rinex3Dialect, false, true);
+  std::string first;
+  std::string second;
+  std::string starts;
+  ObservationWriter writer(OutputSink(first, 2, "first.obs", 4096), fields,
+                           std::make_unique<MarkingEncoder>(starts));
+  writer.writeHeader("060120", pinnedClock());
+  writer.writeEpoch(epochs[0]);
+  writer.writeEpoch(epochs[1]);
+  writer.startNextFile(OutputSink(second, 2, "second.obs", 4096));
+  writer.writeEpoch(epochs[2]);
+  ASSERT_TRUE(writer.close());
+  EXPECT_EQ(starts, "0 0 ");
+  // TIME OF LAST OBS is filled in where the header stands after the lead.
+  const auto epochLine = [&](std::size_t n) {
+    return "epoch of " + std::to_string(epochs[n].channelCount) + "\r\n";
+  };
+  EXPECT_EQ(first, "ENCODED\r\n" + headerOf(written(fields, {epochs[0], epochs[1]})) +
+                       epochLine(0) + epochLine(1));
+  EXPECT_EQ(second, "ENCODED\r\n" + headerOf(written(fields, {epochs[2]})) + epochLine(2));
+}
+
 TEST(ObservationWriter, NextFileStopsTheRunWhenTheLastOneLostItsLines) {
   // A file opened for reading refuses every write, on any system.
   const testing::ScratchFolder folder;
@@ -236,7 +284,7 @@ TEST(ObservationWriter, NextFileStopsTheRunWhenTheLastOneLostItsLines) {
   std::string next;
   ObservationWriter writer(
       OutputSink(FileHandle(platform::openForReading(path).handle), 2, path, 4096, false),
-      fieldsOf(RinexVersion::v3_04, false));
+      fieldsOf(rinex3Dialect, false));
   writer.writeHeader("060120", pinnedClock());
   try {
     writer.startNextFile(OutputSink(next, 2, "next.obs", 4096));

@@ -23,10 +23,10 @@ std::vector<std::uint8_t> simulatedLog(const std::vector<std::string>& arguments
   return log ? std::vector<std::uint8_t>(log->begin(), log->end()) : std::vector<std::uint8_t>();
 }
 
-HeaderFields fieldsOf(RinexVersion version, bool withSnr, bool withLastObservation,
+HeaderFields fieldsOf(const RinexDialect& dialect, bool withSnr, bool withLastObservation,
                       std::int32_t interval) {
   HeaderFields fields;
-  fields.rinexVersion = version;
+  fields.dialect = &dialect;
   fields.withSnr = withSnr;
   fields.withLastObservation = withLastObservation;
   fields.intervalSeconds = interval;
@@ -60,9 +60,9 @@ TEST(Rinex3Conversion, SimulatedLogsGiveTheValuesOfRinex2) {
     const std::vector<std::uint8_t> log = simulatedLog(c.zlogsim);
     for (const bool withSnr : {false, true}) {
       const testing::MemoryRun rinex2 =
-          convertInMemory(log, "1356\n", fieldsOf(RinexVersion::v2_10, withSnr, false, c.interval));
+          convertInMemory(log, "1356\n", fieldsOf(rinex2Dialect, withSnr, false, c.interval));
       const testing::MemoryRun rinex3 =
-          convertInMemory(log, "1356\n", fieldsOf(RinexVersion::v3_04, withSnr, true, c.interval));
+          convertInMemory(log, "1356\n", fieldsOf(rinex3Dialect, withSnr, true, c.interval));
       ASSERT_EQ(rinex2.status, 0) << rinex2.errors;
       ASSERT_EQ(rinex3.status, 0) << rinex3.errors;
       EXPECT_EQ(rinex3.console, rinex2.console);
@@ -97,9 +97,9 @@ std::vector<std::uint8_t> logStoppingAtTheSixthEpoch() {
 
 TEST(Rinex3Conversion, StoppedRunKeepsATrueTimeOfLastObs) {
   const std::vector<std::uint8_t> log = logStoppingAtTheSixthEpoch();
-  for (const RinexVersion version : {RinexVersion::v2_10, RinexVersion::v3_04}) {
+  for (const RinexDialect* dialect : {&rinex2Dialect, &rinex3Dialect}) {
     const testing::MemoryRun run =
-        convertInMemory(log, "1356\n", fieldsOf(version, false, true, 5));
+        convertInMemory(log, "1356\n", fieldsOf(*dialect, false, true, 5));
     EXPECT_EQ(run.status, 98463);
     EXPECT_EQ(run.errors, "98463\n");
     const physical::ObservationFile file = readClean(run.observations, "stopped run");

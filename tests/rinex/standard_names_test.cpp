@@ -30,16 +30,16 @@ TEST(StandardNames, Rinex2Names) {
       {"AB12", {2100, 12, 31, 0, 0, 0.0}, dailyPeriod, "ab123650.00o"},
       // An unsplit file: one within an hour takes the hour's letter; any
       // longer one is session 0, so as not to take an hourly file's name.
-      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {15, 'M'}, "ab12018l.06o"},
-      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {40, 'M'}, "ab12018l.06o"},
-      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {41, 'M'}, "ab120180.06o"},
-      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {1, 'H'}, "ab120180.06o"},
-      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {6, 'H'}, "ab120180.06o"},
-      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {3, 'D'}, "ab120180.06o"},
+      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {15, PeriodUnit::minute}, "ab12018l.06o"},
+      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {40, PeriodUnit::minute}, "ab12018l.06o"},
+      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {41, PeriodUnit::minute}, "ab120180.06o"},
+      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {1, PeriodUnit::hour}, "ab120180.06o"},
+      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {6, PeriodUnit::hour}, "ab120180.06o"},
+      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {3, PeriodUnit::day}, "ab120180.06o"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(rinex2FileName(c.station, c.start, c.period), c.expected);
-    EXPECT_EQ(standardFileName(RinexVersion::v2_10, c.station, c.start, c.period, 5), c.expected);
+    EXPECT_EQ(rinex2Dialect.names.fileName(c.station, c.start, c.period, 5), c.expected);
   }
 }
 
@@ -50,9 +50,9 @@ TEST(StandardNames, AbsurdDatesGiveNamesThatStayInTheirFolder) {
                              {-2147483647, -1, -1, -1, -1, -1.0},
                              {123456, 12, 31, 23, 59, 59.0}};
   for (const EpochTime& date : dates) {
-    for (const FilePeriod period : {dailyPeriod, hourlyPeriod, FilePeriod{3, 'H'}}) {
-      for (const RinexVersion version : {RinexVersion::v2_10, RinexVersion::v3_04}) {
-        const std::string name = standardFileName(version, "AB12", date, period, 5);
+    for (const FilePeriod period : {dailyPeriod, hourlyPeriod, FilePeriod{3, PeriodUnit::hour}}) {
+      for (const RinexDialect* dialect : {&rinex2Dialect, &rinex3Dialect}) {
+        const std::string name = dialect->names.fileName("AB12", date, period, 5);
         EXPECT_TRUE(std::all_of(name.begin(), name.end(), [](char c) {
           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
                  c == '_' || c == '.';
@@ -83,13 +83,20 @@ TEST(StandardNames, Rinex3Names) {
        hourlyPeriod,
        60,
        "BRUX12BEL_R_20000610000_01H_01M_GO.rnx"},
-      {"AB12", {2006, 1, 18, 11, 20, 35.0}, {15, 'M'}, 7, "AB1200XXX_R_20060181120_15M_07S_GO.rnx"},
-      {"AB12", {2006, 1, 18, 11, 20, 0.0}, {3, 'D'}, 150, "AB1200XXX_R_20060181120_03D_00U_GO.rnx"},
+      {"AB12",
+       {2006, 1, 18, 11, 20, 35.0},
+       {15, PeriodUnit::minute},
+       7,
+       "AB1200XXX_R_20060181120_15M_07S_GO.rnx"},
+      {"AB12",
+       {2006, 1, 18, 11, 20, 0.0},
+       {3, PeriodUnit::day},
+       150,
+       "AB1200XXX_R_20060181120_03D_00U_GO.rnx"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(rinex3FileName(c.station, c.start, c.period, c.interval), c.expected);
-    EXPECT_EQ(standardFileName(RinexVersion::v3_04, c.station, c.start, c.period, c.interval),
-              c.expected);
+    EXPECT_EQ(rinex3Dialect.names.fileName(c.station, c.start, c.period, c.interval), c.expected);
   }
 }
 
@@ -127,41 +134,6 @@ TEST(StandardNames, IntervalsTakeTheLargestExactUnit) {
   for (const Case& c : cases) EXPECT_EQ(intervalCode(c.seconds), c.expected) << c.seconds;
 }
 
-TEST(StandardNames, PeriodsRoundUpToAWholeUnit) {
-  constexpr std::int64_t day = 86400;
-  struct Case {
-    std::int64_t seconds;
-    FilePeriod expected;
-  };
-  const Case cases[] = {
-      {-1, {1, 'M'}},
-      {0, {1, 'M'}},
-      {1, {1, 'M'}},
-      {60, {1, 'M'}},
-      {61, {2, 'M'}},
-      {900, {15, 'M'}},
-      {3540, {59, 'M'}},
-      {3541, {1, 'H'}},
-      {3600, {1, 'H'}},
-      {3601, {2, 'H'}},
-      {6 * 3600, {6, 'H'}},
-      {day - 1, {1, 'D'}},
-      {day, {1, 'D'}},
-      {day + 1, {2, 'D'}},
-      {3 * day, {3, 'D'}},
-      {7 * day, {7, 'D'}},
-      {99 * day, {99, 'D'}},
-      {99 * day + 1, {1, 'Y'}},
-      {365 * day, {1, 'Y'}},
-      {365 * day + 1, {2, 'Y'}},
-      {1000 * 365 * day, {99, 'Y'}},
-  };
-  for (const Case& c : cases) {
-    const FilePeriod period = periodCovering(c.seconds);
-    EXPECT_EQ(period, c.expected) << c.seconds << " s gave " << period.count << period.unit;
-  }
-}
-
 TEST(StandardNames, PeriodOfAnUnsplitFileRunsFromItsFirstMinute) {
   struct Case {
     EpochTime first;
@@ -173,17 +145,17 @@ TEST(StandardNames, PeriodOfAnUnsplitFileRunsFromItsFirstMinute) {
       {{2006, 1, 18, 0, 0, 0.0}, {2006, 1, 18, 23, 59, 55.0}, 5, dailyPeriod},
       // Receive times off the whole second do not add a day.
       {{2006, 1, 18, 0, 0, 0.0003}, {2006, 1, 18, 23, 59, 55.0003}, 5, dailyPeriod},
-      {{2006, 1, 18, 0, 0, 0.0}, {2006, 1, 19, 0, 0, 0.0}, 5, {2, 'D'}},
-      {{2006, 1, 18, 11, 20, 3.0}, {2006, 1, 18, 13, 5, 0.0}, 5, {2, 'H'}},
-      {{2006, 1, 18, 11, 20, 35.0}, {2006, 1, 18, 11, 20, 35.0}, 30, {2, 'M'}},
-      {{2006, 1, 18, 11, 0, 0.0}, {2006, 1, 18, 11, 14, 59.0}, 1, {15, 'M'}},
-      {{2005, 12, 31, 23, 0, 0.0}, {2006, 1, 1, 0, 59, 30.0}, 30, {2, 'H'}},
-      {{2006, 1, 1, 0, 0, 0.0}, {2006, 1, 3, 23, 59, 30.0}, 30, {3, 'D'}},
+      {{2006, 1, 18, 0, 0, 0.0}, {2006, 1, 19, 0, 0, 0.0}, 5, {2, PeriodUnit::day}},
+      {{2006, 1, 18, 11, 20, 3.0}, {2006, 1, 18, 13, 5, 0.0}, 5, {2, PeriodUnit::hour}},
+      {{2006, 1, 18, 11, 20, 35.0}, {2006, 1, 18, 11, 20, 35.0}, 30, {2, PeriodUnit::minute}},
+      {{2006, 1, 18, 11, 0, 0.0}, {2006, 1, 18, 11, 14, 59.0}, 1, {15, PeriodUnit::minute}},
+      {{2005, 12, 31, 23, 0, 0.0}, {2006, 1, 1, 0, 59, 30.0}, 30, {2, PeriodUnit::hour}},
+      {{2006, 1, 1, 0, 0, 0.0}, {2006, 1, 3, 23, 59, 30.0}, 30, {3, PeriodUnit::day}},
   };
   for (const Case& c : cases) {
     const FilePeriod period = periodOfEpochs(c.first, c.last, c.interval);
     EXPECT_EQ(period, c.expected) << c.first.hour << ":" << c.first.minute << " gave "
-                                  << period.count << period.unit;
+                                  << period.count() << period.unitCode();
   }
 }
 
@@ -202,8 +174,8 @@ TEST(StandardNames, StationIds) {
       {"ABCD00XX ", false, false}, {"ABCD00XXX0", false, false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(isStationId(c.id, RinexVersion::v2_10), c.rinex2) << c.id;
-    EXPECT_EQ(isStationId(c.id, RinexVersion::v3_04), c.rinex3) << c.id;
+    EXPECT_EQ(rinex2Dialect.names.isStationId(c.id), c.rinex2) << c.id;
+    EXPECT_EQ(rinex3Dialect.names.isStationId(c.id), c.rinex3) << c.id;
   }
   struct Default {
     const char* markerName;
