@@ -682,7 +682,7 @@ std::string defaultValueOf(const OptionSpec& entry) {
   }
   if (std::holds_alternative<HeaderVersion>(entry.effect)) {
     for (const std::string_view choice : entry.choices) {
-      if (rinexVersionNumber.read(choice) == defaults.rinexVersion) return std::string(choice);
+      if (rinexVersionNumber.read(choice) == defaults.dialect) return std::string(choice);
     }
   }
   return "";

@@ -159,7 +159,7 @@ TEST(CommandLine, UsageErrorsNameTheirOption) {
 auto headerValues(const HeaderFields& h) {
   return std::tie(h.markerName, h.markerNumber, h.observer, h.agency, h.runBy, h.receiverNumber,
                   h.antennaNumber, h.antennaType, h.position, h.antennaDelta, h.intervalSeconds,
-                  h.withSnr, h.rinexVersion, h.withLastObservation);
+                  h.withSnr, h.dialect, h.withLastObservation);
 }
 
 // A form offers the options as the table describes them: each choice is a
