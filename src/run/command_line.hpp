@@ -22,6 +22,10 @@ struct CommandLine {
   Action action = Action::run;
   RunOptions options;
   std::string error;  // what is wrong, for a usage error
+  // The option a usage error concerns, by its long name with its dashes
+  // ("--week"), so that a form can mark its field; empty when the error
+  // concerns no single option.
+  std::string errorOption;
 };
 
 // Parses the arguments after the program name.

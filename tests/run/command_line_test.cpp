@@ -51,6 +51,58 @@ TEST(CommandLine, ValuesReachTheirFields) {
   EXPECT_EQ(parsed({"--", "-h"}).options.logPath, "-h");
 }
 
+// A usage error names the option it concerns by its long name, however
+// the option was written, so that a form can mark the field; an error
+// about no single option names none.
+TEST(CommandLine, UsageErrorsCarryTheirOption) {
+  struct Case {
+    std::vector<const char*> arguments;
+    std::string option;
+  };
+  const std::string tooLong(61, 'a');
+  const Case cases[] = {
+      {{"--bogus"}, ""},
+      {{"--s"}, ""},
+      {{"-qx"}, ""},
+      {{"-qw"}, "--week"},
+      {{"site.log", "--we"}, "--week"},
+      {{"--sn=yes"}, "--snr"},
+      {{"--s=yes"}, "--standard-name"},  // the first option without a value that "s" begins
+      {{"-w", "0"}, "--week"},
+      {{"-w", "1", "--dat", "2006-01-01"}, "--date"},
+      {{"--interval=0"}, "--interval"},
+      {{"--marker-name", tooLong.c_str()}, "--marker-name"},
+      {{"--agency", "Caf\xc3\xa9"}, "--agency"},
+      {{"--position", "1e9,0,0"}, "--position"},
+      {{"--antenna-delta", "x"}, "--antenna-delta"},
+      {{"--rinex-version", "4"}, "--rinex-version"},
+      {{"--start", "2006-01-18"}, "--start"},
+      {{"--start", "2006-01-18T11:20:00", "--end", "2006-01-18T11:20:00"}, "--end"},
+      {{"--split", "week"}, "--split"},
+      {{"-o", ""}, "--output"},
+      {{"--qc="}, "--qc"},
+      {{"a", "b"}, ""},
+      {{""}, ""},
+      {{"-"}, "--week"},
+      {{"--plot", "-"}, "--week"},
+      {{"-w", "1", "--no-obs", "--standard-name", "--start", "2006-01-18T11:20:00"},
+       "--standard-name"},
+      {{"-w", "1", "--split", "day", "-o", "-"}, "--output"},
+      {{"--station", "PIL7"}, "--station"},
+      {{"--split", "day", "--station", "ab/c"}, "--station"},
+      {{"-w", "1", "-", "--qc-json", "-"}, "--qc-json"},
+      {{"-w", "1", "--qc", "-", "--plot", "-"}, "--plot"},
+  };
+  for (const Case& c : cases) {
+    const CommandLine line = parsed(c.arguments);
+    SCOPED_TRACE(c.arguments.front());
+    EXPECT_EQ(line.action, CommandLine::Action::usageError);
+    EXPECT_FALSE(line.error.empty());
+    EXPECT_EQ(line.errorOption, c.option) << line.error;
+  }
+  EXPECT_EQ(parsed({"-w", "1356"}).errorOption, "");
+}
+
 // Files named by their epochs go in the log's folder unless --output names
 // another; the station comes from the marker name unless given.
 TEST(CommandLine, NamingTakesTheLogsFolderAndTheMarkersStation) {
