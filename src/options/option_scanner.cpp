@@ -84,7 +84,8 @@ ScanItem OptionScanner::shortOption() {
   ScanItem item;
   item.argument = groupArgument_;
   item.letter = group_.front();
-  group_.remove_prefix(1);
+  const std::string_view rest = group_.substr(1);
+  group_ = rest;
   const auto found = std::find_if(table_.begin(), table_.end(), [&](const OptionName& entry) {
     return entry.shortName != longOnly && entry.shortName == item.letter;
   });
@@ -96,9 +97,9 @@ ScanItem OptionScanner::shortOption() {
   item.option = static_cast<std::size_t>(found - table_.begin());
   if (!found->takesValue) return item;
   // The rest of the group is the value: "-w1356".
-  if (!group_.empty()) {
-    item.value = group_;
-    group_ = {};
+  group_ = {};
+  if (!rest.empty()) {
+    item.value = rest;
     return item;
   }
   return withNextArgument(item);
