@@ -12,6 +12,9 @@
 #include <variant>
 #include <vector>
 
+#include "options/help_text.hpp"
+#include "options/option_scanner.hpp"
+
 namespace zlogsim {
 namespace {
 
@@ -118,7 +121,7 @@ struct Text {
 
 using Action = std::variant<Switch, Number, Text>;
 
-constexpr char longOnly = '\0';
+using kapolex::options::longOnly;
 
 struct Option {
   std::string_view name;  // the long name, without its dashes
@@ -260,31 +263,33 @@ constexpr auto optionTable = std::to_array<Option>({
     {"help", 'h', "", "show this text", Switch{[](Parsed& p) { p.options.help = true; }}},
 });
 
-// The option a name as written stands for: "-o" or "--output".
-const Option* optionNamed(std::string_view name) {
-  const auto found =
-      std::find_if(optionTable.begin(), optionTable.end(), [&](const Option& option) {
-        if (name.starts_with("--")) return name.substr(2) == option.name;
-        return name.size() == 2 && name[0] == '-' && option.shortName != longOnly &&
-               name[1] == option.shortName;
-      });
-  return found != optionTable.end() ? &*found : nullptr;
-}
-
-bool takesValue(const Option& option) {
+constexpr bool takesValue(const Option& option) {
   return !std::holds_alternative<Switch>(option.action);
 }
 
-// Carries out an option; false when its value is missing or refused.
-bool apply(const Option& option, Parsed& parsed, std::optional<std::string_view> value) {
+// --help names the value of every option that takes one, and of no other.
+static_assert(std::all_of(optionTable.begin(), optionTable.end(), [](const Option& option) {
+  return takesValue(option) != option.metavar.empty();
+}));
+
+// The table as the scanner reads it.
+constexpr auto scannerTable = [] {
+  std::array<kapolex::options::OptionName, optionTable.size()> names{};
+  std::transform(optionTable.begin(), optionTable.end(), names.begin(), [](const Option& option) {
+    return kapolex::options::OptionName{option.name, option.shortName, takesValue(option)};
+  });
+  return names;
+}();
+
+// Carries out an option; false when its value is refused.
+bool apply(const Option& option, Parsed& parsed, std::string_view value) {
   if (const auto* flag = std::get_if<Switch>(&option.action)) {
     flag->set(parsed);
     return true;
   }
-  if (!value) return false;
-  if (const auto* text = std::get_if<Text>(&option.action)) return text->set(parsed, *value);
+  if (const auto* text = std::get_if<Text>(&option.action)) return text->set(parsed, value);
   const Number& number = std::get<Number>(option.action);
-  const std::optional<double> v = toDouble(*value);
+  const std::optional<double> v = toDouble(value);
   if (!v || *v < number.low || *v > number.high) return false;
   if ((number.whole && *v != std::floor(*v)) || (number.highExcluded && *v >= number.high)) {
     return false;
@@ -321,67 +326,21 @@ satellites of a nominal constellation, one measurement message per epoch.
 
 )";
 
-constexpr std::size_t helpWidth = 79;
-
-// "  -o, --output FILE": an option as the left column of --help shows it.
-std::string optionColumn(const Option& option) {
-  std::string column = option.shortName != longOnly ? std::string("  -") + option.shortName + ", "
-                                                    : std::string(6, ' ');
-  column += "--";
-  column += option.name;
-  if (!option.metavar.empty()) {
-    column += ' ';
-    column += option.metavar;
-  }
-  return column;
-}
-
-// Appends the words of text from helpColumn on, wrapped to the help width;
-// line holds what the first line starts with.
-void appendWrapped(std::string& out, std::string line, std::string_view text,
-                   std::size_t helpColumn) {
-  line.resize(helpColumn, ' ');
-  bool lineHasWords = false;
-  while (!text.empty()) {
-    const std::string_view word = text.substr(0, text.find(' '));
-    text.remove_prefix(std::min(text.size(), word.size() + 1));
-    if (lineHasWords && line.size() + 1 + word.size() > helpWidth) {
-      out += line + '\n';
-      line.assign(helpColumn, ' ');
-      lineHasWords = false;
-    }
-    if (lineHasWords) line += ' ';
-    line += word;
-    lineHasWords = true;
-  }
-  out += line + '\n';
-}
-
 }  // namespace
 
 std::string helpText() {
-  std::size_t widest = 0;
-  for (const Option& option : optionTable) widest = std::max(widest, optionColumn(option).size());
-  const std::size_t helpColumn = widest + 2;
-  std::string text(helpHead);
+  std::vector<kapolex::options::HelpEntry> entries;
+  entries.reserve(optionTable.size());
   for (const Option& option : optionTable) {
-    std::string column = optionColumn(option);
-    std::string_view help = option.help;
-    while (!help.empty()) {
-      const std::string_view line = help.substr(0, help.find('\n'));
-      help.remove_prefix(std::min(help.size(), line.size() + 1));
-      if (line.starts_with(' ')) {
-        text += std::string(helpColumn, ' ') + std::string(line) + '\n';
-      } else {
-        appendWrapped(text, std::move(column), line, helpColumn);
-      }
-      column.clear();
-    }
+    entries.push_back(
+        {kapolex::options::optionColumn(option.shortName, option.name, option.metavar),
+         option.help});
   }
-  return text;
+  return std::string(helpHead) + kapolex::options::helpEntries(entries);
 }
 
 ParseResult parseCommandLine(std::span<const char* const> args) {
+  using kapolex::options::ScanKind;
   ParseResult result;
   Parsed parsed;
   auto fail = [&result](std::string message) {
@@ -389,22 +348,26 @@ ParseResult parseCommandLine(std::span<const char* const> args) {
     result.error = std::move(message);
     return result;
   };
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    std::string_view name = arg;
-    std::optional<std::string_view> inlineValue;
-    if (arg.starts_with("--")) {
-      if (const auto eq = arg.find('='); eq != std::string_view::npos) {
-        name = arg.substr(0, eq);
-        inlineValue = arg.substr(eq + 1);
-      }
-    }
-    const Option* option = optionNamed(name);
-    if (option == nullptr) return fail("unknown option " + std::string(arg));
-    std::optional<std::string_view> value = inlineValue;
-    if (takesValue(*option) && !value && i + 1 < args.size()) value = args[++i];
-    if (!apply(*option, parsed, value)) {
-      return fail("invalid or missing value for " + std::string(name));
+  kapolex::options::OptionScanner scanner(scannerTable, args);
+  while (const std::optional<kapolex::options::ScanItem> item = scanner.next()) {
+    const std::string written = kapolex::options::writtenName(*item);
+    switch (item->kind) {
+      case ScanKind::option:
+        if (!apply(optionTable[item->option], parsed, item->value)) {
+          return fail("invalid or missing value for " + written);
+        }
+        break;
+      case ScanKind::missingValue:
+        return fail("invalid or missing value for " + written);
+      case ScanKind::unexpectedValue:
+        return fail("option --" + std::string(optionTable[item->option].name) + " takes no value");
+      case ScanKind::ambiguousLong:
+        return fail("ambiguous option " + written);
+      case ScanKind::unknownShort:
+        return fail("unknown option " + written);
+      case ScanKind::unknownLong:
+      case ScanKind::operand:  // zlogsim reads no file
+        return fail("unknown option " + std::string(item->argument));
     }
   }
   if (std::optional<std::string> error = settle(parsed)) return fail(std::move(*error));

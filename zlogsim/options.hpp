@@ -23,8 +23,9 @@ struct ParseResult {
   CommandLine options;
 };
 
-// Parses the arguments after the program name. Values may follow their
-// option as the next argument or after '='.
+// Parses the arguments after the program name, by the rules of kapolex's
+// option scanner (src/options): abbreviated long options, grouped short
+// ones, values after '=' or as the next argument. zlogsim takes no operand.
 ParseResult parseCommandLine(std::span<const char* const> args);
 
 // The text printed by --help.

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -12,6 +11,7 @@
 #include <ctime>
 
 #include "common/platform.hpp"
+#include "common/platform_paths.hpp"
 
 namespace kapolex::platform {
 
@@ -133,52 +133,38 @@ bool isPathSeparator(char c) {
   return c == '/';
 }
 
-std::string absolutePath(std::string_view name) {
-  std::string path;
-  if (!name.starts_with('/')) {
-    char directory[PATH_MAX];
-    if (::getcwd(directory, sizeof directory) == nullptr) return std::string(name);
-    path = directory;
-  }
-  for (std::size_t start = 0; start <= name.size();) {
-    const std::size_t end = std::min(name.find('/', start), name.size());
-    const std::string_view step = name.substr(start, end - start);
-    if (!step.empty() && step != ".") {
-      if (path.empty() || path.back() != '/') path += '/';
-      path += step;
-    }
-    start = end + 1;
-  }
-  return path.empty() ? std::string("/") : path;
-}
-
-std::size_t fileNameStart(std::string_view path) {
-  return path.find_last_of('/') + 1;  // npos + 1 is 0
-}
-
 namespace {
 
-bool sameExistingFile(const std::string& first, const std::string& second) {
-  struct stat a {};
-  struct stat b {};
-  return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 &&
-         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+std::size_t rootLength(std::string_view name) {
+  return name.starts_with('/') ? 1 : 0;
 }
 
-bool exists(const std::string& path) {
+std::string rootFolder(std::string_view /*root*/) {
+  return "/";
+}
+
+std::string currentFolder() {
+  char folder[PATH_MAX];
+  return ::getcwd(folder, sizeof folder) != nullptr ? std::string(folder) : std::string();
+}
+
+std::optional<FileIdentity> identityOf(const std::string& path) {
   struct stat status {};
-  return ::stat(path.c_str(), &status) == 0;
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(status.st_dev),
+                      static_cast<std::uint64_t>(status.st_ino)};
+}
+
+bool sameName(std::string_view first, std::string_view second) {
+  return first == second;
 }
 
 }  // namespace
 
-bool sameFile(const std::string& first, const std::string& second) {
-  if (first == second) return true;
-  if (exists(first) || exists(second)) return sameExistingFile(first, second);
-  const std::size_t firstName = fileNameStart(first);
-  const std::size_t secondName = fileNameStart(second);
-  return first.substr(firstName) == second.substr(secondName) &&
-         sameExistingFile(first.substr(0, firstName), second.substr(0, secondName));
+const PathSystem& thisSystem() {
+  static constexpr PathSystem posix{pathSeparator, isPathSeparator, rootLength, rootFolder,
+                                    currentFolder, identityOf,      sameName};
+  return posix;
 }
 
 PathKind pathKind(const std::string& path) {

@@ -11,6 +11,7 @@
 
 #include "common/ascii.hpp"
 #include "common/platform.hpp"
+#include "common/platform_paths.hpp"
 
 namespace kapolex::platform {
 
@@ -244,75 +245,46 @@ bool isPathSeparator(char c) {
   return c == '\\' || c == '/';
 }
 
-std::string absolutePath(std::string_view name) {
-  std::string path;
-  std::size_t rest = 0;  // where the steps after the root start
-  if (name.size() >= 2 && isPathSeparator(name[0]) && isPathSeparator(name[1])) {
-    rest = uncRootLength(name);
-    path = rootText(name.substr(0, rest));
-  } else if (name.size() >= 2 && isLetter(name[0]) && name[1] == ':') {
-    rest = 2;
-    if (name.size() > 2 && isPathSeparator(name[2])) {
-      path = rootText(name.substr(0, 2)) + '\\';
-    } else {
-      path = driveFolder(name[0]);
-    }
-  } else {
-    const std::string folder = currentFolder();
-    if (folder.empty()) return std::string(name);
-    if (!name.empty() && isPathSeparator(name[0])) {
-      // The root of the working folder's drive or share.
-      const bool unc =
-          folder.size() >= 2 && isPathSeparator(folder[0]) && isPathSeparator(folder[1]);
-      path = unc ? folder.substr(0, uncRootLength(folder)) : folder.substr(0, 2) + '\\';
-    } else {
-      path = folder;
-    }
-  }
-  for (std::size_t start = rest; start <= name.size();) {
-    std::size_t end = start;
-    while (end < name.size() && !isPathSeparator(name[end])) ++end;
-    const std::string_view step = name.substr(start, end - start);
-    if (!step.empty() && step != ".") {
-      if (path.empty() || !isPathSeparator(path.back())) path += '\\';
-      path += step;
-    }
-    start = end + 1;
-  }
-  return path;
-}
-
-std::size_t fileNameStart(std::string_view path) {
-  std::size_t start = path.find_last_of("\\/") + 1;  // npos + 1 is 0
-  // A drive-relative name ("C:site.log") has its name after the colon.
-  if (start == 0 && path.size() >= 2 && isLetter(path[0]) && path[1] == ':') start = 2;
-  return start;
-}
-
 namespace {
+
+bool isDriveName(std::string_view name) {
+  return name.size() >= 2 && isLetter(name[0]) && name[1] == ':';
+}
+
+bool isUncName(std::string_view name) {
+  return name.size() >= 2 && isPathSeparator(name[0]) && isPathSeparator(name[1]);
+}
+
+std::size_t rootLength(std::string_view name) {
+  if (isUncName(name)) return uncRootLength(name);
+  if (isDriveName(name)) return name.size() > 2 && isPathSeparator(name[2]) ? 3 : 2;
+  return !name.empty() && isPathSeparator(name[0]) ? 1 : 0;
+}
+
+std::string rootFolder(std::string_view root) {
+  // "C:" without a separator: that drive's own working folder.
+  if (root.size() == 2 && isDriveName(root)) return driveFolder(root[0]);
+  if (root.size() > 1) return rootText(root);
+  // A lone separator: the root of the working folder's drive or share.
+  const std::string folder = currentFolder();
+  if (folder.empty()) return folder;
+  return isUncName(folder) ? folder.substr(0, uncRootLength(folder)) : folder.substr(0, 2) + '\\';
+}
 
 // Windows numbers every file within its volume; the pair names it. A path
 // that a POSIX system could not walk ("missing\..\x") leads to no file.
-bool identityOf(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
-  if (failureOfDotDotSteps(path) != OpenFailure::none) return false;
+std::optional<FileIdentity> identityOf(const std::string& path) {
+  if (failureOfDotDotSteps(path) != OpenFailure::none) return std::nullopt;
   const HANDLE file =
       ::CreateFileW(wideOf(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
   const bool known = ::GetFileInformationByHandle(file, &info) != 0;
   ::CloseHandle(file);
-  return known;
-}
-
-bool sameIdentity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
-  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-         a.nFileIndexLow == b.nFileIndexLow;
-}
-
-bool sameExistingFile(const std::string& first, const std::string& second) {
-  BY_HANDLE_FILE_INFORMATION a{};
-  BY_HANDLE_FILE_INFORMATION b{};
-  return identityOf(first, a) && identityOf(second, b) && sameIdentity(a, b);
+  if (!known) return std::nullopt;
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
 // File names as Windows compares them: regardless of case.
@@ -325,18 +297,10 @@ bool sameName(std::string_view first, std::string_view second) {
 
 }  // namespace
 
-bool sameFile(const std::string& first, const std::string& second) {
-  if (first == second) return true;
-  BY_HANDLE_FILE_INFORMATION a{};
-  BY_HANDLE_FILE_INFORMATION b{};
-  const bool firstThere = identityOf(first, a);
-  const bool secondThere = identityOf(second, b);
-  if (firstThere || secondThere) return firstThere && secondThere && sameIdentity(a, b);
-  const std::size_t firstName = fileNameStart(first);
-  const std::size_t secondName = fileNameStart(second);
-  return sameName(std::string_view(first).substr(firstName),
-                  std::string_view(second).substr(secondName)) &&
-         sameExistingFile(first.substr(0, firstName), second.substr(0, secondName));
+const PathSystem& thisSystem() {
+  static constexpr PathSystem windows{pathSeparator, isPathSeparator, rootLength, rootFolder,
+                                      currentFolder, identityOf,      sameName};
+  return windows;
 }
 
 PathKind pathKind(const std::string& path) {

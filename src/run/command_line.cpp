@@ -1,16 +1,17 @@
 #include "run/command_line.hpp"
 
-#include <getopt.h>
-
 #include <algorithm>
 #include <array>
-#include <cassert>
 #include <cstdint>
 #include <limits>
 #include <optional>
 #include <type_traits>
 #include <variant>
 
+#include "common/measurement.hpp"
+#include "options/fixed_text.hpp"
+#include "options/help_text.hpp"
+#include "options/option_scanner.hpp"
 #include "rinex/header_fields.hpp"
 #include "rinex/header_texts.hpp"
 #include "rinex/standard_names.hpp"
@@ -24,8 +25,16 @@ namespace kapolex {
 
 namespace {
 
+using options::decimalText;
+using options::joinText;
+
 constexpr std::int32_t smallestInterval = 1;
 constexpr std::int32_t largestInterval = 3600;
+
+// "1 to 3600": the texts that state the interval's bounds are made from them.
+constexpr auto intervalBounds =
+    joinText(decimalText<smallestInterval>(), " to ", decimalText<largestInterval>());
+constexpr auto intervalHint = joinText("give whole seconds from ", intervalBounds);
 
 // A kind of value: how its text is read, and what a usage error says when
 // it cannot be: "invalid NOUN 'TEXT' for 'OPTION': HINT".
@@ -45,7 +54,7 @@ constexpr ValueKind<std::int32_t> surveyDate{gpsWeekOfDate, "date",
                                              "give YYYY-MM-DD, from 1980-01-06 on"};
 constexpr ValueKind<std::int32_t> intervalSeconds{
     [](std::string_view text) { return wholeNumber(text, smallestInterval, largestInterval); },
-    "interval", "give whole seconds from 1 to 3600"};
+    "interval", intervalHint.view()};
 constexpr ValueKind<Coordinates> metres{threeNumbers, "value",
                                         "give three numbers in metres, separated by commas"};
 constexpr ValueKind<const RinexDialect*> rinexVersionNumber{
@@ -104,10 +113,7 @@ using Effect = std::variant<OutputFile, NoObservations, Week, HeaderNumber, Head
                             HeaderCoordinates, HeaderSwitch, RunSwitch, HeaderVersion, WindowEdge,
                             Split, StandardName, Station, Request>;
 
-constexpr char longOnly = '\0';
-
-// What a usage error concerns when it is about no option of the table.
-constexpr std::string_view noOption;
+using options::longOnly;
 
 // The fieldsets a form shows the options in.
 constexpr std::string_view outputsGroup = "Outputs";
@@ -125,7 +131,7 @@ constexpr std::array<std::string_view, 2> periodChoices{"day", "hour"};
 
 // One option, as the scanner, the parser, --help and a form see it.
 struct OptionSpec {
-  std::string_view name;     // the long name, a string literal: getopt_long reads it as one
+  std::string_view name;     // the long name, without its dashes
   char shortName;            // longOnly for none
   std::string_view metavar;  // what --help calls the value; empty for an option without one
   std::string_view help;     // wrapped by usageText()
@@ -134,6 +140,27 @@ struct OptionSpec {
   std::string_view group;
   std::span<const std::string_view> choices = {};  // for FormKind::choice
 };
+
+// The help of --interval and of the header's texts, with the numbers of
+// their constants.
+constexpr auto intervalHelp =
+    joinText("keep epochs whose rounded receive time is a multiple of S whole seconds, ",
+             intervalBounds, " (default ", decimalText<defaultDecimationSeconds>(), ")");
+
+// "MARKER NUMBER (20)": a header field's name and width.
+template <const HeaderTextField& field, std::size_t size>
+constexpr auto headerTextHelp(const char (&name)[size]) {
+  return joinText(name, " (", decimalText<field.width>(), ")");
+}
+constexpr auto markerNameHelp =
+    joinText("MARKER NAME (", decimalText<markerNameField.width>(), " characters at most)");
+constexpr auto markerNumberHelp = headerTextHelp<markerNumberField>("MARKER NUMBER");
+constexpr auto observerHelp = headerTextHelp<observerField>("OBSERVER");
+constexpr auto agencyHelp = headerTextHelp<agencyField>("AGENCY");
+constexpr auto runByHelp = headerTextHelp<runByField>("RUN BY");
+constexpr auto receiverNumberHelp = headerTextHelp<receiverNumberField>("REC #");
+constexpr auto antennaNumberHelp = headerTextHelp<antennaNumberField>("ANT #");
+constexpr auto antennaTypeHelp = headerTextHelp<antennaTypeField>("ANT TYPE");
 
 // Every option, in the order --help lists them.
 constexpr auto optionTable = std::to_array<OptionSpec>({
@@ -149,9 +176,7 @@ constexpr auto optionTable = std::to_array<OptionSpec>({
      "the calendar date of the log's first epoch; the week is the GPS week that holds it (from "
      "1980-01-06 on); excludes --week",
      Week{&surveyDate}, FormKind::date, firstEpochGroup},
-    {"interval", longOnly, "S",
-     "keep epochs whose rounded receive time is a multiple of S whole seconds, 1 to 3600 "
-     "(default 5)",
+    {"interval", longOnly, "S", intervalHelp.view(),
      HeaderNumber{&HeaderFields::intervalSeconds, &intervalSeconds}, FormKind::number,
      observationsGroup},
     {"rinex-version", longOnly, "2|3",
@@ -173,21 +198,21 @@ constexpr auto optionTable = std::to_array<OptionSpec>({
      "the station in standard names: 4 letters or digits, or for RINEX 3 also 9 characters "
      "(SSSSMRCCC); default: the first 4 characters of --marker-name, or XXXX",
      Station{}, FormKind::text, namingGroup},
-    {"marker-name", longOnly, "TEXT", "MARKER NAME (60 characters at most)",
+    {"marker-name", longOnly, "TEXT", markerNameHelp.view(),
      HeaderText{&HeaderFields::markerName, &markerNameField}, FormKind::text, headerGroup},
-    {"marker-number", longOnly, "TEXT", "MARKER NUMBER (20)",
+    {"marker-number", longOnly, "TEXT", markerNumberHelp.view(),
      HeaderText{&HeaderFields::markerNumber, &markerNumberField}, FormKind::text, headerGroup},
-    {"observer", longOnly, "TEXT", "OBSERVER (20)",
+    {"observer", longOnly, "TEXT", observerHelp.view(),
      HeaderText{&HeaderFields::observer, &observerField}, FormKind::text, headerGroup},
-    {"agency", longOnly, "TEXT", "AGENCY (40)", HeaderText{&HeaderFields::agency, &agencyField},
+    {"agency", longOnly, "TEXT", agencyHelp.view(), HeaderText{&HeaderFields::agency, &agencyField},
      FormKind::text, headerGroup},
-    {"run-by", longOnly, "TEXT", "RUN BY (20)", HeaderText{&HeaderFields::runBy, &runByField},
+    {"run-by", longOnly, "TEXT", runByHelp.view(), HeaderText{&HeaderFields::runBy, &runByField},
      FormKind::text, headerGroup},
-    {"receiver-number", longOnly, "TEXT", "REC # (20)",
+    {"receiver-number", longOnly, "TEXT", receiverNumberHelp.view(),
      HeaderText{&HeaderFields::receiverNumber, &receiverNumberField}, FormKind::text, headerGroup},
-    {"antenna-number", longOnly, "TEXT", "ANT # (20)",
+    {"antenna-number", longOnly, "TEXT", antennaNumberHelp.view(),
      HeaderText{&HeaderFields::antennaNumber, &antennaNumberField}, FormKind::text, headerGroup},
-    {"antenna-type", longOnly, "TEXT", "ANT TYPE (20)",
+    {"antenna-type", longOnly, "TEXT", antennaTypeHelp.view(),
      HeaderText{&HeaderFields::antennaType, &antennaTypeField}, FormKind::text, headerGroup},
     {"position", longOnly, "X,Y,Z", "APPROX POSITION XYZ in metres",
      HeaderCoordinates{&HeaderFields::position}, FormKind::text, headerGroup},
@@ -264,31 +289,14 @@ constexpr bool outputsHaveTheirOptions() {
 }
 static_assert(outputsHaveTheirOptions());
 
-// The scanner reports a long option by its place in the table, offset past
-// every character a short option could be.
-constexpr int firstLongCode = 256;
-
-constexpr auto longOptions = [] {
-  std::array<option, optionTable.size() + 1> list{};  // ends in a zero entry
-  for (std::size_t i = 0; i < optionTable.size(); ++i) {
-    const OptionSpec& entry = optionTable[i];
-    list[i] = {entry.name.data(), takesValue(entry) ? required_argument : no_argument, nullptr,
-               firstLongCode + static_cast<int>(i)};
-  }
-  return list;
-}();
-
-// The leading colon tells a missing value from an unknown option.
-constexpr auto shortOptions = [] {
-  std::array<char, 2 + 2 * optionTable.size()> text{};  // ends in a zero
-  std::size_t at = 0;
-  text[at++] = ':';
-  for (const OptionSpec& entry : optionTable) {
-    if (entry.shortName == longOnly) continue;
-    text[at++] = entry.shortName;
-    if (takesValue(entry)) text[at++] = ':';
-  }
-  return text;
+// The table as the scanner reads it.
+constexpr auto scannerTable = [] {
+  std::array<options::OptionName, optionTable.size()> names{};
+  std::transform(optionTable.begin(), optionTable.end(), names.begin(),
+                 [](const OptionSpec& entry) {
+                   return options::OptionName{entry.name, entry.shortName, takesValue(entry)};
+                 });
+  return names;
 }();
 
 template <typename T>
@@ -298,105 +306,86 @@ std::string invalidValue(const ValueKind<T>& kind, const std::string& name,
          "': " + std::string(kind.hint);
 }
 
+// "--week": an option as usage errors name it.
+std::string dashed(std::string_view name) {
+  return "--" + std::string(name);
+}
+
 class Parser {
  public:
-  explicit Parser(std::span<const char* const> arguments) {
-    // The scanner reorders its copy of the arguments, GNU fashion, so that
-    // options may follow the log.
-    argv_.push_back(const_cast<char*>(commandName.data()));
-    for (const char* argument : arguments) argv_.push_back(const_cast<char*>(argument));
-    argv_.push_back(nullptr);
-    if (!arguments.empty()) lastGiven_ = arguments.back();
-  }
+  explicit Parser(std::span<const char* const> arguments) : arguments_(arguments) {}
 
   CommandLine parse() {
-    // The scanner keeps its place between calls; 0 starts it afresh.
-    optind = 0;
-    opterr = 0;
-    const int argc = static_cast<int>(argv_.size() - 1);
-    for (;;) {
-      int index = -1;
-      const int code =
-          getopt_long(argc, argv_.data(), shortOptions.data(), longOptions.data(), &index);
-      if (code == -1) break;
-      if (!handle(code, index)) return result_;
+    // Options may follow the log, GNU fashion: operands are gathered on the
+    // way and read once every option has been.
+    options::OptionScanner scanner(scannerTable, arguments_);
+    std::vector<std::string_view> operands;
+    while (const std::optional<options::ScanItem> item = scanner.next()) {
+      if (item->kind == options::ScanKind::operand) {
+        operands.push_back(item->value);
+      } else if (!handle(*item)) {
+        return result_;
+      }
     }
     if (result_.action != CommandLine::Action::run) return result_;
-    operands(std::span(argv_.data() + optind, argv_.size() - 1 - static_cast<std::size_t>(optind)));
+    readOperands(operands);
     return result_;
   }
 
  private:
-  // Keeps the first usage error: what is wrong, and the option it concerns
-  // as messages spell it ("--week"), or noOption.
-  bool fail(std::string message, std::string_view option) {
-    assert(option.empty() || option.starts_with("--"));
+  // Records the first usage error, with the long name of the option it
+  // concerns ("--week"), or none.
+  bool fail(std::string message, std::string_view option = {}) {
     if (result_.action != CommandLine::Action::usageError) {
       result_.action = CommandLine::Action::usageError;
       result_.error = std::move(message);
-      result_.errorOption = option.empty() ? std::string() : std::string(option.substr(2));
+      result_.errorOption = std::string(option);
     }
     return false;
   }
 
-  // The option whose value is missing: getopt_long leaves its code in optopt.
-  static std::string missingValueOption() {
-    const OptionSpec* entry =
-        optionFor(optopt, optopt >= firstLongCode ? optopt - firstLongCode : -1);
-    return entry != nullptr ? "--" + std::string(entry->name) : std::string(noOption);
-  }
-
-  bool handle(int code, int index) {
-    if (code == '?') return unknownOption();
-    if (code == ':') {
-      // A switch given a value ("--snr=yes") is a missing value to some
-      // scanners (MinGW's) and an unknown option to others (glibc's); only
-      // the second reading fits, as a value given with '=' is never missing.
-      if (lastArgument().find('=') != std::string::npos) return unknownOption();
-      // Only the last argument can lack its value. Where the scanner leaves
-      // optind then, and its copy of the arguments, differs between C
-      // libraries, so the argument is taken as given.
-      return fail("option '" + lastGiven_ + "' requires a value", missingValueOption());
+  bool handle(const options::ScanItem& item) {
+    using options::ScanKind;
+    switch (item.kind) {
+      case ScanKind::option:
+        break;
+      case ScanKind::unknownShort:
+        return fail(std::string("unknown option '-") + item.letter + "'");
+      case ScanKind::unknownLong:
+      case ScanKind::ambiguousLong:
+        return unknownLongOption(item);
+      case ScanKind::unexpectedValue:
+        return noValueTaken(optionTable[item.option]);
+      case ScanKind::missingValue:
+        // Named as given: "-qw" or "--we".
+        return fail("option '" + std::string(item.argument) + "' requires a value",
+                    dashed(optionTable[item.option].name));
+      case ScanKind::operand:
+        return true;
     }
-    const OptionSpec* entry = optionFor(code, index);
-    if (entry == nullptr) return unknownOption();
+    const OptionSpec& entry = optionTable[item.option];
     // Messages name an option by its long name, however it was written.
-    const std::string name = "--" + std::string(entry->name);
-    const std::string_view value = optarg != nullptr ? optarg : "";
-    return std::visit([&](const auto& effect) { return apply(effect, name, value); },
-                      entry->effect);
+    const std::string name = dashed(entry.name);
+    return std::visit([&](const auto& effect) { return apply(effect, name, item.value); },
+                      entry.effect);
   }
 
-  static const OptionSpec* optionFor(int code, int index) {
-    if (index >= 0) return &optionTable[static_cast<std::size_t>(index)];
-    const auto found =
-        std::find_if(optionTable.begin(), optionTable.end(),
-                     [&](const OptionSpec& entry) { return entry.shortName == code; });
-    return found != optionTable.end() ? &*found : nullptr;
+  bool noValueTaken(const OptionSpec& entry) {
+    const std::string name = dashed(entry.name);
+    return fail("option '" + name + "' takes no value", name);
   }
 
-  std::string lastArgument() const {
-    const int at = optind - 1;
-    if (at >= 1 && static_cast<std::size_t>(at) < argv_.size() - 1)
-      return argv_[static_cast<std::size_t>(at)];
-    return "";
-  }
-
-  bool unknownOption() {
-    const std::string argument = lastArgument();
-    if (!argument.starts_with("--")) {
-      return fail(std::string("unknown option '-") + static_cast<char>(optopt) + "'", noOption);
-    }
-    const std::string name = argument.substr(0, argument.find('='));
-    if (name.size() < argument.size()) {
+  // A name given a value that begins an option without one is read as
+  // that option given a value: "--s=yes" is '--standard-name', the first
+  // such in the table.
+  bool unknownLongOption(const options::ScanItem& item) {
+    const std::string_view name = item.written.substr(2);
+    if (item.valueGiven) {
       for (const OptionSpec& entry : optionTable) {
-        if (!takesValue(entry) && entry.name.starts_with(std::string_view(name).substr(2))) {
-          const std::string option = "--" + std::string(entry.name);
-          return fail("option '" + option + "' takes no value", option);
-        }
+        if (!takesValue(entry) && entry.name.starts_with(name)) return noValueTaken(entry);
       }
     }
-    return fail("unknown or ambiguous option '" + name + "'", noOption);
+    return fail("unknown or ambiguous option '" + std::string(item.written) + "'");
   }
 
   HeaderFields& header() { return result_.options.header; }
@@ -506,16 +495,16 @@ class Parser {
     return true;
   }
 
-  void operands(std::span<char*> rest) {
+  void readOperands(std::span<const std::string_view> rest) {
     if (rest.size() > 1) {
-      fail("more than one log given: '" + std::string(rest[1]) + "'", noOption);
+      fail("more than one log given: '" + std::string(rest[1]) + "'");
       return;
     }
     RunOptions& options = result_.options;
     const bool logGiven = !rest.empty();
     options.logPath = logGiven ? std::string(rest[0]) : std::string(logFileName);
     if (options.logPath.empty()) {
-      fail("the log's name is empty", noOption);
+      fail("the log's name is empty");
       return;
     }
     if (options.window.start && options.window.end &&
@@ -530,8 +519,8 @@ class Parser {
     if (options.header.dialect->lastObservationRequired || options.naming) {
       options.header.withLastObservation = true;
     }
-    if (const std::optional<std::string> clash = standardOutputClash(options)) {
-      fail(*clash, noOption);
+    if (const std::optional<OutputClash> clash = standardOutputClash(options)) {
+      fail(clash->message, clash->option);
       return;
     }
     if (options.week) return;
@@ -549,6 +538,22 @@ class Parser {
     return "";
   }
 
+  // The options about the observation files, each with whether it was
+  // given, in the order a conflict names the first of them.
+  struct GivenOption {
+    std::string_view name;
+    bool given;
+  };
+  std::array<GivenOption, 6> observationFileOptions() const {
+    const RunOptions& options = result_.options;
+    return {{{"--output", !options.observationPath.empty()},
+             {"--split", split_.has_value()},
+             {"--standard-name", standardName_},
+             {"--start", options.window.start.has_value()},
+             {"--end", options.window.end.has_value()},
+             {"--station", station_.has_value()}}};
+  }
+
   // The observation file as --output gave it, or derived from the log; or
   // the standard naming of files named by their epochs.
   bool observationFile(bool logGiven) {
@@ -557,18 +562,18 @@ class Parser {
     const std::string_view naming = namingOption();
     if (noObservations_) {
       // Options about the observation files make no sense without them.
-      std::string_view other = !path.empty()          ? "--output"
-                               : !naming.empty()      ? naming
-                               : options.window.start ? "--start"
-                               : options.window.end   ? "--end"
-                               : station_.has_value() ? "--station"
-                                                      : "";
-      return other.empty() ||
-             fail("options '--no-obs' and '" + std::string(other) + "' exclude each other", other);
+      for (const GivenOption& other : observationFileOptions()) {
+        if (other.given) {
+          return fail("options '--no-obs' and '" + std::string(other.name) + "' exclude each other",
+                      other.name);
+        }
+      }
+      return true;
     }
     if (!naming.empty()) return standardNaming(naming);
-    if (station_)
+    if (station_) {
       return fail("option '--station' needs '--split' or '--standard-name'", "--station");
+    }
     if (!path.empty()) return true;
     if (!logGiven) {
       path = std::string(observationFileName);
@@ -586,7 +591,7 @@ class Parser {
     std::string& path = options.observationPath;
     if (path == standardStreamName) {
       return fail("options '" + std::string(option) + "' and '--output -' exclude each other",
-                  option);
+                  "--output");
     }
     StandardNaming naming;
     naming.folder = path.empty() ? folderOf(options.logPath) : path;
@@ -604,8 +609,7 @@ class Parser {
     return true;
   }
 
-  std::vector<char*> argv_;
-  std::string lastGiven_;  // the last argument, as given
+  std::span<const char* const> arguments_;
   CommandLine result_;
   bool noObservations_ = false;
   std::optional<FilePeriod> split_;
@@ -614,17 +618,19 @@ class Parser {
   std::string weekOption_;  // --week or --date, whichever came first
 };
 
-constexpr std::string_view usageHead = R"(Usage: kapolex [OPTIONS] [LOG]
+constexpr auto usageHead =
+    joinText(R"(Usage: kapolex [OPTIONS] [LOG]
 Converts the raw-measurement log of an L1 GPS receiver into a RINEX 2.10 (or
 3.04) observation file: L1 carrier phase and C1 pseudorange, one epoch every
-5 seconds of receive time. Without arguments it reads z.log in the working
+)",
+             decimalText<defaultDecimationSeconds>(),
+             R"( seconds of receive time. Without arguments it reads z.log in the working
 directory, writes z.obs beside it and asks for the GPS week at the console.
 
 LOG is the log to read (default z.log); '-' reads it from standard input.
 
-)";
+)");
 
-constexpr std::string_view endOfOptions = "--";
 constexpr std::string_view endOfOptionsHelp = "end the options";
 
 constexpr std::string_view usageFoot = R"(
@@ -632,45 +638,6 @@ Texts must be printable ASCII; a value that does not fit its header field is
 refused. FILE '-' is standard output, for one output at most; the summary
 then goes to standard error. Usage errors exit with status 2.
 )";
-
-constexpr std::size_t usageWidth = 79;
-
-// "  -o, --output FILE": an option as the left column of --help shows it.
-std::string optionColumn(const OptionSpec& entry) {
-  std::string column = entry.shortName != longOnly ? std::string("  -") + entry.shortName + ", "
-                                                   : std::string(6, ' ');
-  column += "--";
-  column += entry.name;
-  if (takesValue(entry)) {
-    column += ' ';
-    column += entry.metavar;
-  }
-  return column;
-}
-
-// Appends an entry of --help: the left column, then the help's words from
-// helpColumn on, wrapped to the usage width.
-void appendEntry(std::string& text, const std::string& column, std::string_view help,
-                 std::size_t helpColumn) {
-  std::string line = column;
-  line.resize(helpColumn, ' ');
-  bool lineHasWords = false;
-  while (!help.empty()) {
-    const std::string_view word = help.substr(0, help.find(' '));
-    help.remove_prefix(std::min(help.size(), word.size() + 1));
-    if (lineHasWords && line.size() + 1 + word.size() > usageWidth) {
-      text += line;
-      text += '\n';
-      line.assign(helpColumn, ' ');
-      lineHasWords = false;
-    }
-    if (lineHasWords) line += ' ';
-    line += word;
-    lineHasWords = true;
-  }
-  text += line;
-  text += '\n';
-}
 
 // The value a run takes without the option, as the option would give it,
 // where one value is that: the header's default interval, and the RINEX
@@ -695,25 +662,27 @@ CommandLine parseCommandLine(std::span<const char* const> arguments) {
 }
 
 std::string usageText() {
-  std::array<std::string, optionTable.size()> columns;
-  std::transform(optionTable.begin(), optionTable.end(), columns.begin(), optionColumn);
-  const std::string endColumn = std::string(6, ' ') + std::string(endOfOptions);
-  std::size_t widest = endColumn.size();
-  for (const std::string& column : columns) widest = std::max(widest, column.size());
-  const std::size_t helpColumn = widest + 2;
-
-  std::string text(usageHead);
-  for (std::size_t i = 0; i < optionTable.size(); ++i) {
-    appendEntry(text, columns[i], optionTable[i].help, helpColumn);
+  std::vector<options::HelpEntry> entries;
+  entries.reserve(optionTable.size() + 1);
+  for (const OptionSpec& entry : optionTable) {
+    entries.push_back(
+        {options::optionColumn(entry.shortName, entry.name, entry.metavar), entry.help});
   }
-  appendEntry(text, endColumn, endOfOptionsHelp, helpColumn);
-  text += usageFoot;
-  return text;
+  // "--" has no name: its column is the option column of an empty one.
+  entries.push_back({options::optionColumn(longOnly, "", ""), endOfOptionsHelp});
+  return std::string(usageHead.view()) + options::helpEntries(entries) + std::string(usageFoot);
 }
 
 std::string versionLines() {
   return std::string(commandName) + " " + std::string(versionText) + "\nbuild " +
          std::string(buildVersion) + "\n";
+}
+
+std::vector<std::string_view> optionNames() {
+  std::vector<std::string_view> names;
+  names.reserve(optionTable.size());
+  for (const OptionSpec& entry : optionTable) names.push_back(entry.name);
+  return names;
 }
 
 std::vector<OptionDescription> describeOptions() {
@@ -724,13 +693,6 @@ std::vector<OptionDescription> describeOptions() {
                             entry.choices, defaultValueOf(entry), entry.group});
   }
   return descriptions;
-}
-
-std::vector<std::string_view> optionNames() {
-  std::vector<std::string_view> names;
-  names.reserve(optionTable.size());
-  for (const OptionSpec& entry : optionTable) names.push_back(entry.name);
-  return names;
 }
 
 }  // namespace kapolex

@@ -22,9 +22,9 @@ struct CommandLine {
   Action action = Action::run;
   RunOptions options;
   std::string error;  // what is wrong, for a usage error
-  // The long name, without dashes, of the option a usage error concerns:
-  // the one to mend ("interval" for an interval of 0); empty when it
-  // concerns none, such as an unknown option or a second log.
+  // The option a usage error concerns, by its long name with its dashes
+  // ("--week"), so that a form can mark its field; empty when the error
+  // concerns no single option.
   std::string errorOption;
 };
 

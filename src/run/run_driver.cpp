@@ -1,6 +1,7 @@
 #include "run/run_driver.hpp"
 
 #include <string>
+#include <string_view>
 
 #include "common/output_sink.hpp"
 #include "common/run_stop.hpp"
@@ -103,7 +104,10 @@ int ProgramRun::finish() {
 
 std::optional<UsageError> ProgramRun::usageError() const {
   if (commandLine_.action != CommandLine::Action::usageError) return std::nullopt;
-  return UsageError{commandLine_.error, commandLine_.errorOption};
+  // Without its dashes, as a form names its fields.
+  std::string_view option = commandLine_.errorOption;
+  if (option.starts_with("--")) option.remove_prefix(2);
+  return UsageError{commandLine_.error, std::string(option)};
 }
 
 int runProgram(std::span<const char* const> arguments, std::optional<UsageError>& usageError) {

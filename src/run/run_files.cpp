@@ -148,13 +148,14 @@ bool writesStandardOutput(const RunOptions& options) {
   });
 }
 
-std::optional<std::string> standardOutputClash(const RunOptions& options) {
+std::optional<OutputClash> standardOutputClash(const RunOptions& options) {
   const RunOutput* first = nullptr;
   for (const RunOutput& output : runOutputs) {
     if (options.*output.path != standardStreamName) continue;
     if (first != nullptr) {
-      return messageName(*first) + " and " + messageName(output) +
-             " cannot both go to standard output";
+      return OutputClash{messageName(*first) + " and " + messageName(output) +
+                            " cannot both go to standard output",
+                        output.option};
     }
     first = &output;
   }

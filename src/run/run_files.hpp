@@ -78,9 +78,16 @@ std::string fullPathName(std::string_view name);
 // must go to standard error.
 bool writesStandardOutput(const RunOptions& options);
 
-// What is wrong when more than one output goes to standard output; nothing
-// otherwise.
-std::optional<std::string> standardOutputClash(const RunOptions& options);
+// A usage error in a run's options: what is wrong, and the option it
+// concerns ("--qc"), empty when it concerns no single option.
+struct OutputClash {
+  std::string message;
+  std::string_view option;
+};
+
+// What is wrong when more than one output goes to standard output, with the
+// option of the second of them; nothing otherwise.
+std::optional<OutputClash> standardOutputClash(const RunOptions& options);
 
 // What is wrong when two of the run's files are one and the same (an output
 // that would overwrite the log or another output, or the temporary file of

@@ -3,12 +3,15 @@
 #
 #   compat <- common <- receiver_log <- measure <- qc <- run
 #             common <- rinex <- run
+#                       options <- run
 #
 # so the log format knows nothing of time keeping, the measurement stage
 # never sees the output or the quality check, the observation output sees
 # only the common types, and nothing below the run sees the run. zlogsim
-# stays apart from kapolex altogether. The libraries all share one include
-# root, so only this check keeps those arrows pointing one way.
+# stays apart from kapolex's conversion altogether: it may see options, the
+# command line's scanner and help layout, which sees nothing else. The
+# libraries all share one include root, so only this check keeps those
+# arrows pointing one way.
 #
 # Usage: cmake -DSOURCE_DIR=<tree holding src/ and zlogsim/> -P check_layering.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -18,15 +21,16 @@ endif()
 get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
 
 # What each folder may include, beside its own headers.
+set(allowed_options "")
 set(allowed_compat "")
 set(allowed_common compat)
 set(allowed_receiver_log compat common)
 set(allowed_measure compat common receiver_log)
 set(allowed_rinex compat common)
 set(allowed_qc compat common receiver_log measure)
-set(allowed_run compat common receiver_log measure rinex qc)
-set(allowed_zlogsim "")
-set(layers compat common receiver_log measure rinex qc run)
+set(allowed_run options compat common receiver_log measure rinex qc)
+set(allowed_zlogsim options)
+set(layers options compat common receiver_log measure rinex qc run)
 
 set(violations "")
 foreach(folder IN ITEMS ${layers} zlogsim)

@@ -52,6 +52,89 @@ TEST(CommandLine, ValuesReachTheirFields) {
   EXPECT_EQ(parsed({"--", "-h"}).options.logPath, "-h");
 }
 
+// A usage error names the option it concerns by its long name, however
+// the option was written, so that a form can mark the field; an error
+// about no single option names none.
+TEST(CommandLine, UsageErrorsCarryTheirOption) {
+  struct Case {
+    std::vector<const char*> arguments;
+    std::string option;
+  };
+  const std::string tooLong(61, 'a');
+  const Case cases[] = {
+      {{"--bogus"}, ""},
+      {{"--s"}, ""},
+      {{"-qx"}, ""},
+      {{"-qw"}, "--week"},
+      {{"site.log", "--we"}, "--week"},
+      {{"--sn=yes"}, "--snr"},
+      {{"--s=yes"}, "--standard-name"},  // the first option without a value that "s" begins
+      {{"-w", "0"}, "--week"},
+      {{"-w", "1", "--dat", "2006-01-01"}, "--date"},
+      {{"--interval=0"}, "--interval"},
+      {{"--marker-name", tooLong.c_str()}, "--marker-name"},
+      {{"--agency", "Caf\xc3\xa9"}, "--agency"},
+      {{"--position", "1e9,0,0"}, "--position"},
+      {{"--antenna-delta", "x"}, "--antenna-delta"},
+      {{"--rinex-version", "4"}, "--rinex-version"},
+      {{"--start", "2006-01-18"}, "--start"},
+      {{"--start", "2006-01-18T11:20:00", "--end", "2006-01-18T11:20:00"}, "--end"},
+      {{"--split", "week"}, "--split"},
+      {{"-o", ""}, "--output"},
+      {{"--qc="}, "--qc"},
+      {{"a", "b"}, ""},
+      {{""}, ""},
+      {{"-"}, "--week"},
+      {{"--plot", "-"}, "--week"},
+      {{"-w", "1", "--no-obs", "--standard-name", "--start", "2006-01-18T11:20:00"},
+       "--standard-name"},
+      {{"-w", "1", "--split", "day", "-o", "-"}, "--output"},
+      {{"--station", "PIL7"}, "--station"},
+      {{"--split", "day", "--station", "ab/c"}, "--station"},
+      {{"-w", "1", "-", "--qc-json", "-"}, "--qc-json"},
+      {{"-w", "1", "--qc", "-", "--plot", "-"}, "--plot"},
+      {{"-w"}, "--week"},
+      {{"--week"}, "--week"},
+      {{"z.log", "--wee"}, "--week"},
+      {{"-qw"}, "--week"},
+      {{"-w", "1", "--qc"}, "--qc"},
+      {{"--qc-j"}, "--qc-json"},
+      {{"--snr=yes"}, "--snr"},
+      {{"--bogus"}, ""},
+      {{"--m", "x"}, ""},
+      {{"-x"}, ""},
+      {{"-w", "0"}, "--week"},
+      {{"-w", "1356", "--date", "2006-01-01"}, "--date"},
+      {{"--date", "2006-01-01", "-w", "1356"}, "--week"},
+      {{"--interval", "0"}, "--interval"},
+      {{"--marker-name", tooLong.c_str()}, "--marker-name"},
+      {{"--agency", "Caf\xc3\xa9"}, "--agency"},
+      {{"--position", "1e9,0,0"}, "--position"},
+      {{"--antenna-delta", "1,2"}, "--antenna-delta"},
+      {{"-o", ""}, "--output"},
+      {{"--rinex-version", "2.10"}, "--rinex-version"},
+      {{"--start", "2006-01-18"}, "--start"},
+      {{"--start", "2006-01-18T11:20:00", "--end", "2006-01-18T11:20:00"}, "--end"},
+      {{"--split", "week"}, "--split"},
+      {{"--split", "hour", "--station", "ab/c"}, "--station"},
+      {{"--station", "PIL7"}, "--station"},
+      {{"--no-obs", "-o", "x.obs"}, "--output"},
+      {{"--no-obs", "--standard-name"}, "--standard-name"},
+      {{"-"}, "--week"},
+      {{"-o", "-"}, "--week"},
+      {{"z.log", "site.log"}, ""},
+      {{""}, ""},
+  };
+  for (const Case& c : cases) {
+    const CommandLine line = parsed(c.arguments);
+    SCOPED_TRACE(c.arguments.front());
+    EXPECT_EQ(line.action, CommandLine::Action::usageError);
+    EXPECT_FALSE(line.error.empty());
+    EXPECT_EQ(line.errorOption, c.option) << line.error;
+  }
+  EXPECT_EQ(parsed({"-w", "1356"}).errorOption, "");
+}
+
 // Files named by their epochs go in the log's folder unless --output names
 // another; the station comes from the marker name unless given.
 TEST(CommandLine, NamingTakesTheLogsFolderAndTheMarkersStation) {
@@ -101,58 +184,6 @@ TEST(CommandLine, HelpHasOneAlignedEntryPerOption) {
   }
   EXPECT_EQ(entries.size(), optionNames().size() + 1);  // and "--", which ends the options
   EXPECT_EQ(helpColumns.size(), 1u);
-}
-
-// A usage error names the option to mend, by its long name, however the
-// option was written; errors about no one option name none.
-TEST(CommandLine, UsageErrorsNameTheirOption) {
-  struct Case {
-    std::vector<const char*> arguments;
-    std::string_view option;
-  };
-  const std::string tooLong(61, 'a');
-  const Case cases[] = {
-      {{"-w"}, "week"},
-      {{"--week"}, "week"},
-      {{"z.log", "--wee"}, "week"},
-      {{"-qw"}, "week"},
-      {{"-w", "1", "--qc"}, "qc"},
-      {{"--qc-j"}, "qc-json"},
-      {{"--snr=yes"}, "snr"},
-      {{"--bogus"}, ""},
-      {{"--m", "x"}, ""},
-      {{"-x"}, ""},
-      {{"-w", "0"}, "week"},
-      {{"-w", "1356", "--date", "2006-01-01"}, "date"},
-      {{"--date", "2006-01-01", "-w", "1356"}, "week"},
-      {{"--interval", "0"}, "interval"},
-      {{"--marker-name", tooLong.c_str()}, "marker-name"},
-      {{"--agency", "Caf\xc3\xa9"}, "agency"},
-      {{"--position", "1e9,0,0"}, "position"},
-      {{"--antenna-delta", "1,2"}, "antenna-delta"},
-      {{"-o", ""}, "output"},
-      {{"--rinex-version", "2.10"}, "rinex-version"},
-      {{"--start", "2006-01-18"}, "start"},
-      {{"--start", "2006-01-18T11:20:00", "--end", "2006-01-18T11:20:00"}, "end"},
-      {{"--split", "week"}, "split"},
-      {{"-w", "1", "--split", "day", "-o", "-"}, "split"},
-      {{"--split", "hour", "--station", "ab/c"}, "station"},
-      {{"--station", "PIL7"}, "station"},
-      {{"--no-obs", "-o", "x.obs"}, "output"},
-      {{"--no-obs", "--standard-name"}, "standard-name"},
-      {{"-"}, "week"},
-      {{"-o", "-"}, "week"},
-      {{"-w", "1", "--qc", "-", "--plot", "-"}, ""},
-      {{"z.log", "site.log"}, ""},
-      {{""}, ""},
-  };
-  for (const Case& c : cases) {
-    const CommandLine line = parsed(c.arguments);
-    SCOPED_TRACE(line.error);
-    ASSERT_EQ(line.action, CommandLine::Action::usageError) << c.arguments.front();
-    EXPECT_EQ(line.errorOption, c.option);
-  }
-  EXPECT_EQ(parsed({"-w", "1356"}).errorOption, "");
 }
 
 // The header a run writes, as far as options set it.

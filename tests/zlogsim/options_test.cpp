@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <string>
 #include <vector>
 
 namespace zlogsim {
@@ -128,6 +129,40 @@ TEST(Options, RejectsBadValues) {
     const ParseResult r = parse(args);
     EXPECT_FALSE(r.ok) << args[0];
     EXPECT_FALSE(r.error.empty());
+  }
+}
+
+// zlogsim reads its options by the same rules as kapolex: abbreviations,
+// grouped short options and values after '=' or next.
+TEST(Options, AbbreviationsAndGroupsReachTheirFields) {
+  const ParseResult r = parse({"--du", "5", "-r2", "--se=7", "-ho", "out.log"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.options.log.epochLimit, 10U);
+  EXPECT_EQ(r.options.log.simulation.seed, 7U);
+  EXPECT_TRUE(r.options.help);
+  EXPECT_EQ(r.options.output, "out.log");
+}
+
+TEST(Options, FaultsNameTheOptionAsWritten) {
+  struct Case {
+    std::vector<const char*> args;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{"--bogus=1"}, "unknown option --bogus=1"},
+      {{"-x"}, "unknown option -x"},
+      {{"z.log"}, "unknown option z.log"},
+      {{"--", "-d"}, "unknown option -d"},
+      {{"--o", "x"}, "ambiguous option --o"},
+      {{"--stats=yes"}, "option --stats takes no value"},
+      {{"-d"}, "invalid or missing value for -d"},
+      {{"--dur", "x"}, "invalid or missing value for --dur"},
+      {{"-dr", "5"}, "invalid or missing value for -d"},
+  };
+  for (const Case& c : cases) {
+    const ParseResult r = parse(c.args);
+    EXPECT_FALSE(r.ok) << c.args[0];
+    EXPECT_EQ(r.error, c.error) << c.args[0];
   }
 }
 
