@@ -69,7 +69,7 @@ bool ObservationWriter::close() {
 void ObservationWriter::startNextFile(OutputSink next) {
   assert(clock_ != nullptr);
   if (!close()) stopRun(Diagnostic::writeError, unit(), path());
-  file_ = std::move(next);
+  file_.emplace(std::move(next));
   firstEpochTime_.reset();
   lastEpochTime_.reset();
   writeFixedLines();
