@@ -38,6 +38,9 @@ void ObservationWriter::writeEpoch(const MeasurementEpoch& epoch) {
     // TIME OF LAST OBS is only promised where it can be filled in later.
     const bool withLastObservation = fields_.withLastObservation && file.rewritable();
     lastObservationOffset_ = RINHD2(file, epoch.time, fields_.rinexVersion, withLastObservation);
+    // The header is all that is ever rewritten: an encoded file (gzip)
+    // keeps it apart, where TIME OF LAST OBS can still be filled in.
+    file.endStoredPart();
     firstEpochTime_ = epoch.time;
     headerOpen_ = false;
   }
