@@ -47,7 +47,7 @@ bool writeLines(std::string_view text, std::size_t headerEnd, const std::string&
                 bool gzipped) {
   const platform::OpenedFile file = platform::openForWriting(path);
   if (file.failure != platform::OpenFailure::none) return false;
-  OutputSink sink(FileDescriptor(file.handle), 2, path, fileOutputBufferSize, true);
+  OutputSink sink(FileHandle(file.handle), 2, path, fileOutputBufferSize, true);
   if (gzipped) sink.encodeWith(gzipEncoder());
   for (std::size_t at = 0; at < text.size();) {
     if (at == headerEnd) sink.endStoredPart();

@@ -17,10 +17,10 @@
 
 #include "common/log_reader.hpp"
 #include "common/output_sink.hpp"
-#include "measure/channel_decoding.hpp"
-#include "measure/do23.hpp"
-#include "measure/measurement_body.hpp"
+#include "measure/measurement_stage.hpp"
 #include "measure/rollover.hpp"
+#include "receiver_log/channel_decoding.hpp"
+#include "receiver_log/measurement_body.hpp"
 #include "rinex/epoch_record.hpp"
 #include "rinex/field_editing.hpp"
 #include "rinex/layouts.hpp"
@@ -102,7 +102,7 @@ BENCHMARK(BM_EditInteger_I3);
 // A sink whose flushes go to the null device, so that only the assembly of
 // lines is measured.
 struct NullSink {
-  OutputSink sink{FileDescriptor(::open("/dev/null", O_WRONLY | O_CLOEXEC)), 2, "/dev/null",
+  OutputSink sink{FileHandle(::open("/dev/null", O_WRONLY | O_CLOEXEC)), 2, "/dev/null",
                   fileOutputBufferSize, false};
 };
 
@@ -266,7 +266,7 @@ void BM_DecodeChannel(benchmark::State& state) {
   for (auto _ : state) {
     ChannelMeasurement channel =
         decodeChannel(readChannelRecord(records + channelRecordSize * k), fraction);
-    channel.carrierPhase = rollover.CROFIX(channel.prn, channel.carrierPhase);
+    channel.carrierPhase = rollover.repairPhase(channel.prn, channel.carrierPhase);
     benchmark::DoNotOptimize(channel);
     k = k == 11 ? 0 : k + 1;
   }

@@ -19,13 +19,13 @@
 #include <vector>
 
 #include "common/log_reader.hpp"
-#include "common/message_counts.hpp"
 #include "common/output_sink.hpp"
-#include "measure/do23.hpp"
+#include "measure/measurement_stage.hpp"
 #include "qc/json_report.hpp"
 #include "qc/quality_check.hpp"
 #include "qc/text_report.hpp"
 #include "qc/tracking_plot.hpp"
+#include "receiver_log/message_counts.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/conversion.hpp"
 
@@ -62,39 +62,41 @@ Spent timed(Work work) {
 
 constexpr std::int32_t week = 1356;
 
-LogReader openLog(const std::string& path) {
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+FileHandle openLog(const std::string& path) {
+  FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!file) throw std::runtime_error("cannot open " + path);
-  return LogReader(std::move(file), path);
+  return file;
 }
 
 std::string observationPath = "/dev/null";
 
 OutputSink fileSink(const std::string& path, int unit) {
-  FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  FileHandle file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
   if (!file) throw std::runtime_error("cannot open " + path);
   return OutputSink(std::move(file), unit, path, fileOutputBufferSize, false);
 }
 
 // The conversion alone, as the program's loop makes it.
 void convertOnly(const std::string& path) {
-  LogReader log = openLog(path);
+  const FileHandle file = openLog(path);
+  LogReader log(path);
   MeasurementStage measurements({.week = week});
   ObservationWriter observations(fileSink(observationPath, 2));
   MessageCounts counts;
-  convertMessages(log, {measurements, &observations, nullptr, counts});
+  convertFile(file.get(), log, {measurements, &observations, nullptr, counts});
   observations.flush();
 }
 
 // The conversion with every usable epoch decoded in full, and checked when
 // asked: the decoding alone is the part of the cost the check cannot avoid.
 void convertAndCheck(const std::string& path, bool check, std::int64_t& channels) {
-  LogReader log = openLog(path);
+  const FileHandle file = openLog(path);
+  LogReader log(path);
   MeasurementStage measurements({.week = week, .decodeDroppedEpochs = true});
   ObservationWriter observations(fileSink(observationPath, 2));
   MessageCounts counts;
   QualityCheck quality;
-  convertMessages(log, {measurements, &observations, check ? &quality : nullptr, counts});
+  convertFile(file.get(), log, {measurements, &observations, check ? &quality : nullptr, counts});
   observations.flush();
   const QualityReport report = quality.finish(counts);
   OutputSink out = fileSink("/dev/null", 3);

@@ -2,8 +2,8 @@
 // repair, time steps and record editing. Besides the sanitizers' findings it
 // checks what every run must give whatever the bytes: a specified ending with
 // exactly its diagnostic, complete lines only, the same result however the
-// log's reads fall on buffer refills, and, for the log cut anywhere, a file
-// that the full log's file continues line for line.
+// log is cut into the pieces it arrives in, and, for the log cut anywhere, a
+// file that the full log's file continues line for line.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -46,12 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   checkEnding(whole);
   require(whole.observations.starts_with(empty.observations), "fixed header lines differ");
 
-  // Refill boundaries land at offsets that depend on the input.
-  const std::size_t capacity = 2805 + (size == 0 ? 0 : data[size - 1] % 211);
-  const MemoryRun streamed = convertInMemory(log, answer, capacity);
+  // The pieces end at offsets that depend on the input.
+  const std::size_t piece = 1 + (size == 0 ? 0 : data[size - 1] % 97);
+  const MemoryRun streamed = convertInMemory(log, answer, piece);
   require(streamed.status == whole.status && streamed.observations == whole.observations &&
               streamed.console == whole.console && streamed.errors == whole.errors,
-          "reading through a small buffer changes the result");
+          "feeding the log in pieces changes the result");
 
   // Nothing written depends on bytes after it: the run over a cut log writes
   // a prefix of the whole log's lines.

@@ -12,8 +12,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "common/message_header.hpp"
 #include "fuzz_support.hpp"
+#include "receiver_log/message_header.hpp"
 #include "support/json_value.hpp"
 
 namespace {

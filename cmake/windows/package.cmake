@@ -3,9 +3,29 @@
 # guide and the manual page as plain text, all under one folder. Made by
 # `cpack --preset windows`; `cmake --install` lays out the same files.
 install(TARGETS kapolex zlogsim RUNTIME DESTINATION .)
-install(FILES README.md DESTINATION .)
-install(FILES doc/user-guide.md DESTINATION doc)
 install(FILES examples/z.log examples/week.txt DESTINATION examples)
+install(FILES doc/sample-plot.png DESTINATION doc)
+
+# The documents, their links rewritten for the zip (zip_links.cmake): every
+# link leads to a file in it, or is left as words.
+set(kapolex_zip_files README.md doc/user-guide.md doc/quality-report.md doc/sample-plot.png
+    kapolex.txt examples/z.log examples/week.txt)
+foreach(document README.md doc/user-guide.md doc/quality-report.md)
+  set(shipped ${PROJECT_BINARY_DIR}/zip/${document})
+  add_custom_command(
+    OUTPUT ${shipped}
+    COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR}/${document}
+            -DSOURCE_ROOT=${PROJECT_SOURCE_DIR} -DZIP_PATH=${document}
+            "-DSHIPPED=${kapolex_zip_files}" -DOUTPUT=${shipped}
+            -P ${PROJECT_SOURCE_DIR}/cmake/windows/zip_links.cmake
+    DEPENDS ${PROJECT_SOURCE_DIR}/${document} ${PROJECT_SOURCE_DIR}/cmake/windows/zip_links.cmake
+    COMMENT "Writing ${document} with the zip's links"
+    VERBATIM)
+  list(APPEND kapolex_zip_documents ${shipped})
+  get_filename_component(folder ${document} DIRECTORY)
+  install(FILES ${shipped} DESTINATION ./${folder})
+endforeach()
+add_custom_target(kapolex_zip_documents ALL DEPENDS ${kapolex_zip_documents})
 
 # The manual page, rendered as man would show it, without overstriking.
 find_program(KAPOLEX_GROFF groff)

@@ -20,6 +20,9 @@ constexpr std::int64_t wholeSecondsPerHour = 3600;
 constexpr std::int64_t wholeSecondsPerDay = 86400;
 constexpr std::int64_t wholeSecondsPerWeek = 604800;
 
+// Modified Julian Date of the start of GPS week 0, 1980-01-06.
+constexpr std::int32_t gpsEpochMjd = 44244;
+
 // The loss-of-lock digit of a record whose tracking flags are clear, and of
 // one where the receiver set one.
 constexpr std::int32_t lossOfLockClear = 4;

@@ -17,7 +17,7 @@
 #include <new>
 #include <string>
 
-#include "common/uninitialized_array.hpp"
+#include "compat/uninitialized_array.hpp"
 
 namespace kapolex {
 

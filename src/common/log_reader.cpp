@@ -2,16 +2,14 @@
 
 #include <cstring>
 
-#include "common/platform.hpp"
-#include "common/run_stop.hpp"
-#include "common/uninitialized_array.hpp"
+#include "compat/uninitialized_array.hpp"
 
 namespace kapolex {
 
-LogReader::LogReader(FileDescriptor file, std::string path, std::size_t blockSize)
-    : file_(std::move(file)),
-      path_(std::move(path)),
-      // Every byte of the block is written by a read before it is looked at.
+LogReader::LogReader(std::string path, std::size_t blockSize)
+    : path_(std::move(path)),
+      // Every byte of the block is written by the caller before it is
+      // looked at.
       storage_(uninitializedArray<std::uint8_t>(blockSize)),
       blockSize_(blockSize),
       base_(storage_.get()),
@@ -24,29 +22,18 @@ LogReader::LogReader(std::span<const std::uint8_t> bytes, std::string path)
       base_(bytes.data()),
       next_(bytes.data()),
       end_(bytes.data() + bytes.size()),
-      drained_(true) {}
+      ended_(true) {}
 
-void LogReader::refill(std::size_t n) {
-  assert(n <= blockSize_ || drained_);
-  if (drained_) return;
+std::span<std::uint8_t> LogReader::space() {
+  if (ended_) return {};
   std::uint8_t* const block = storage_.get();
-  const auto held = static_cast<std::size_t>(end_ - next_);
+  const std::size_t count = held();
   baseOffset_ += static_cast<std::uint64_t>(next_ - base_);
-  if (held > 0 && next_ != block) std::memmove(block, next_, held);
+  if (count > 0 && next_ != block) std::memmove(block, next_, count);
   base_ = block;
   next_ = block;
-  end_ = block + held;
-  while (!drained_ && static_cast<std::size_t>(end_ - next_) < n) {
-    const auto filled = static_cast<std::size_t>(end_ - block);
-    const std::ptrdiff_t got = platform::readSome(file_.get(), block + filled, blockSize_ - filled);
-    if (got > 0) {
-      end_ += got;
-    } else if (got == 0) {
-      drained_ = true;
-    } else {
-      stopRun(Diagnostic::readError, logUnit, path_);
-    }
-  }
+  end_ = block + count;
+  return {block + count, blockSize_ - count};
 }
 
 }  // namespace kapolex

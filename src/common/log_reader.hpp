@@ -1,9 +1,10 @@
-// Strictly forward reading of the receiver log. A file is read in large
-// blocks and the framing's and the decoding's small reads (1, 2, 3, 8, 11
+// Strictly forward reading of the receiver log, fed by its caller. The caller
+// reads the log from wherever it comes (a file, a pipe, a file still being
+// written, a browser's File) in large blocks straight into the reader's
+// buffer, and the framing's and the decoding's small reads (1, 2, 3, 8, 11
 // bytes) are served from memory; a log already in memory is served as it
-// stands. The log is never sought in nor re-read, and the buffer has a fixed
-// size whatever the log's size. Only the reader's own operations move its
-// cursor.
+// stands. The buffer has a fixed size whatever the log's size, and only the
+// reader's own operations move its cursor.
 #pragma once
 
 #include <cassert>
@@ -13,18 +14,17 @@
 #include <span>
 #include <string>
 
-#include "common/file_descriptor.hpp"
-
 namespace kapolex {
 
 constexpr std::size_t logBlockSize = std::size_t{1} << 20;
 
 class LogReader {
  public:
-  // Reads the open file, which the reader then owns, through a block of
-  // blockSize bytes; path is the file's full path name, for diagnostics.
-  LogReader(FileDescriptor file, std::string path, std::size_t blockSize = logBlockSize);
-  // Serves bytes in memory, which must outlive the reader.
+  // A log that its caller feeds through space(), add() and end(), held in a
+  // block of blockSize bytes; path is the log's full path name, for
+  // diagnostics.
+  explicit LogReader(std::string path, std::size_t blockSize = logBlockSize);
+  // A log wholly in memory, which must outlive the reader; it has ended.
   LogReader(std::span<const std::uint8_t> bytes, std::string path);
 
   LogReader(LogReader&&) noexcept = default;
@@ -34,33 +34,44 @@ class LogReader {
   // How many bytes of the log have been consumed.
   std::uint64_t position() const { return baseOffset_ + static_cast<std::uint64_t>(next_ - base_); }
 
-  // Up to n (at most blockSize) bytes at the cursor, not consumed; fewer
-  // only at the end of the log. A read failure other than the end of the
-  // file stops the run. Inline, because nearly every call finds its bytes
-  // already in memory.
-  std::span<const std::uint8_t> peek(std::size_t n) {
-    if (static_cast<std::size_t>(end_ - next_) < n) refill(n);
-    const auto held = static_cast<std::size_t>(end_ - next_);
-    return {next_, held < n ? held : n};
+  // Room for the log's next bytes, after the ones held but not yet consumed
+  // (which move to the block's start first); empty once the log has ended.
+  std::span<std::uint8_t> space();
+  // Takes count bytes that the caller put at the start of space().
+  void add(std::size_t count) {
+    assert(!ended_ && count <= static_cast<std::size_t>(storage_.get() + blockSize_ - end_));
+    end_ += count;
+  }
+  // Says that no byte follows the ones held: the end of the log.
+  void end() { ended_ = true; }
+  // Whether the log has ended, so that the bytes held are all there is.
+  bool ended() const { return ended_; }
+  // How many bytes are held and not yet consumed.
+  std::size_t held() const { return static_cast<std::size_t>(end_ - next_); }
+
+  // Up to n held bytes at the cursor, not consumed: fewer when fewer are
+  // held. Inline, because it runs for nearly every read.
+  std::span<const std::uint8_t> peek(std::size_t n) const {
+    const std::size_t count = held();
+    return {next_, count < n ? count : n};
   }
 
-  // Every byte in memory at the cursor, at least n of them unless the log
-  // ends first: for scans that look further ahead than one read.
-  std::span<const std::uint8_t> peekBuffered(std::size_t n) {
-    if (static_cast<std::size_t>(end_ - next_) < n) refill(n);
-    return {next_, static_cast<std::size_t>(end_ - next_)};
-  }
+  // Every held byte at the cursor: for scans that look further ahead than
+  // one read.
+  std::span<const std::uint8_t> peekBuffered() const { return {next_, held()}; }
 
   // Consumes n bytes that a peek has shown.
   void skipPeeked(std::size_t n) {
-    assert(n <= static_cast<std::size_t>(end_ - next_));
+    assert(n <= held());
     next_ += n;
   }
 
-  // Consumes the next n bytes and returns them, or returns nullptr when fewer
-  // than n remain; those last bytes are then consumed and ignored.
+  // Consumes the next n bytes and returns them, or returns nullptr when
+  // fewer than n are held; those last bytes are then consumed and ignored.
+  // Only an ended log may fall short: its reader's caller checks first.
   const std::uint8_t* take(std::size_t n) {
-    if (peek(n).size() < n) {
+    if (held() < n) {
+      assert(ended_);
       next_ = end_;
       return nullptr;
     }
@@ -73,11 +84,6 @@ class LogReader {
   bool skip(std::size_t n) { return take(n) != nullptr; }
 
  private:
-  // Moves the unread bytes to the start of the block and reads from the file
-  // until at least n bytes are held or the file ends.
-  void refill(std::size_t n);
-
-  FileDescriptor file_;
   std::string path_;
   std::unique_ptr<std::uint8_t[]> storage_;
   std::size_t blockSize_ = 0;
@@ -85,7 +91,7 @@ class LogReader {
   const std::uint8_t* next_ = nullptr;  // first unread byte
   const std::uint8_t* end_ = nullptr;   // one past the last byte held
   std::uint64_t baseOffset_ = 0;        // log offset of base_
-  bool drained_ = false;                // the source has nothing more to give
+  bool ended_ = false;                  // no byte follows the ones held
 };
 
 }  // namespace kapolex

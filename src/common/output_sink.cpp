@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "common/run_stop.hpp"
-#include "common/uninitialized_array.hpp"
+#include "compat/uninitialized_array.hpp"
 
 namespace kapolex {
 
@@ -15,7 +15,7 @@ OutputSink::OutputSink(OutputTarget target, int unit, std::string path, std::siz
       buffer_(uninitializedArray<char>(bufferSize)),
       capacity_(bufferSize) {}
 
-OutputSink::OutputSink(FileDescriptor file, int unit, std::string path, std::size_t bufferSize,
+OutputSink::OutputSink(FileHandle file, int unit, std::string path, std::size_t bufferSize,
                        bool cutAtFirstWrite)
     : OutputSink(OutputTarget(std::move(file), cutAtFirstWrite), unit, std::move(path),
                  bufferSize) {}

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/file_descriptor.hpp"
+#include "common/file_handle.hpp"
 #include "common/output_encoder.hpp"
 #include "common/output_target.hpp"
 #include "common/platform.hpp"
@@ -27,7 +27,7 @@ class OutputSink {
   // the file is emptied right before the first bytes reach it, so a run that
   // never writes leaves an existing file as it was. unit and path name the
   // stream in diagnostics.
-  OutputSink(FileDescriptor file, int unit, std::string path, std::size_t bufferSize,
+  OutputSink(FileHandle file, int unit, std::string path, std::size_t bufferSize,
              bool cutAtFirstWrite);
   // Writes to a file that stays open, such as a standard stream.
   static OutputSink borrowing(platform::NativeHandle file, int unit, std::string path,

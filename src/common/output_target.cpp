@@ -7,7 +7,7 @@ namespace kapolex {
 OutputTarget::OutputTarget(platform::NativeHandle file, std::string* memory)
     : file_(file), memory_(memory) {}
 
-OutputTarget::OutputTarget(FileDescriptor file, bool cutAtFirstWrite)
+OutputTarget::OutputTarget(FileHandle file, bool cutAtFirstWrite)
     : OutputTarget(file.get(), nullptr) {
   owned_ = std::move(file);
   cutPending_ = cutAtFirstWrite;

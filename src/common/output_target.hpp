@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/file_descriptor.hpp"
+#include "common/file_handle.hpp"
 #include "common/platform.hpp"
 
 namespace kapolex {
@@ -17,7 +17,7 @@ class OutputTarget {
   // A file that the target owns and closes. With cutAtFirstWrite the file
   // is emptied right before the first bytes reach it, so that a run that
   // never writes leaves an existing file as it was.
-  OutputTarget(FileDescriptor file, bool cutAtFirstWrite);
+  OutputTarget(FileHandle file, bool cutAtFirstWrite);
   // A file that stays open, such as a standard stream.
   static OutputTarget borrowing(platform::NativeHandle file);
   // The end of memory, which must outlive the target; what it holds already
@@ -46,7 +46,7 @@ class OutputTarget {
  private:
   OutputTarget(platform::NativeHandle file, std::string* memory);
 
-  FileDescriptor owned_;
+  FileHandle owned_;
   platform::NativeHandle file_ = platform::invalidHandle;  // invalid when kept in memory
   std::string* memory_ = nullptr;                          // where a memory target's bytes go
   std::size_t memoryStart_ = 0;  // what the memory held before the target's first byte

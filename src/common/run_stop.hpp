@@ -21,16 +21,9 @@ enum class Diagnostic : int {
   readError = 39,
 };
 
-// Stream numbers, used only in diagnostics.
+// The log's stream number in diagnostics, which the reading and decoding of
+// the log name in their stops; the run numbers its other streams itself.
 constexpr int logUnit = 1;
-constexpr int observationUnit = 2;
-constexpr int qualityTextUnit = 3;
-constexpr int qualityJsonUnit = 4;
-constexpr int trackingPlotUnit = 5;
-constexpr int consoleOutputUnit = -1;
-constexpr int consoleInputUnit = -4;
-constexpr std::string_view consoleInputName = "CONIN$";
-constexpr std::string_view consoleOutputName = "CONOUT$";
 
 // A PRN outside 1 to 32 ends the run with this bare number as its line and
 // its exit status.

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdint>
 
-#include "common/ascii.hpp"
 #include "common/numeric.hpp"
 
 namespace kapolex {
@@ -56,15 +55,15 @@ TimeOfDay timeOfDay(double fraction) {
   return time;
 }
 
-EpochTime SOWCIV(std::int32_t week, double secondsOfWeek) {
+EpochTime calendarTimeOfWeekSeconds(std::int32_t week, double secondsOfWeek) {
   // 7 * week in 64 bits: the operator's week has no upper bound.
   const double weekStartDays = toDouble(std::int64_t{7} * week);
   const std::int32_t mjd =
       integerPart((secondsOfWeek * perSecondOfDay + weekStartDays) + double{gpsEpochMjd});
-  return MJDCIV(mjd, dayFraction(secondsOfWeek));
+  return calendarTimeOfMjd(mjd, dayFraction(secondsOfWeek));
 }
 
-EpochTime MJDCIV(std::int32_t mjd, double fraction) {
+EpochTime calendarTimeOfMjd(std::int32_t mjd, double fraction) {
   // Julian day number, then a March-based year so that the leap day closes
   // the year and the month lengths follow 30.6001 days per month. Counting
   // 365.25 days a year, this is the civil calendar from 1900-03-01 up to
@@ -87,59 +86,6 @@ EpochTime MJDCIV(std::int32_t mjd, double fraction) {
   time.minute = clock.minute;
   time.second = clock.second;
   return time;
-}
-
-namespace {
-
-// The digits of text from at, length of them, as a number; nothing if any
-// is not a digit.
-std::optional<std::int32_t> digitField(std::string_view text, std::size_t at, std::size_t length) {
-  std::int32_t value = 0;
-  for (const char c : text.substr(at, length)) {
-    if (!isDigit(c)) return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  return value;
-}
-
-constexpr std::size_t dateLength = 10;  // YYYY-MM-DD
-
-// The days from the GPS epoch to a date given as YYYY-MM-DD at the start of
-// text, or nothing when it is no such date or lies before the GPS epoch.
-std::optional<std::int32_t> gpsDayOfDate(std::string_view text) {
-  if (text.size() < dateLength || text[4] != '-' || text[7] != '-') return std::nullopt;
-  const auto year = digitField(text, 0, 4), month = digitField(text, 5, 2),
-             day = digitField(text, 8, 2);
-  if (!year || !month || !day || !isCivilDate(*year, *month, *day)) return std::nullopt;
-  const std::int32_t days = mjdOfDate(*year, *month, *day) - gpsEpochMjd;
-  if (days < 0) return std::nullopt;
-  return days;
-}
-
-}  // namespace
-
-std::optional<std::int32_t> gpsWeekOfDate(std::string_view date) {
-  if (date.size() != dateLength) return std::nullopt;
-  const std::optional<std::int32_t> days = gpsDayOfDate(date);
-  if (!days) return std::nullopt;
-  return *days / 7;
-}
-
-std::optional<std::int64_t> gpsSecondOfDateTime(std::string_view text) {
-  // YYYY-MM-DDTHH:MM:SS: nineteen characters, the separators in their places.
-  constexpr std::size_t length = 19;
-  if (text.size() != length || (text[10] != 'T' && text[10] != ' ') || text[13] != ':' ||
-      text[16] != ':') {
-    return std::nullopt;
-  }
-  const std::optional<std::int32_t> days = gpsDayOfDate(text);
-  const auto hour = digitField(text, 11, 2), minute = digitField(text, 14, 2),
-             second = digitField(text, 17, 2);
-  if (!days || !hour || !minute || !second || *hour > 23 || *minute > 59 || *second > 59) {
-    return std::nullopt;
-  }
-  return std::int64_t{*days} * wholeSecondsPerDay + *hour * wholeSecondsPerHour +
-         *minute * wholeSecondsPerMinute + *second;
 }
 
 }  // namespace kapolex

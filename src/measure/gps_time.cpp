@@ -21,7 +21,7 @@ GpsTime weekEndWrap(std::int32_t week, double secondsOfWeek) {
 
 EpochTime epochTimeOf(std::int32_t week, double receiveTime, double secondsOfMinute) {
   const GpsTime dated = weekEndWrap(week, minuteGuard(receiveTime, secondsOfMinute));
-  return SOWCIV(dated.week, dated.secondsOfWeek);
+  return calendarTimeOfWeekSeconds(dated.week, dated.secondsOfWeek);
 }
 
 EpochTime calendarTimeOfGpsSecond(std::int64_t second) {
@@ -29,7 +29,7 @@ EpochTime calendarTimeOfGpsSecond(std::int64_t second) {
   // day fraction 0 they take exactly.
   const std::int64_t days = second / wholeSecondsPerDay;
   const std::int64_t ofDay = second % wholeSecondsPerDay;
-  EpochTime time = MJDCIV(static_cast<std::int32_t>(days + gpsEpochMjd), 0.0);
+  EpochTime time = calendarTimeOfMjd(static_cast<std::int32_t>(days + gpsEpochMjd), 0.0);
   time.hour = static_cast<std::int32_t>(ofDay / wholeSecondsPerHour);
   time.minute = static_cast<std::int32_t>(ofDay % wholeSecondsPerHour / wholeSecondsPerMinute);
   time.second = static_cast<double>(ofDay % wholeSecondsPerMinute);

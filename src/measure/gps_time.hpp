@@ -11,6 +11,7 @@
 #include "common/gps_constants.hpp"
 #include "common/measurement.hpp"
 #include "common/numeric.hpp"
+#include "receiver_log/measurement_body.hpp"
 
 namespace kapolex {
 
@@ -18,8 +19,6 @@ namespace kapolex {
 // print as second 60.0000000; it is lifted just past the minute instead.
 constexpr double minuteGuardThreshold = 59.9999999501;
 constexpr double minuteGuardLift = 4.99e-8;
-// Beyond this the receive time's nearest integer leaves 32 bits.
-constexpr double receiveTimeLimit = 2147483648.0;
 
 struct GpsTime {
   std::int32_t week = 0;
@@ -27,13 +26,6 @@ struct GpsTime {
 };
 
 // The steps below run for every measurement message; inline.
-
-// False for a receive time the message cannot be used with: negative, not a
-// number, or so large that t + 0.5 reaches 2^31 (only damaged logs do that).
-inline bool isUsableReceiveTime(double receiveTime) {
-  // Written so that a NaN fails: every comparison with it is false.
-  return receiveTime >= 0.0 && receiveTime + 0.5 < receiveTimeLimit;
-}
 
 // Whether the epoch of a usable receive time is written: its nearest whole
 // second is a multiple of the decimation interval (5 seconds unless given).

@@ -19,10 +19,10 @@ constexpr std::int64_t cyclesPerWrap = 1048576;
 // Every satellite's last raw phase and its signed count of wraps.
 class PhaseRollover {
  public:
-  PhaseRollover() { CROINI(); }
+  PhaseRollover() { reset(); }
 
   // Forgets every satellite's history: last raw phase 0.0, no wraps.
-  void CROINI() {
+  void reset() {
     previousRawPhase_.fill(0.0);
     wrapCount_.fill(0);
   }
@@ -31,10 +31,10 @@ class PhaseRollover {
   // raw phase, remembers the raw phase and returns it with the wraps' cycles
   // added. A PRN outside 1 to 32 stops the run before anything changes.
   // Inline: it runs for every channel of every message.
-  double CROFIX(std::int32_t prn, double rawPhase) { return repair(prn, rawPhase, nullptr); }
+  double repairPhase(std::int32_t prn, double rawPhase) { return repair(prn, rawPhase, nullptr); }
 
   // The same, also telling which wrap it counted: -1, 0 or 1.
-  double CROFIX(std::int32_t prn, double rawPhase, std::int32_t& step) {
+  double repairPhase(std::int32_t prn, double rawPhase, std::int32_t& step) {
     step = 0;
     return repair(prn, rawPhase, &step);
   }

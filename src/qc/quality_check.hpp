@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "common/measurement.hpp"
-#include "common/message_counts.hpp"
 #include "qc/quality_report.hpp"
 #include "qc/slip_detector.hpp"
 #include "qc/step_histogram.hpp"
 #include "qc/timeline.hpp"
 #include "qc/tracking_bins.hpp"
+#include "receiver_log/message_counts.hpp"
 
 namespace kapolex {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "common/decimal_chars.hpp"
+#include "compat/decimal_chars.hpp"
 #include "qc/timeline.hpp"
 
 namespace kapolex {
@@ -50,11 +50,6 @@ std::string exactSeconds(std::int64_t nanos) {
 
 std::string gpsTimeText(const GpsTime& time) {
   return joined(std::to_string(time.week), "/", shortestDecimal(time.secondsOfWeek));
-}
-
-EpochTime calendarOf(const GpsTime& time) {
-  const double seconds = time.secondsOfWeek;
-  return epochTimeOf(time.week, seconds, minuteTestValue(seconds));
 }
 
 std::string twoDigits(std::int32_t value) {

@@ -37,9 +37,6 @@ std::string exactSeconds(std::int64_t nanos);
 // "week/seconds", seconds as shortestDecimal: "1356/300000".
 std::string gpsTimeText(const GpsTime& time);
 
-// The GPS calendar date and time z.obs would print for a GPS time.
-EpochTime calendarOf(const GpsTime& time);
-
 // A whole number below 100 in two digits: 7 is "07".
 std::string twoDigits(std::int32_t value);
 

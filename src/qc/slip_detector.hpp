@@ -18,8 +18,8 @@
 #include <span>
 #include <vector>
 
-#include "common/bit_cast.hpp"
 #include "common/measurement.hpp"
+#include "compat/bit_cast.hpp"
 
 namespace kapolex {
 

@@ -32,4 +32,9 @@ GpsTime TimelineAnchor::timeOf(std::int64_t instant) const {
   return {static_cast<std::int32_t>(week), static_cast<double>(rest) / 1e9};
 }
 
+EpochTime calendarOf(const GpsTime& time) {
+  const double seconds = time.secondsOfWeek;
+  return epochTimeOf(time.week, seconds, minuteTestValue(seconds));
+}
+
 }  // namespace kapolex

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "common/epoch_time.hpp"
 #include "common/gps_constants.hpp"
 #include "measure/gps_time.hpp"
 
@@ -65,5 +66,8 @@ class TimelineAnchor {
   std::int32_t week_ = 0;
   std::int64_t nanos_ = 0;  // nanoseconds of week of the anchor
 };
+
+// The GPS calendar date and time z.obs would print for a GPS time.
+EpochTime calendarOf(const GpsTime& time);
 
 }  // namespace kapolex

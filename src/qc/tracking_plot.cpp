@@ -11,6 +11,7 @@
 #include "qc/step_histogram.hpp"
 #include "qc/svg_writer.hpp"
 #include "qc/text_report.hpp"
+#include "qc/timeline.hpp"
 
 namespace kapolex {
 

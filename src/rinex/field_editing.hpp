@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "common/bit_cast.hpp"
+#include "compat/bit_cast.hpp"
 
 namespace kapolex {
 

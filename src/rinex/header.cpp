@@ -151,8 +151,8 @@ void writeObservationTime(OutputSink& obs, const EpochTime& time, std::string_vi
 
 }  // namespace
 
-void RINHDR(OutputSink& obs, std::string_view version, const HeaderFields& fields,
-            const LocalClock& clock) {
+void writeHeaderStart(OutputSink& obs, std::string_view version, const HeaderFields& fields,
+                      const LocalClock& clock) {
   if (fields.rinexVersion == RinexVersion::v3_04) {
     return writeRinex3HeaderStart(obs, version, fields, clock);
   }
@@ -169,8 +169,8 @@ void RINHDR(OutputSink& obs, std::string_view version, const HeaderFields& field
   writeCommentLines(obs, fields.intervalSeconds);
 }
 
-std::optional<std::uint64_t> RINHD2(OutputSink& obs, const EpochTime& first,
-                                    RinexVersion rinexVersion, bool withLastObservation) {
+std::optional<std::uint64_t> writeHeaderEnd(OutputSink& obs, const EpochTime& first,
+                                            RinexVersion rinexVersion, bool withLastObservation) {
   writeObservationTime(obs, first, firstObservationLabel);
   std::optional<std::uint64_t> lastObservationOffset;
   if (withLastObservation) {

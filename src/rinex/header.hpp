@@ -17,19 +17,19 @@ namespace kapolex {
 // Writes the header's fixed lines in the fields' RINEX version (for 2.10
 // lines 1 to 15) with the run's fields, its local date and time (date read
 // first, then the time of day) and the 6-character version text.
-void RINHDR(OutputSink& obs, std::string_view version, const HeaderFields& fields,
-            const LocalClock& clock);
+void writeHeaderStart(OutputSink& obs, std::string_view version, const HeaderFields& fields,
+                      const LocalClock& clock);
 
 // Writes the rest of the header at the first kept epoch: TIME OF FIRST OBS
 // with that epoch's GPS date and time; with withLastObservation TIME OF LAST
 // OBS with the same time, as a placeholder of the final record's width;
 // for RINEX 3.04 SYS / PHASE SHIFT; END OF HEADER. Returns the offset in obs
 // of TIME OF LAST OBS when it was written.
-std::optional<std::uint64_t> RINHD2(OutputSink& obs, const EpochTime& first,
-                                    RinexVersion rinexVersion, bool withLastObservation);
+std::optional<std::uint64_t> writeHeaderEnd(OutputSink& obs, const EpochTime& first,
+                                            RinexVersion rinexVersion, bool withLastObservation);
 
 // Writes TIME OF LAST OBS with the given GPS date and time: the line that
-// replaces RINHD2's placeholder, as long as it.
+// replaces writeHeaderEnd's placeholder, as long as it.
 void writeLastObservationTime(OutputSink& obs, const EpochTime& last);
 
 }  // namespace kapolex

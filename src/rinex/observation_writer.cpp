@@ -26,7 +26,7 @@ void ObservationWriter::writeHeader(std::string_view version, const LocalClock& 
 }
 
 void ObservationWriter::writeFixedLines() {
-  RINHDR(*file_, version_, fields_, *clock_);
+  writeHeaderStart(*file_, version_, fields_, *clock_);
   headerOpen_ = true;
 }
 
@@ -37,7 +37,8 @@ void ObservationWriter::writeEpoch(const MeasurementEpoch& epoch) {
     // TIME OF FIRST OBS carries exactly the time that the epoch line prints.
     // TIME OF LAST OBS is only promised where it can be filled in later.
     const bool withLastObservation = fields_.withLastObservation && file.rewritable();
-    lastObservationOffset_ = RINHD2(file, epoch.time, fields_.rinexVersion, withLastObservation);
+    lastObservationOffset_ =
+        writeHeaderEnd(file, epoch.time, fields_.rinexVersion, withLastObservation);
     // The header is all that is ever rewritten: an encoded file (gzip)
     // keeps it apart, where TIME OF LAST OBS can still be filled in.
     file.endStoredPart();

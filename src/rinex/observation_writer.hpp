@@ -28,8 +28,8 @@ class ObservationWriter {
       : file_(std::move(file)), fields_(std::move(fields)) {}
   // A writer whose first file comes with startNextFile, for a run that
   // names its files by their epochs. Until then it has nothing to flush or
-  // close, and no epoch may be written.
-  explicit ObservationWriter(HeaderFields fields) : fields_(std::move(fields)) {}
+  // close, no epoch may be written, and diagnostics name its stream unit.
+  ObservationWriter(HeaderFields fields, int unit) : fields_(std::move(fields)), unit_(unit) {}
 
   // Writes the fixed header lines with the run's local date and time and the
   // program's 6-character version text; the header stays open. Every later
@@ -54,8 +54,8 @@ class ObservationWriter {
   const std::optional<EpochTime>& firstEpochTime() const { return firstEpochTime_; }
   const std::optional<EpochTime>& lastEpochTime() const { return lastEpochTime_; }
   // The current file's stream number and path; before the first file, the
-  // observation file's number and no path.
-  int unit() const { return file_ ? file_->unit() : observationUnit; }
+  // number the writer was made with and no path.
+  int unit() const { return file_ ? file_->unit() : unit_; }
   const std::string& path() const;
 
   // Writes out what is buffered; a refused write stops the run.
@@ -75,6 +75,7 @@ class ObservationWriter {
 
   std::optional<OutputSink> file_;
   HeaderFields fields_;
+  int unit_ = 0;  // before the first file
   std::string version_;
   const LocalClock* clock_ = nullptr;
   bool headerOpen_ = false;

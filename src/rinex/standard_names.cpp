@@ -8,9 +8,9 @@
 #include <limits>
 
 #include "common/ascii.hpp"
+#include "common/civil_date.hpp"
 #include "common/gps_constants.hpp"
 #include "common/numeric.hpp"
-#include "measure/calendar.hpp"
 
 namespace kapolex {
 

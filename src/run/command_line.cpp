@@ -10,7 +10,6 @@
 #include <type_traits>
 #include <variant>
 
-#include "measure/calendar.hpp"
 #include "rinex/header_fields.hpp"
 #include "rinex/header_texts.hpp"
 #include "rinex/standard_names.hpp"

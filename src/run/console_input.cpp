@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/run_stop.hpp"
+#include "run/stream_numbers.hpp"
 
 namespace kapolex {
 

@@ -1,52 +1,77 @@
 #include "run/conversion.hpp"
 
-#include <optional>
+#include <algorithm>
+#include <cstring>
 
 #include "common/measurement.hpp"
-#include "common/message_header.hpp"
 #include "measure/gps_time.hpp"
 #include "qc/json_report.hpp"
 #include "qc/text_report.hpp"
 #include "qc/tracking_plot.hpp"
+#include "receiver_log/message_header.hpp"
 #include "run/fixed_names.hpp"
-#include "run/framing.hpp"
 #include "run/summary.hpp"
 #include "run/week_dialogue.hpp"
 
 namespace kapolex {
 
-std::int64_t convertMessages(LogReader& log, const ConversionStages& stages) {
-  MessageFramer framer(log);
-  // One epoch for the whole walk: its channels are rewritten by every
-  // decoded message, never set up afresh.
-  MeasurementEpoch epoch;
-  // Only a run that selects or files epochs by their time needs it.
-  const bool byTime = stages.window.given() || stages.namedFiles != nullptr;
-  std::int64_t writtenEpochs = 0;
-  while (const std::optional<MessageHeader> message = framer.next()) {
-    stages.counts.add(message->id);
-    if (!isMeasurementMessage(message->id)) continue;
-    const MeasurementOutcome outcome = stages.measurements.DO23(log, epoch);
-    bool written = outcome == MeasurementOutcome::kept && stages.observations != nullptr;
-    if (written && byTime) {
-      const std::int64_t second = gpsSecondOfEpoch(epoch.week, epoch.receiveTime);
-      written = stages.window.holds(second);
-      if (written && stages.namedFiles != nullptr) {
-        stages.namedFiles->beforeEpoch(*stages.observations, second);
-      }
-    }
-    if (written) {
-      stages.observations->writeEpoch(epoch);
-      ++writtenEpochs;
-    }
-    if (stages.quality == nullptr) continue;
-    if (outcome == MeasurementOutcome::unusable) {
-      stages.quality->addUnusable();
-    } else {
-      stages.quality->addEpoch(epoch, written);
+MessageWalk::MessageWalk(LogReader& log, const ConversionStages& stages)
+    : log_(log),
+      stages_(stages),
+      framer_(log),
+      byTime_(stages.window.given() || stages.namedFiles != nullptr) {}
+
+void MessageWalk::convertHeld() {
+  MessageHeader message;
+  while (framer_.next(message) == FrameStep::message) {
+    stages_.counts.add(message.id);
+    if (isMeasurementMessage(message.id)) convertMeasurement();
+  }
+}
+
+void MessageWalk::convertMeasurement() {
+  const MeasurementOutcome outcome = stages_.measurements.decodeMeasurement(log_, epoch_);
+  bool written = outcome == MeasurementOutcome::kept && stages_.observations != nullptr;
+  if (written && byTime_) {
+    const std::int64_t second = gpsSecondOfEpoch(epoch_.week, epoch_.receiveTime);
+    written = stages_.window.holds(second);
+    if (written && stages_.namedFiles != nullptr) {
+      stages_.namedFiles->beforeEpoch(*stages_.observations, second);
     }
   }
-  return writtenEpochs;
+  if (written) {
+    stages_.observations->writeEpoch(epoch_);
+    ++writtenEpochs_;
+  }
+  if (stages_.quality == nullptr) return;
+  if (outcome == MeasurementOutcome::unusable) {
+    stages_.quality->addUnusable();
+  } else {
+    stages_.quality->addEpoch(epoch_, written);
+  }
+}
+
+std::int64_t convertMessages(LogReader& log, const ConversionStages& stages) {
+  MessageWalk walk(log, stages);
+  walk.convertHeld();
+  return walk.writtenEpochs();
+}
+
+std::int64_t convertFile(platform::NativeHandle file, LogReader& log,
+                         const ConversionStages& stages) {
+  MessageWalk walk(log, stages);
+  while (!log.ended()) {
+    const std::span<std::uint8_t> space = log.space();
+    const std::ptrdiff_t got = platform::readSome(file, space.data(), space.size());
+    if (got < 0) stopRun(Diagnostic::readError, logUnit, log.path());
+    if (got > 0) {
+      log.add(static_cast<std::size_t>(got));
+    } else {
+      log.end();
+    }
+    walk.convertHeld();
+  }
+  return walk.writtenEpochs();
 }
 
 namespace {
@@ -66,43 +91,106 @@ void writeQualityReports(const QualityOutputs& outputs, const QualityReport& rep
   }
 }
 
-void convert(RunStreams& streams, const ConversionSettings& settings) {
-  const std::int32_t week =
-      settings.week ? *settings.week : askWeek(streams.consoleIn, streams.consoleOut);
-  const bool checksQuality = streams.quality.any();
-  MeasurementStage measurements({.week = week,
-                                 .decimationSeconds = settings.decimationSeconds,
-                                 .decodeDroppedEpochs = checksQuality});
-  if (streams.observations != nullptr) {
-    streams.observations->writeHeader(versionText, streams.clock);
+}  // namespace
+
+Conversion::Conversion(RunStreams& streams, const ConversionSettings& settings, std::string logPath,
+                       std::size_t blockSize)
+    : streams_(streams), settings_(settings), log_(std::move(logPath), blockSize) {}
+
+template <typename Step>
+void Conversion::guarded(Step step) {
+  try {
+    step();
+  } catch (const RunStop& stop) {
+    reportStopped(stop);
   }
-  MessageCounts counts;
-  std::optional<QualityCheck> quality;
-  if (checksQuality) quality.emplace();
-  const std::int64_t writtenEpochs = convertMessages(
-      streams.log, {measurements, streams.observations, quality ? &*quality : nullptr, counts,
-                    settings.window, streams.namedFiles});
-  // A failed write must be reported before anything that looks like success.
-  if (streams.observations != nullptr) streams.observations->flush();
-  if (quality) writeQualityReports(streams.quality, quality->finish(counts));
-  if (settings.summary) {
-    writeSummary(streams.consoleOut, counts);
-    if (settings.window.given() && writtenEpochs == 0) {
-      writeRemark(streams.consoleOut, emptyWindowRemark);
-    }
-    if (streams.namedFiles != nullptr) {
-      // Listed once they are closed under their names, so that the list
-      // never names a file that a failed rename left under another.
-      if (const std::optional<RunStop> failure = streams.namedFiles->close(*streams.observations)) {
-        stopRun(failure->diagnostic(), failure->unit(), failure->file());
-      }
-      writeFileList(streams.consoleOut, streams.namedFiles->files(*streams.observations));
-    }
-  }
-  streams.consoleOut.flush();
 }
 
-}  // namespace
+void Conversion::reportStopped(const RunStop& stop) {
+  state_ = State::stopped;
+  exitStatus_ = reportStop(stop, streams_.observations, streams_.consoleOut, streams_.errorOut);
+}
+
+void Conversion::start() {
+  if (state_ != State::ready) return;
+  guarded([this] {
+    const std::int32_t week =
+        settings_.week ? *settings_.week : askWeek(streams_.consoleIn, streams_.consoleOut);
+    const bool checksQuality = streams_.quality.any();
+    measurements_.emplace(MeasurementSettings{.week = week,
+                                              .decimationSeconds = settings_.decimationSeconds,
+                                              .decodeDroppedEpochs = checksQuality});
+    if (streams_.observations != nullptr) {
+      streams_.observations->writeHeader(versionText, streams_.clock);
+    }
+    if (checksQuality) quality_.emplace();
+    walk_.emplace(log_, ConversionStages{*measurements_, streams_.observations,
+                                         quality_ ? &*quality_ : nullptr, counts_, settings_.window,
+                                         streams_.namedFiles});
+    state_ = State::running;
+  });
+}
+
+void Conversion::logAdded(std::size_t count) {
+  if (state_ != State::running) return;
+  log_.add(count);
+  guarded([this] { walk_->convertHeld(); });
+}
+
+void Conversion::logEnded() {
+  if (state_ != State::running) return;
+  log_.end();
+  guarded([this] {
+    walk_->convertHeld();
+    finish();
+    state_ = State::ended;
+  });
+}
+
+void Conversion::stop(const RunStop& stop) {
+  if (state_ == State::stopped || state_ == State::ended) return;
+  reportStopped(stop);
+}
+
+void Conversion::finish() {
+  // A failed write must be reported before anything that looks like success.
+  if (streams_.observations != nullptr) streams_.observations->flush();
+  if (quality_) writeQualityReports(streams_.quality, quality_->finish(counts_));
+  // Files named by their epochs are closed under their names whether or
+  // not the summary lists them, and listed only once they are, so that the
+  // list never names a file that a failed rename left under another.
+  if (streams_.namedFiles != nullptr) {
+    if (const std::optional<RunStop> failure = streams_.namedFiles->close(*streams_.observations)) {
+      throw *failure;
+    }
+  }
+  if (settings_.summary) {
+    writeSummary(streams_.consoleOut, counts_);
+    if (settings_.window.given() && walk_->writtenEpochs() == 0) {
+      writeRemark(streams_.consoleOut, emptyWindowRemark);
+    }
+    if (streams_.namedFiles != nullptr) {
+      writeFileList(streams_.consoleOut, streams_.namedFiles->files(*streams_.observations));
+    }
+  }
+  streams_.consoleOut.flush();
+}
+
+int convertLog(RunStreams& streams, const ConversionSettings& settings,
+               std::span<const std::uint8_t> log, std::string logPath, std::size_t pieceSize) {
+  Conversion conversion(streams, settings, std::move(logPath));
+  conversion.start();
+  while (conversion.running() && !log.empty()) {
+    const std::span<std::uint8_t> space = conversion.logSpace();
+    const std::size_t count =
+        std::min({log.size(), space.size(), pieceSize == 0 ? log.size() : pieceSize});
+    std::memcpy(space.data(), log.data(), count);
+    log = log.subspan(count);
+    conversion.logAdded(count);
+  }
+  conversion.logEnded();
+  return conversion.exitStatus();
+}
 
 int reportStop(const RunStop& stop, ObservationWriter* observations, OutputSink& consoleOut,
                OutputSink& errorOut) {
@@ -118,15 +206,6 @@ int reportStop(const RunStop& stop, ObservationWriter* observations, OutputSink&
   }
   errorOut.flushQuietly();
   return status;
-}
-
-int runConversion(RunStreams& streams, const ConversionSettings& settings) {
-  try {
-    convert(streams, settings);
-    return 0;
-  } catch (const RunStop& stop) {
-    return reportStop(stop, streams.observations, streams.consoleOut, streams.errorOut);
-  }
 }
 
 }  // namespace kapolex

@@ -5,17 +5,27 @@
 // drops it, the observation writer writes the kept ones that the time window
 // holds (each in the file its time belongs in, when files are named by their
 // epochs), and the quality check, when asked for, sees every one.
+//
+// The conversion is fed: its caller reads the log from wherever it comes, at
+// its own pace, straight into the conversion's buffer, and each piece is
+// converted as far as it completes messages. Reading a file to its end, a
+// browser reading a File asynchronously and a run that waits for a log still
+// being written all feed the same conversion and get the same files.
 #pragma once
 
 #include <cstdint>
 #include <optional>
+#include <span>
+#include <string>
 
 #include "common/log_reader.hpp"
-#include "common/message_counts.hpp"
 #include "common/output_sink.hpp"
+#include "common/platform.hpp"
 #include "common/run_stop.hpp"
-#include "measure/do23.hpp"
+#include "measure/measurement_stage.hpp"
 #include "qc/quality_check.hpp"
+#include "receiver_log/framing.hpp"
+#include "receiver_log/message_counts.hpp"
 #include "rinex/local_clock.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/console_input.hpp"
@@ -33,10 +43,9 @@ struct QualityOutputs {
   bool any() const { return text != nullptr || json != nullptr || plot != nullptr; }
 };
 
-// The streams of one run, opened by the caller: real files and the console
-// for the program, memory for tests and fuzzing.
+// The streams of one run apart from the log, opened by the caller: real
+// files and the console for the program, memory for tests and fuzzing.
 struct RunStreams {
-  LogReader& log;
   ObservationWriter* observations;  // none when no observation file is written
   ConsoleInput& consoleIn;
   OutputSink& consoleOut;
@@ -59,12 +68,43 @@ struct ConversionStages {
   NamedObservationFiles* namedFiles = nullptr;
 };
 
-// Walks the log to its end: counts every message, hands each measurement
-// message to the measurement stage, each kept epoch in the window to the
-// writer (after the named files have given it the epoch's file) and, when
-// there is a quality check, every message's outcome to it. Returns the
-// number of epochs written.
+// The walk over a log's messages: counts every message, hands each
+// measurement message to the measurement stage, each kept epoch in the
+// window to the writer (after the named files have given it the epoch's
+// file) and, when there is a quality check, every message's outcome to it.
+class MessageWalk {
+ public:
+  MessageWalk(LogReader& log, const ConversionStages& stages);
+
+  // Converts every message that the log holds whole, or, once the log has
+  // ended, every message to its end.
+  void convertHeld();
+
+  std::int64_t writtenEpochs() const { return writtenEpochs_; }
+
+ private:
+  void convertMeasurement();
+
+  LogReader& log_;
+  ConversionStages stages_;
+  MessageFramer framer_;
+  // Only a run that selects or files epochs by their time needs it.
+  bool byTime_;
+  std::int64_t writtenEpochs_ = 0;
+  // One epoch for the whole walk: its channels are rewritten by every
+  // decoded message, never set up afresh.
+  MeasurementEpoch epoch_;
+};
+
+// Walks a log that has ended, to its end; returns the number of epochs
+// written.
 std::int64_t convertMessages(LogReader& log, const ConversionStages& stages);
+
+// Reads an open file to its end into log, a reader fed by its caller,
+// walking the log as it comes; returns the number of epochs written. A
+// failed read stops the run.
+std::int64_t convertFile(platform::NativeHandle file, LogReader& log,
+                         const ConversionStages& stages);
 
 // What a run was asked to do beyond the classic conversion.
 struct ConversionSettings {
@@ -74,10 +114,68 @@ struct ConversionSettings {
   TimeWindow window;    // of the kept epochs, the ones written
 };
 
-// Runs the conversion over open streams and returns the exit status. Every
+// One conversion, fed with the log by its caller. Every call reports a stop
+// itself (its diagnostic on errorOut, every line already produced written
+// out) and leaves the conversion stopped with the stop's exit status.
+class Conversion {
+ public:
+  // A conversion of the log at logPath (named in diagnostics) into streams,
+  // read through a buffer of blockSize bytes.
+  Conversion(RunStreams& streams, const ConversionSettings& settings, std::string logPath,
+             std::size_t blockSize = logBlockSize);
+  Conversion(const Conversion&) = delete;
+  Conversion& operator=(const Conversion&) = delete;
+
+  // Asks for the week at the console when the settings give none, and
+  // writes the observation header's fixed lines: the start of the run,
+  // before the log's first byte.
+  void start();
+
+  // Whether the conversion wants more of the log: started, neither ended
+  // nor stopped.
+  bool running() const { return state_ == State::running; }
+
+  // Room for the log's next bytes; the caller puts them at its start and
+  // says how many with logAdded.
+  std::span<std::uint8_t> logSpace() { return log_.space(); }
+  // Converts every message that the bytes added complete.
+  void logAdded(std::size_t count);
+  // The end of the log: converts what is left as the end dictates, writes
+  // the quality reports, closes files named by their epochs, and prints the
+  // summary when asked for.
+  void logEnded();
+  // Stops the run with a stop its caller met, such as a failed read of the
+  // log.
+  void stop(const RunStop& stop);
+
+  // The run's exit status: 0 unless it stopped.
+  int exitStatus() const { return exitStatus_; }
+
+ private:
+  enum class State { ready, running, ended, stopped };
+
+  void finish();
+  void reportStopped(const RunStop& stop);
+  template <typename Step>
+  void guarded(Step step);
+
+  RunStreams& streams_;
+  ConversionSettings settings_;
+  LogReader log_;
+  State state_ = State::ready;
+  int exitStatus_ = 0;
+  MessageCounts counts_;
+  std::optional<MeasurementStage> measurements_;
+  std::optional<QualityCheck> quality_;
+  std::optional<MessageWalk> walk_;
+};
+
+// Runs a whole conversion of a log in memory, fed in pieces of at most
+// pieceSize bytes (all at once when 0), and returns the exit status. Every
 // stream is flushed on return; a stop has written its diagnostic line to
 // errorOut.
-int runConversion(RunStreams& streams, const ConversionSettings& settings = {});
+int convertLog(RunStreams& streams, const ConversionSettings& settings,
+               std::span<const std::uint8_t> log, std::string logPath, std::size_t pieceSize = 0);
 
 // Writes the stop's line to errorOut, then makes sure every line already
 // produced reaches the observation file (when there is one). If even that

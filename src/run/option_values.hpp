@@ -20,4 +20,14 @@ std::optional<double> decimalNumber(std::string_view text);
 // Three comma-separated decimal numbers.
 std::optional<Coordinates> threeNumbers(std::string_view text);
 
+// The GPS week that holds a calendar date given as YYYY-MM-DD, or nothing
+// when the text is not such a date or the date lies before 1980-01-06.
+std::optional<std::int32_t> gpsWeekOfDate(std::string_view date);
+
+// The whole GPS seconds from the start of GPS week 0 to a GPS date and time
+// given as YYYY-MM-DDTHH:MM:SS (a blank may stand for the T), or nothing
+// when the text is not such a time or lies before 1980-01-06 00:00:00.
+// Seconds go to 59 (GPS time has no leap seconds) and have no fraction.
+std::optional<std::int64_t> gpsSecondOfDateTime(std::string_view text);
+
 }  // namespace kapolex

@@ -1,18 +1,13 @@
 #include "run/run_driver.hpp"
 
-#include <optional>
 #include <string>
 
 #include "common/output_sink.hpp"
-#include "common/platform.hpp"
 #include "common/run_stop.hpp"
 #include "rinex/local_clock.hpp"
 #include "rinex/observation_writer.hpp"
-#include "run/command_line.hpp"
-#include "run/console_input.hpp"
-#include "run/conversion.hpp"
 #include "run/fixed_names.hpp"
-#include "run/run_files.hpp"
+#include "run/stream_numbers.hpp"
 
 namespace kapolex {
 
@@ -44,52 +39,82 @@ int printText(const std::string& text) {
              : RunStop(Diagnostic::writeError, consoleOutputUnit, consoleOutputName).exitStatus();
 }
 
-int convertFiles(const RunOptions& options) {
-  Console console = consoleFor(options);
-  RunFiles files;
-  try {
-    openRunFiles(options, files);
-  } catch (const RunStop& stop) {
-    return reportStop(stop, nullptr, console.out, console.errors);
-  }
-  ObservationWriter* observations = files.observations ? &*files.observations : nullptr;
-  ConsoleInput consoleIn = ConsoleInput::fromFile(standardHandle(StandardStream::input));
-  RunStreams streams{*files.log,
-                     observations,
-                     consoleIn,
-                     console.out,
-                     console.errors,
-                     systemClock(),
-                     files.qualityOutputs(),
-                     files.namedFiles ? &*files.namedFiles : nullptr};
-  const ConversionSettings settings{options.week, options.header.intervalSeconds, !options.quiet,
-                                    options.window};
-  int status = runConversion(streams, settings);
-  // Closing is the last chance for a file to report that its data was lost.
-  if (const std::optional<RunStop> lost = closeRunFiles(files); lost && status == 0) {
-    status = reportStop(*lost, nullptr, console.out, console.errors);
-  }
-  return status;
-}
-
 }  // namespace
 
-int runProgram(std::span<const char* const> arguments) {
-  const CommandLine commandLine = parseCommandLine(arguments);
-  switch (commandLine.action) {
+ProgramRun::ProgramRun(std::span<const char* const> arguments)
+    : commandLine_(parseCommandLine(arguments)) {
+  switch (commandLine_.action) {
     case CommandLine::Action::usageError:
-      return reportUsageError(commandLine.error);
+      status_ = reportUsageError(commandLine_.error);
+      return;
     case CommandLine::Action::help:
-      return printText(usageText());
+      status_ = printText(usageText());
+      return;
     case CommandLine::Action::version:
-      return printText(versionLines());
+      status_ = printText(versionLines());
+      return;
     case CommandLine::Action::run:
       break;
   }
-  if (const std::optional<std::string> clash = clashingFiles(commandLine.options)) {
-    return reportUsageError(*clash);
+  if (const std::optional<std::string> clash = clashingFiles(commandLine_.options)) {
+    commandLine_.action = CommandLine::Action::usageError;
+    commandLine_.error = *clash;
+    status_ = reportUsageError(*clash);
+    return;
   }
-  return convertFiles(commandLine.options);
+  startConversion();
+}
+
+void ProgramRun::startConversion() {
+  const RunOptions& options = commandLine_.options;
+  Console& console = console_.emplace(consoleFor(options));
+  try {
+    openRunFiles(options, files_);
+  } catch (const RunStop& stop) {
+    status_ = reportStop(stop, nullptr, console.out, console.errors);
+    return;
+  }
+  ObservationWriter* observations = files_.observations ? &*files_.observations : nullptr;
+  ConsoleInput& consoleIn =
+      consoleIn_.emplace(ConsoleInput::fromFile(standardHandle(StandardStream::input)));
+  RunStreams& streams = streams_.emplace(
+      RunStreams{observations, consoleIn, console.out, console.errors, systemClock(),
+                 files_.qualityOutputs(), files_.namedFiles ? &*files_.namedFiles : nullptr});
+  const ConversionSettings settings{options.week, options.header.intervalSeconds, !options.quiet,
+                                    options.window};
+  conversion_.emplace(streams, settings, files_.log->path);
+  conversion_->start();
+}
+
+void ProgramRun::logReadFailed() {
+  conversion_->stop(RunStop(Diagnostic::readError, logUnit, files_.log->path));
+}
+
+int ProgramRun::finish() {
+  if (!conversion_) return status_;
+  status_ = conversion_->exitStatus();
+  conversion_.reset();
+  // Closing is the last chance for a file to report that its data was lost.
+  if (const std::optional<RunStop> lost = closeRunFiles(files_); lost && status_ == 0) {
+    status_ = reportStop(*lost, nullptr, console_->out, console_->errors);
+  }
+  return status_;
+}
+
+int runProgram(std::span<const char* const> arguments) {
+  ProgramRun run(arguments);
+  while (run.wantsLog()) {
+    const std::span<std::uint8_t> space = run.logSpace();
+    const std::ptrdiff_t got = platform::readSome(run.logHandle(), space.data(), space.size());
+    if (got > 0) {
+      run.logAdded(static_cast<std::size_t>(got));
+    } else if (got == 0) {
+      run.logEnded();
+    } else {
+      run.logReadFailed();
+    }
+  }
+  return run.finish();
 }
 
 }  // namespace kapolex

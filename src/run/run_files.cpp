@@ -4,7 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "common/file_descriptor.hpp"
+#include "common/file_handle.hpp"
+#include "common/log_reader.hpp"
 #include "common/platform.hpp"
 #include "common/run_stop.hpp"
 
@@ -25,18 +26,17 @@ Diagnostic openFailureDiagnostic(platform::OpenFailure failure) {
   return Diagnostic::openFailure;
 }
 
-LogReader openLogReader(const std::string& name) {
+LogFile openLog(const std::string& name) {
   if (name == standardStreamName) {
     // A handle that could not be had fails at the first read.
-    return LogReader(FileDescriptor(platform::ownStandardInput(logBlockSize)),
-                     std::string(consoleInputName));
+    return {FileHandle(platform::ownStandardInput(logBlockSize)), std::string(consoleInputName)};
   }
   const std::string path = fullPathName(name);
   const platform::OpenedFile file = platform::openForReading(path);
   if (file.failure != platform::OpenFailure::none) {
     stopRun(openFailureDiagnostic(file.failure), logUnit, path);
   }
-  return LogReader(FileDescriptor(file.handle), path);
+  return {FileHandle(file.handle), path};
 }
 
 // Opens an output without cutting it: an existing file keeps its content
@@ -53,8 +53,7 @@ OutputSink openOutput(const std::string& name, int unit) {
   if (file.failure != platform::OpenFailure::none) {
     stopRun(openFailureDiagnostic(file.failure), unit, path);
   }
-  return OutputSink(FileDescriptor(file.handle), unit, path, fileOutputBufferSize,
-                    file.isRegularFile);
+  return OutputSink(FileHandle(file.handle), unit, path, fileOutputBufferSize, file.isRegularFile);
 }
 
 // A file name, not standard input or output and not an output left out.
@@ -209,7 +208,7 @@ QualityOutputs RunFiles::qualityOutputs() {
 }
 
 void openRunFiles(const RunOptions& options, RunFiles& files) {
-  files.log.emplace(openLogReader(options.logPath));
+  files.log.emplace(openLog(options.logPath));
   for (const RunOutput& output : runOutputs) {
     const std::string& name = options.*output.path;
     if (name.empty()) continue;
@@ -219,7 +218,7 @@ void openRunFiles(const RunOptions& options, RunFiles& files) {
   }
   if (options.naming) {
     checkFolder(options.naming->folder);
-    files.observations.emplace(options.header);
+    files.observations.emplace(options.header, observationUnit);
     files.namedFiles.emplace(*options.naming, options.header, namedFileAccess(options));
   }
 }

@@ -11,19 +11,26 @@
 #include <string_view>
 #include <variant>
 
-#include "common/log_reader.hpp"
+#include "common/file_handle.hpp"
 #include "common/output_sink.hpp"
 #include "common/run_stop.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/conversion.hpp"
 #include "run/named_files.hpp"
 #include "run/run_options.hpp"
+#include "run/stream_numbers.hpp"
 
 namespace kapolex {
 
+// The log a run reads: its handle, and its name in diagnostics.
+struct LogFile {
+  FileHandle handle;
+  std::string path;
+};
+
 // The open files of a run.
 struct RunFiles {
-  std::optional<LogReader> log;
+  std::optional<LogFile> log;
   std::optional<ObservationWriter> observations;
   std::optional<OutputSink> qualityText;
   std::optional<OutputSink> qualityJson;

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "common/message_header.hpp"
+#include "receiver_log/message_header.hpp"
 #include "run/fixed_names.hpp"
 
 namespace kapolex {

@@ -6,8 +6,8 @@
 #include <span>
 #include <string_view>
 
-#include "common/message_counts.hpp"
 #include "common/output_sink.hpp"
+#include "receiver_log/message_counts.hpp"
 #include "run/named_files.hpp"
 
 namespace kapolex {

@@ -5,6 +5,7 @@
 #include "rinex/layouts.hpp"
 #include "rinex/write_record.hpp"
 #include "run/fixed_names.hpp"
+#include "run/stream_numbers.hpp"
 
 namespace kapolex {
 

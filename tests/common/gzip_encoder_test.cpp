@@ -104,7 +104,7 @@ OutputSink gzipSink(std::string& memory, std::size_t bufferSize = smallBuffer) {
 }
 
 OutputSink gzipFileSink(const std::string& path, std::size_t bufferSize = smallBuffer) {
-  OutputSink sink(FileDescriptor(platform::openForWriting(path).handle), 2, path, bufferSize, true);
+  OutputSink sink(FileHandle(platform::openForWriting(path).handle), 2, path, bufferSize, true);
   sink.encodeWith(gzipEncoder());
   return sink;
 }
@@ -228,7 +228,7 @@ TEST(GzipOutput, RewritesOnlyTheHeaderInPlaceWithItsCrc) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     folder.write("z.obs.gz", "");
-    FileDescriptor borrowed(platform::openForWriting(path).handle);
+    FileHandle borrowed(platform::openForWriting(path).handle);
     OutputSink sink = c.borrowed ? OutputSink::borrowing(borrowed.get(), 2, path, smallBuffer)
                                  : gzipFileSink(path);
     if (c.borrowed) sink.encodeWith(gzipEncoder());
@@ -306,8 +306,7 @@ TEST(GzipOutput, AFailedWriteIsReportedAtClose) {
   folder.write("z.obs.gz", "");
   // Open for reading only, so that every write is refused.
   const auto refusing = [&](std::size_t bufferSize = smallBuffer) {
-    OutputSink sink(FileDescriptor(platform::openForReading(path).handle), 2, path, bufferSize,
-                    false);
+    OutputSink sink(FileHandle(platform::openForReading(path).handle), 2, path, bufferSize, false);
     sink.encodeWith(gzipEncoder());
     return sink;
   };

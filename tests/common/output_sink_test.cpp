@@ -44,8 +44,7 @@ TEST(OutputSink, RewritesBytesOfARegularFileCutAtTheFirstWrite) {
   folder.write("z.obs", std::string(40, '-'));
   const std::string path = (folder.path() / "z.obs").string();
   {
-    OutputSink sink(FileDescriptor(platform::openForWriting(path).handle), 2, path, smallBuffer,
-                    true);
+    OutputSink sink(FileHandle(platform::openForWriting(path).handle), 2, path, smallBuffer, true);
     EXPECT_TRUE(sink.rewritable());
     writeAndRewrite(sink);
     EXPECT_TRUE(sink.close());
@@ -56,7 +55,7 @@ TEST(OutputSink, RewritesBytesOfARegularFileCutAtTheFirstWrite) {
 TEST(OutputSink, RefusesToRewriteWhatItCannotReach) {
   const ScratchFolder folder;
   const std::string path = (folder.path() / "z.obs").string();
-  FileDescriptor borrowed;
+  FileHandle borrowed;
   struct Case {
     const char* name;
     std::function<OutputSink()> open;
@@ -69,20 +68,18 @@ TEST(OutputSink, RefusesToRewriteWhatItCannotReach) {
       // offsets need not be the sink's.
       {"a file written forward only",
        [&] {
-         return OutputSink(FileDescriptor(platform::openForWriting(path).handle), 2, path, 64,
-                           false);
+         return OutputSink(FileHandle(platform::openForWriting(path).handle), 2, path, 64, false);
        },
        0, false, "0123456789t"},
       {"a borrowed regular file",
        [&] {
-         borrowed = FileDescriptor(platform::openForWriting(path).handle);
+         borrowed = FileHandle(platform::openForWriting(path).handle);
          return OutputSink::borrowing(borrowed.get(), 2, path, 64);
        },
        0, false, "0123456789t"},
       {"bytes not written yet",
        [&] {
-         return OutputSink(FileDescriptor(platform::openForWriting(path).handle), 2, path, 64,
-                           true);
+         return OutputSink(FileHandle(platform::openForWriting(path).handle), 2, path, 64, true);
        },
        9, true, "0123456789"},
   };
@@ -96,7 +93,7 @@ TEST(OutputSink, RefusesToRewriteWhatItCannotReach) {
     EXPECT_EQ(folder.read("z.obs"), c.file) << c.name;
   }
 
-  OutputSink closed(FileDescriptor(platform::openForWriting(path).handle), 2, path, 64, true);
+  OutputSink closed(FileHandle(platform::openForWriting(path).handle), 2, path, 64, true);
   closed.write("0123456789");
   EXPECT_TRUE(closed.close());
   EXPECT_FALSE(closed.rewritable());

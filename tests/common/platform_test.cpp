@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/file_descriptor.hpp"
+#include "common/file_handle.hpp"
 #include "support/program_run.hpp"
 
 namespace kapolex {
@@ -69,11 +69,11 @@ TEST(Platform, SeparatorsAreTheSystems) {
 }
 
 // Opens a file for writing; fails the test if it cannot.
-FileDescriptor writable(const fs::path& path, bool& isRegular) {
+FileHandle writable(const fs::path& path, bool& isRegular) {
   const platform::OpenedFile file = platform::openForWriting(path.string());
   EXPECT_EQ(file.failure, platform::OpenFailure::none) << path;
   isRegular = file.isRegularFile;
-  return FileDescriptor(file.handle);
+  return FileHandle(file.handle);
 }
 
 TEST(Platform, WritesAtTheEndAndAtAnOffsetAndTruncatesWithoutMovingThePosition) {
@@ -81,7 +81,7 @@ TEST(Platform, WritesAtTheEndAndAtAnOffsetAndTruncatesWithoutMovingThePosition) 
   const fs::path path = folder.path() / "f.bin";
   folder.write("f.bin", "old content that stays until cut");
   bool isRegular = false;
-  FileDescriptor file = writable(path, isRegular);
+  FileHandle file = writable(path, isRegular);
   ASSERT_TRUE(file);
   EXPECT_TRUE(isRegular);
   EXPECT_EQ(folder.read("f.bin"), "old content that stays until cut") << "opening cuts nothing";
@@ -98,7 +98,7 @@ TEST(Platform, WritesAtTheEndAndAtAnOffsetAndTruncatesWithoutMovingThePosition) 
   EXPECT_EQ(folder.read("f.bin"),
             std::string("LINE one\n\r\n\n\x1a\0!end#", 19) + std::string(1, '\0') + "++");
 
-  FileDescriptor again = writable(path, isRegular);
+  FileHandle again = writable(path, isRegular);
   ASSERT_TRUE(platform::writeAll(again.get(), "ab", 2));
   ASSERT_TRUE(platform::truncate(again.get(), 4));
   ASSERT_TRUE(platform::writeAll(again.get(), "cd", 2));  // still at 2
@@ -115,7 +115,7 @@ TEST(Platform, ReadsAFileToItsEnd) {
   const platform::OpenedFile opened = platform::openForReading((folder.path() / "log").string());
   ASSERT_EQ(opened.failure, platform::OpenFailure::none);
   EXPECT_TRUE(opened.isRegularFile);
-  FileDescriptor file(opened.handle);
+  FileHandle file(opened.handle);
   std::string read;
   char block[65536];
   for (;;) {
@@ -152,7 +152,7 @@ TEST(Platform, OpenFailuresSayWhy) {
   for (const Case& c : cases) {
     const platform::OpenedFile opened =
         c.forWriting ? platform::openForWriting(c.path) : platform::openForReading(c.path);
-    FileDescriptor owned(opened.handle);
+    FileHandle owned(opened.handle);
     EXPECT_EQ(opened.failure, c.expected) << c.path;
     EXPECT_EQ(static_cast<bool>(owned), c.expected == platform::OpenFailure::none) << c.path;
   }

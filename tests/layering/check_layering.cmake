@@ -1,10 +1,12 @@
 # Fails when a folder of the sources includes a header of a folder above it.
 # The subsystems build on each other one way only:
 #
-#   common <- measure <- rinex, qc <- run
+#   compat <- common <- receiver_log <- measure <- qc <- run
+#             common <- rinex <- run
 #
-# so the measurement stage never sees the output or the quality check, those
-# two never see each other, and nothing below the run sees the run. zlogsim
+# so the log format knows nothing of time keeping, the measurement stage
+# never sees the output or the quality check, the observation output sees
+# only the common types, and nothing below the run sees the run. zlogsim
 # stays apart from kapolex altogether. The libraries all share one include
 # root, so only this check keeps those arrows pointing one way.
 #
@@ -16,16 +18,18 @@ endif()
 get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
 
 # What each folder may include, beside its own headers.
-set(allowed_common "")
-set(allowed_measure common)
-set(allowed_rinex common measure)
-set(allowed_qc common measure)
-set(allowed_run common measure rinex qc)
+set(allowed_compat "")
+set(allowed_common compat)
+set(allowed_receiver_log compat common)
+set(allowed_measure compat common receiver_log)
+set(allowed_rinex compat common)
+set(allowed_qc compat common receiver_log measure)
+set(allowed_run compat common receiver_log measure rinex qc)
 set(allowed_zlogsim "")
-set(layers common measure rinex qc run)
+set(layers compat common receiver_log measure rinex qc run)
 
 set(violations "")
-foreach(folder IN ITEMS common measure rinex qc run zlogsim)
+foreach(folder IN ITEMS ${layers} zlogsim)
   if(folder STREQUAL "zlogsim")
     set(root "${SOURCE_DIR}/zlogsim")
   else()
@@ -36,7 +40,7 @@ foreach(folder IN ITEMS common measure rinex qc run zlogsim)
     file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"]+\"")
     foreach(line IN LISTS includes)
       string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*" "\\1" header "${line}")
-      string(REGEX MATCH "^[a-z]+/" included "${header}")
+      string(REGEX MATCH "^[a-z_]+/" included "${header}")
       string(REPLACE "/" "" included "${included}")
       # A header of a folder of kapolex's sources is the only kind checked;
       # zlogsim's own headers are named without a folder.

@@ -2,14 +2,15 @@
 
 #include <stdexcept>
 
+#include "common/file_handle.hpp"
 #include "common/log_reader.hpp"
-#include "common/message_counts.hpp"
 #include "common/output_sink.hpp"
 #include "common/platform.hpp"
-#include "measure/do23.hpp"
+#include "measure/measurement_stage.hpp"
 #include "qc/json_report.hpp"
 #include "qc/text_report.hpp"
 #include "qc/tracking_plot.hpp"
+#include "receiver_log/message_counts.hpp"
 #include "run/conversion.hpp"
 
 namespace kapolex::testing {
@@ -47,8 +48,13 @@ QualityReport checkLogFile(const std::string& path, std::int32_t week,
                            const QualityCheckSettings& settings) {
   const platform::OpenedFile file = platform::openForReading(path);
   if (file.failure != platform::OpenFailure::none) throw std::runtime_error("cannot open " + path);
-  LogReader log(FileDescriptor(file.handle), path);
-  return check(log, week, settings);
+  const FileHandle handle(file.handle);
+  LogReader log(path);
+  MeasurementStage measurements({.week = week, .decodeDroppedEpochs = true});
+  MessageCounts counts;
+  QualityCheck quality(settings);
+  convertFile(handle.get(), log, {measurements, nullptr, &quality, counts});
+  return quality.finish(counts);
 }
 
 std::string textOf(const QualityReport& report) {

@@ -36,8 +36,8 @@ struct PinnedClock {
 };
 
 std::vector<std::string> fixedHeader(PinnedClock& pinned, const HeaderFields& fields = {}) {
-  return lines(
-      testing::capture([&](OutputSink& obs) { RINHDR(obs, "060120", fields, pinned.clock); }));
+  return lines(testing::capture(
+      [&](OutputSink& obs) { writeHeaderStart(obs, "060120", fields, pinned.clock); }));
 }
 
 HeaderFields rinex3Fields(bool withSnr) {
@@ -202,7 +202,7 @@ TEST(Header, SecondHalfClosesTheHeader) {
     std::optional<std::uint64_t> offset;
     const std::string text = testing::capture([&](OutputSink& obs) {
       obs.write("before");
-      offset = RINHD2(obs, {2006, 1, 20, 9, 5, 10.0}, c.version, c.withLastObservation);
+      offset = writeHeaderEnd(obs, {2006, 1, 20, 9, 5, 10.0}, c.version, c.withLastObservation);
     });
     EXPECT_EQ(lines(text.substr(6)), c.expected);
     EXPECT_EQ(offset.has_value(), c.withLastObservation);

@@ -152,16 +152,14 @@ TEST(ObservationWriter, LastObservationIsFilledInWhenTheFileCloses) {
       {"a regular file",
        [&] {
          folder.write("z.obs", std::string(100000, 'x'));
-         return OutputSink(FileDescriptor(platform::openForWriting(path).handle), 2, path, 256,
-                           true);
+         return OutputSink(FileHandle(platform::openForWriting(path).handle), 2, path, 256, true);
        },
        [&] { return folder.read("z.obs").value_or(""); }, true},
       // Written forward only, as a pipe or a terminal is.
       {"a file not cut at the first write",
        [&] {
          folder.write("z.obs", "");
-         return OutputSink(FileDescriptor(platform::openForWriting(path).handle), 2, path, 4096,
-                           false);
+         return OutputSink(FileHandle(platform::openForWriting(path).handle), 2, path, 4096, false);
        },
        [&] { return folder.read("z.obs").value_or(""); }, false},
       {"gzip in memory",
@@ -174,14 +172,14 @@ TEST(ObservationWriter, LastObservationIsFilledInWhenTheFileCloses) {
        [&] {
          folder.write("z.obs", std::string(100000, 'x'));
          return gzipped(
-             OutputSink(FileDescriptor(platform::openForWriting(path).handle), 2, path, 256, true));
+             OutputSink(FileHandle(platform::openForWriting(path).handle), 2, path, 256, true));
        },
        [&] { return gzipText(folder.read("z.obs").value_or("")); }, true},
       {"gzip written forward only",
        [&] {
          folder.write("z.obs", "");
-         return gzipped(OutputSink(FileDescriptor(platform::openForWriting(path).handle), 2, path,
-                                   4096, false));
+         return gzipped(
+             OutputSink(FileHandle(platform::openForWriting(path).handle), 2, path, 4096, false));
        },
        [&] { return gzipText(folder.read("z.obs").value_or("")); }, false},
   };
@@ -260,11 +258,12 @@ TEST(ObservationWriter, FirstFileCanWaitForItsFirstEpoch) {
   const std::vector<MeasurementEpoch> epochs = randomEpochs(3);
   const HeaderFields fields = fieldsOf(RinexVersion::v3_04, false, true);
   CountingClock counting;
-  ObservationWriter writer(fields);
+  ObservationWriter writer(fields, 2);
   writer.writeHeader("060120", counting.clock);
   EXPECT_EQ(counting.readings, "");
   EXPECT_TRUE(writer.flushQuietly());
   EXPECT_EQ(writer.path(), "");
+  EXPECT_EQ(writer.unit(), 2);
   std::string file;
   writer.startNextFile(OutputSink(file, 2, "z.obs", 4096));
   for (const MeasurementEpoch& epoch : epochs) writer.writeEpoch(epoch);
@@ -280,7 +279,7 @@ TEST(ObservationWriter, NextFileStopsTheRunWhenTheLastOneLostItsLines) {
   const std::string path = (folder.path() / "z.obs").string();
   std::string next;
   ObservationWriter writer(
-      OutputSink(FileDescriptor(platform::openForReading(path).handle), 2, path, 4096, false),
+      OutputSink(FileHandle(platform::openForReading(path).handle), 2, path, 4096, false),
       fieldsOf(RinexVersion::v3_04, false));
   writer.writeHeader("060120", pinnedClock());
   try {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "measure/gps_time.hpp"
-#include "measure/measurement_body.hpp"
+#include "receiver_log/measurement_body.hpp"
 #include "robust_support.hpp"
 
 namespace kapolex {
@@ -296,9 +296,10 @@ TEST(DamagedLog, AnyDamageEndsAsSpecifiedAndRepeatsExactly) {
   }
 }
 
-// The log is read in blocks; a message may straddle a block's end at any
-// byte, also right after damage that the header search slides over.
-TEST(DamagedLog, BufferRefillsChangeNothing) {
+// The log comes in pieces of any size; a message may be cut between two at
+// any byte, also right after damage that the header search slides over, and
+// is converted once it is whole: the same files as from the whole log.
+TEST(DamagedLog, PiecesOfAnySizeChangeNothing) {
   std::mt19937 random(604800);
   for (int trial = 0; trial < 8; ++trial) {
     // Most damage inside a measurement body names a PRN beyond 32 and stops
@@ -306,12 +307,13 @@ TEST(DamagedLog, BufferRefillsChangeNothing) {
     Bytes log = trial % 2 == 0 ? noisyLog() : cleanLog();
     for (int s = 0; s < trial; ++s) damage(log, random);
     const MemoryRun whole = convertInMemory(log, answer);
-    for (const std::size_t capacity : {2805u, 2806u, 2807u, 2808u, 3000u, 4099u}) {
-      SCOPED_TRACE(std::to_string(trial) + " through " + std::to_string(capacity) + " bytes");
-      const MemoryRun streamed = convertInMemory(log, answer, capacity);
+    for (const std::size_t piece : {1u, 3u, 11u, 15u, 2805u, 2808u, 4099u}) {
+      SCOPED_TRACE(std::to_string(trial) + " in pieces of " + std::to_string(piece) + " bytes");
+      const MemoryRun streamed = convertInMemory(log, answer, piece);
       EXPECT_EQ(streamed.status, whole.status);
       EXPECT_TRUE(streamed.observations == whole.observations);
       EXPECT_EQ(streamed.console, whole.console);
+      EXPECT_EQ(streamed.errors, whole.errors);
     }
   }
 }

@@ -79,5 +79,51 @@ TEST(OptionValues, ThreeNumbersAreSeparatedByCommas) {
   for (const Case& c : cases) EXPECT_EQ(threeNumbers(c.text), c.value) << c.text;
 }
 
+TEST(OptionValues, DatesGiveTheGpsWeekThatHoldsThem) {
+  struct Case {
+    const char* date;
+    std::optional<std::int32_t> week;
+  };
+  const Case cases[] = {
+      {"1980-01-06", 0},    {"1980-01-12", 0},    {"1980-01-13", 1},      {"1999-08-21", 1023},
+      {"1999-08-22", 1024}, {"2006-01-01", 1356}, {"2006-01-07", 1356},   {"2006-01-08", 1357},
+      {"2016-02-29", 1886}, {"2019-04-07", 2048}, {"9999-12-31", 418462}, {"1980-01-05", {}},
+      {"2006-02-29", {}},   {"2000-02-29", 1051}, {"1900-02-29", {}},     {"2006-13-01", {}},
+      {"2006-00-10", {}},   {"2006-01-00", {}},   {"2006-1-01", {}},      {"2006/01/01", {}},
+      {"20060101", {}},     {"2006-01-01 ", {}},  {"+006-01-01", {}},     {"", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(gpsWeekOfDate(c.date), c.week) << c.date;
+}
+
+// A time window's edges: GPS date-times to whole seconds from the GPS epoch.
+TEST(OptionValues, DateTimesGiveWholeGpsSeconds) {
+  struct Case {
+    const char* text;
+    std::optional<std::int64_t> second;
+  };
+  const Case cases[] = {
+      {"1980-01-06T00:00:00", 0},
+      {"1980-01-06 00:00:01", 1},
+      {"1980-01-12T23:59:59", 604799},
+      {"2006-01-18T11:20:00", 1358 * 604800LL + 3 * 86400 + 11 * 3600 + 20 * 60},
+      {"2016-02-29 12:00:00", 1886 * 604800LL + 86400 + 12 * 3600},
+      {"1980-01-05T23:59:59", {}},    // before the GPS epoch
+      {"2006-01-18T24:00:00", {}},    // hours go to 23
+      {"2006-01-18T11:60:00", {}},    // minutes to 59
+      {"2006-01-18T11:20:60", {}},    // GPS time has no leap second
+      {"2006-02-29T00:00:00", {}},    // no such day
+      {"2006-01-18T11:20:00.5", {}},  // whole seconds only
+      {"2006-01-18T11:20", {}},       // seconds are not left out
+      {"2006-01-18", {}},             // nor the time of day
+      {"2006-01-18t11:20:00", {}},    // the separator is T or a blank
+      {"2006-01-18_11:20:00", {}},
+      {"2006-01-18T11-20-00", {}},
+      {"2006-01-18T+1:20:00", {}},
+      {" 2006-01-18T11:20:0", {}},
+      {"", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(gpsSecondOfDateTime(c.text), c.second) << c.text;
+}
+
 }  // namespace
 }  // namespace kapolex

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/run_stop.hpp"
+#include "run/stream_numbers.hpp"
 
 namespace kapolex {
 namespace {

@@ -1,15 +1,11 @@
 #include "support/memory_run.hpp"
 
-#include <algorithm>
-#include <optional>
+#include <string>
 
-#include "common/file_descriptor.hpp"
-#include "common/log_reader.hpp"
 #include "common/output_sink.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/console_input.hpp"
 #include "run/conversion.hpp"
-#include "support/memory_file.hpp"
 
 namespace kapolex::testing {
 
@@ -32,16 +28,8 @@ const LocalClock& pinnedClock() {
 namespace {
 
 MemoryRun runInMemory(std::span<const std::uint8_t> log, std::string_view answer,
-                      std::size_t readerCapacity, bool checksQuality,
-                      const HeaderFields& fields = {}) {
+                      std::size_t pieceSize, bool checksQuality, const HeaderFields& fields = {}) {
   MemoryRun run;
-  std::optional<LogReader> reader;
-  if (readerCapacity == 0) {
-    reader.emplace(log, std::string(memoryLogPath));
-  } else {
-    reader.emplace(memoryFileOf(log), std::string(memoryLogPath),
-                   std::clamp(readerCapacity, longestLogRead, logBlockSize));
-  }
   ObservationWriter observations(OutputSink(run.observations, 2, "/memory/z.obs", 4096), fields);
   OutputSink console(run.console, -1, "CONOUT$", 256);
   OutputSink errors(run.errors, 0, "", 256);
@@ -49,9 +37,10 @@ MemoryRun runInMemory(std::span<const std::uint8_t> log, std::string_view answer
   OutputSink qualityJson(run.qualityJson, 4, "/memory/qc.json", 4096);
   OutputSink plot(run.plot, 5, "/memory/plot.svg", 4096);
   ConsoleInput input = ConsoleInput::fromText(answer);
-  RunStreams streams{*reader, &observations, input, console, errors, pinnedClock()};
+  RunStreams streams{&observations, input, console, errors, pinnedClock()};
   if (checksQuality) streams.quality = {&qualityText, &qualityJson, &plot};
-  run.status = runConversion(streams, {std::nullopt, fields.intervalSeconds, true, {}});
+  run.status = convertLog(streams, {std::nullopt, fields.intervalSeconds, true, {}}, log,
+                          std::string(memoryLogPath), pieceSize);
   // As the program does, after a stop too.
   observations.close();
   return run;
@@ -60,8 +49,8 @@ MemoryRun runInMemory(std::span<const std::uint8_t> log, std::string_view answer
 }  // namespace
 
 MemoryRun convertInMemory(std::span<const std::uint8_t> log, std::string_view answer,
-                          std::size_t readerCapacity) {
-  return runInMemory(log, answer, readerCapacity, false);
+                          std::size_t pieceSize) {
+  return runInMemory(log, answer, pieceSize, false);
 }
 
 MemoryRun convertInMemory(std::span<const std::uint8_t> log, std::string_view answer,

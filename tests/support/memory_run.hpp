@@ -29,19 +29,15 @@ struct MemoryRun {
 // The log's name in a memory run's diagnostics.
 inline constexpr std::string_view memoryLogPath = "/memory/z.log";
 
-// The longest single read of a conversion: all 255 channel records of a
-// measurement body at once.
-inline constexpr std::size_t longestLogRead = 255 * 11;
-
 // A clock that reads 2006-01-20 09:05:07 whenever it is asked.
 const LocalClock& pinnedClock();
 
 // The whole conversion of log with the week answer given at the console.
-// With a readerCapacity the log is read from a memory file through a block
-// of that size (at least longestLogRead) instead of being served in one
-// piece, so that the reads meet block refills at other offsets.
+// With a pieceSize the log is fed to the conversion in pieces of that many
+// bytes, as a reader of a pipe or of a file still being written feeds it,
+// instead of all at once.
 MemoryRun convertInMemory(std::span<const std::uint8_t> log, std::string_view answer,
-                          std::size_t readerCapacity = 0);
+                          std::size_t pieceSize = 0);
 
 // The same conversion with the observation file's header fields as given:
 // its RINEX version, S1, TIME OF LAST OBS, and the decimation interval.

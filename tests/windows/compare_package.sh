@@ -6,7 +6,8 @@
 # status. The logs are the package's sample and zlogsim logs, clean and
 # damaged (garbage, damaged headers, a cut last message, a week end), and
 # one converted into RINEX 3 hourly files and into a standard-named file of
-# a time window.
+# a time window. It also fails when a document in the zip links to a file
+# the zip does not hold.
 #
 # Usage: compare_package.sh ZIP KAPOLEX ZLOGSIM WINE_RUN
 #   ZIP       kapolex-<version>-win64.zip
@@ -60,7 +61,23 @@ compare() {
   fi
 }
 
+# Every relative link of the zip's documents leads to a file in the zip.
+check_links() {
+  root=$(dirname "$exe")
+  find "$root" -name '*.md' | while read -r document; do
+    folder=$(dirname "$document")
+    grep -o '](\([^):#][^):]*\))' "$document" | sed 's/^](\(.*\))$/\1/; s/#.*$//' |
+      while read -r target; do
+        if [ ! -e "$folder/$target" ]; then
+          echo "DEAD LINK: ${document#"$root"/} -> $target" >&2
+          echo dead
+        fi
+      done
+  done
+}
+
 failed=0
+if [ -n "$(check_links)" ]; then failed=1; else echo "same: every link in the zip's documents leads to a file in it"; fi
 compare sample "$sample/z.log"
 compare sample-qc "$sample/z.log" --qc q.txt --qc-json q.json --plot p.svg --snr
 logs=$work/logs

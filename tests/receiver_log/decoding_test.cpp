@@ -9,9 +9,8 @@
 #include <vector>
 
 #include "common/run_stop.hpp"
-#include "measure/channel_decoding.hpp"
-#include "measure/measurement_body.hpp"
-#include "measure/rollover.hpp"
+#include "receiver_log/channel_decoding.hpp"
+#include "receiver_log/measurement_body.hpp"
 
 namespace kapolex {
 namespace {
@@ -43,7 +42,7 @@ TEST(ChannelDecoding, MapsnrFollowsTheDigitTableForEverySignalByte) {
   for (int raw = 0; raw < 256; ++raw) {
     std::int32_t digit = 1;
     for (int bound : bounds) digit += raw >= bound ? 1 : 0;
-    EXPECT_EQ(MAPSNR(raw), digit) << raw;
+    EXPECT_EQ(signalDigitOf(raw), digit) << raw;
   }
 }
 
@@ -81,78 +80,6 @@ TEST(ChannelDecoding, RecordAndHeadAreLittleEndian) {
   EXPECT_EQ(printed3(channel.pseudorange), "150046271.755");  // code phase -1048576
 }
 
-// A rollover history in which PRN prn has counted count wraps and last saw
-// phase, reached through CROFIX alone: steps below the threshold count
-// nothing, a fall from near the top to near 0 counts one wrap up and a rise
-// from near 0 to near the top one wrap down.
-PhaseRollover historyOf(std::int32_t prn, std::int64_t count, double phase) {
-  PhaseRollover rollover;
-  const double up[] = {500000.0, 1000000.0, 100.0};
-  const double down[] = {1000000.0, 500000.0, 100.0};
-  for (std::int64_t n = 0; n < std::abs(count); ++n) {
-    for (const double raw : count > 0 ? up : down) rollover.CROFIX(prn, raw);
-  }
-  double last = count == 0 ? 0.0 : 100.0;
-  while (std::abs(phase - last) > 500000.0) {
-    last += phase > last ? 500000.0 : -500000.0;
-    rollover.CROFIX(prn, last);
-  }
-  rollover.CROFIX(prn, phase);
-  return rollover;
-}
-
-TEST(Rollover, SequencesPerPrn) {
-  struct Case {
-    std::int32_t prn;
-    std::vector<double> raw;
-    std::vector<double> written;
-    std::int64_t count;
-    std::int64_t startCount = 0;
-    double startPhase = 0.0;
-  };
-  const Case cases[] = {
-      {5, {1000.5}, {1000.5}, 0},
-      {7, {1000000.0}, {-48576.0}, -1},  // a first phase above the threshold counts
-      {9, {500000.0, 1048000.0, 200.0, 900.0}, {500000.0, 1048000.0, 1048776.0, 1049476.0}, 1},
-      {3, {300.0, 1048376.0}, {300.0, -200.0}, -1},
-      {1, {943718.0}, {943718.0}, 0},
-      {32, {943718.5}, {-104857.5}, -1},
-      {7, {1000000.0, 1048000.0, 100.0}, {-48576.0, -576.0, 100.0}, 0},  // back to 0
-      // Counts whose correction leaves 32 bits.
-      {2, {1000000.0}, {1000000.0 - 2147483648.0}, -2048, -2047},
-      {2, {100.0}, {2147483748.0}, 2048, 2047, 1000000.0},
-      {2, {20.0}, {5242880020.0}, 5000, 5000, 10.0},
-  };
-  for (const Case& c : cases) {
-    PhaseRollover rollover = historyOf(c.prn, c.startCount, c.startPhase);
-    ASSERT_EQ(rollover.wrapCount(c.prn), c.startCount);
-    ASSERT_EQ(rollover.previousRawPhase(c.prn), c.startPhase);
-    for (std::size_t i = 0; i < c.raw.size(); ++i) {
-      EXPECT_EQ(rollover.CROFIX(c.prn, c.raw[i]), c.written[i]) << "PRN " << c.prn << " call " << i;
-    }
-    EXPECT_EQ(rollover.previousRawPhase(c.prn), c.raw.back()) << c.prn;
-    EXPECT_EQ(rollover.wrapCount(c.prn), c.count) << c.prn;
-  }
-}
-
-TEST(Rollover, PrnOutsideTableStopsWithoutTouchingIt) {
-  for (std::int32_t prn : {0, 33, 64, -1, std::numeric_limits<std::int32_t>::min()}) {
-    PhaseRollover rollover;
-    for (std::int32_t known = 1; known <= prnCount; ++known) rollover.CROFIX(known, 1000000.0);
-    const PhaseRollover before = rollover;
-    try {
-      rollover.CROFIX(prn, 999999.0);
-      ADD_FAILURE() << "PRN " << prn << " accepted";
-    } catch (const RunStop& stop) {
-      EXPECT_EQ(stop.kind(), RunStop::Kind::prnOutOfRange);
-    }
-    for (std::int32_t known = 1; known <= prnCount; ++known) {
-      EXPECT_EQ(rollover.previousRawPhase(known), before.previousRawPhase(known));
-      EXPECT_EQ(rollover.wrapCount(known), before.wrapCount(known));
-    }
-  }
-}
-
 // The decoding takes shortcuts that must give the very doubles of the
 // formulas they replace: one conversion for the carrier phase, a looked-up
 // signal digit, and the second's fraction without the library's remainder.
@@ -166,7 +93,7 @@ TEST(ChannelDecoding, ShortcutsGiveTheFormulasDoubles) {
   }
   for (int raw = 0; raw < 256; ++raw) {
     EXPECT_EQ(decodeChannel(ChannelRecord{0, static_cast<std::uint8_t>(raw), 0, 0}, 0.0).signalFlag,
-              MAPSNR(raw))
+              signalDigitOf(raw))
         << raw;
   }
   std::uniform_real_distribution<double> seconds(0.0, 604800.0);

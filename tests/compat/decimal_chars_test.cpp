@@ -1,4 +1,4 @@
-#include "common/decimal_chars.hpp"
+#include "compat/decimal_chars.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "common/bit_cast.hpp"
+#include "compat/bit_cast.hpp"
 
 namespace kapolex {
 namespace {

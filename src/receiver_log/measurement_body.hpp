@@ -6,7 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "common/bit_cast.hpp"
+#include "common/measurement.hpp"
+#include "compat/bit_cast.hpp"
 
 namespace kapolex {
 
@@ -37,6 +38,29 @@ struct BodyHead {
 constexpr BodyHead readBodyHead(const std::uint8_t* head) {
   return BodyHead{head[2], bitCast<double>(loadLittle64(head + 3))};
 }
+
+// Beyond this the receive time's nearest integer leaves 32 bits.
+constexpr double receiveTimeLimit = 2147483648.0;
+
+// False for a receive time the message cannot be used with: negative, not a
+// number, or so large that t + 0.5 reaches 2^31 (only damaged logs do that).
+// Such a body ends after its head: its records are never read.
+constexpr bool isUsableReceiveTime(double receiveTime) {
+  // Written so that a NaN fails: every comparison with it is false.
+  return receiveTime >= 0.0 && receiveTime + 0.5 < receiveTimeLimit;
+}
+
+// How many bytes of a body with this head are read: the head, and the
+// channel records when its receive time is usable.
+constexpr std::size_t bodyReadSize(const BodyHead& head) {
+  return bodyHeadSize + (isUsableReceiveTime(head.receiveTime)
+                             ? static_cast<std::size_t>(head.channelCount) * channelRecordSize
+                             : 0);
+}
+
+// The most bytes a body's reading takes: its head and 255 channel records.
+constexpr std::size_t longestBodyRead =
+    bodyHeadSize + static_cast<std::size_t>(maxChannels) * channelRecordSize;
 
 // One channel record as the receiver packs it.
 struct ChannelRecord {

@@ -42,7 +42,7 @@ class MeasurementStage {
   // dropped one, without the calendar time, only when the settings ask for
   // it, and is otherwise left alone. Leaves the log just after the last byte
   // read; the end of the log inside the body stops the run.
-  MeasurementOutcome DO23(LogReader& log, MeasurementEpoch& epoch);
+  MeasurementOutcome decodeMeasurement(LogReader& log, MeasurementEpoch& epoch);
 
   const WeekTracker& weeks() const { return weeks_; }
   const PhaseRollover& rollover() const { return rollover_; }

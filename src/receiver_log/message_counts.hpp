@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "common/message_header.hpp"
+#include "receiver_log/message_header.hpp"
 
 namespace kapolex {
 

@@ -1,4 +1,4 @@
-#include "common/decimal_chars.hpp"
+#include "compat/decimal_chars.hpp"
 
 #include <algorithm>
 #include <array>
@@ -9,7 +9,7 @@
 #include <string>
 #include <system_error>
 
-#include "common/bit_cast.hpp"
+#include "compat/bit_cast.hpp"
 
 namespace kapolex {
 

@@ -1,8 +1,8 @@
-#include "measure/do23.hpp"
+#include "measure/measurement_stage.hpp"
 
 #include "common/run_stop.hpp"
-#include "measure/channel_decoding.hpp"
-#include "measure/measurement_body.hpp"
+#include "receiver_log/channel_decoding.hpp"
+#include "receiver_log/measurement_body.hpp"
 
 namespace kapolex {
 
@@ -25,7 +25,7 @@ void decodeChannels(PhaseRollover& rollover, const BodyHead& head, bool inFull,
   if (!inFull) {
     for (std::size_t k = 0; k < count; ++k) {
       const ChannelRecord channel = nextRecord();
-      rollover.CROFIX(channelPrn(channel.prnByte), rawCarrierPhase(channel.carrierWord));
+      rollover.repairPhase(channelPrn(channel.prnByte), rawCarrierPhase(channel.carrierWord));
     }
     return;
   }
@@ -33,7 +33,8 @@ void decodeChannels(PhaseRollover& rollover, const BodyHead& head, bool inFull,
   for (std::size_t k = 0; k < count; ++k) {
     ChannelMeasurement& channel = epoch.channels[k];
     channel = decodeChannel(nextRecord(), fraction);
-    channel.carrierPhase = rollover.CROFIX(channel.prn, channel.carrierPhase, channel.rolloverStep);
+    channel.carrierPhase =
+        rollover.repairPhase(channel.prn, channel.carrierPhase, channel.rolloverStep);
   }
 }
 
@@ -42,7 +43,7 @@ void decodeChannels(PhaseRollover& rollover, const BodyHead& head, bool inFull,
 MeasurementStage::MeasurementStage(const MeasurementSettings& settings)
     : settings_(settings), weeks_(settings.week) {}
 
-MeasurementOutcome MeasurementStage::DO23(LogReader& log, MeasurementEpoch& epoch) {
+MeasurementOutcome MeasurementStage::decodeMeasurement(LogReader& log, MeasurementEpoch& epoch) {
   const BodyHead head = readBodyHead(takeBodyBytes(log, bodyHeadSize));
   const double receiveTime = head.receiveTime;
   // An unusable time leaves the channel records unread; the framing finds

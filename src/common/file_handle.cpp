@@ -1,16 +1,16 @@
-#include "common/file_descriptor.hpp"
+#include "common/file_handle.hpp"
 
 namespace kapolex {
 
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   if (this != &other) {
     close();
-    fd_ = other.release();
+    handle_ = other.release();
   }
   return *this;
 }
 
-bool FileDescriptor::close() {
+bool FileHandle::close() {
   if (!*this) return true;
   return platform::closeHandle(release());
 }

@@ -10,7 +10,7 @@
 #include "common/gps_constants.hpp"
 #include "common/measurement.hpp"
 #include "common/numeric.hpp"
-#include "measure/measurement_body.hpp"
+#include "receiver_log/measurement_body.hpp"
 
 namespace kapolex {
 
@@ -23,16 +23,16 @@ constexpr double signalStepReciprocal = 0.03125;
 constexpr double dbHzPerSignalCount = 0.25;
 
 // The signal-strength digit 1 to 9 of an unsigned signal byte 0 to 255.
-constexpr std::int32_t MAPSNR(std::int32_t raw) {
+constexpr std::int32_t signalDigitOf(std::int32_t raw) {
   return nearestInteger(static_cast<double>(raw) * signalStepReciprocal) + 1;
 }
 
-// MAPSNR of every signal byte, worked out while compiling: the channel
+// signalDigitOf of every signal byte, worked out while compiling: the channel
 // decoding looks the digit up instead of rounding once per channel.
 inline constexpr std::array<std::uint8_t, 256> signalDigits = [] {
   std::array<std::uint8_t, 256> digits{};
   for (std::int32_t raw = 0; raw < 256; ++raw) {
-    digits[static_cast<std::size_t>(raw)] = static_cast<std::uint8_t>(MAPSNR(raw));
+    digits[static_cast<std::size_t>(raw)] = static_cast<std::uint8_t>(signalDigitOf(raw));
   }
   return digits;
 }();

@@ -1,18 +1,18 @@
-#include "run/framing.hpp"
+#include "receiver_log/framing.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <optional>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "common/platform.hpp"
-#include "measure/do23.hpp"
+#include "measure/measurement_stage.hpp"
 #include "support/log_builder.hpp"
-#include "support/program_run.hpp"
 
 namespace kapolex {
 namespace {
@@ -21,17 +21,30 @@ using testing::LogBuilder;
 using Counts = std::map<int, std::int64_t>;
 
 // Counts every message the framer yields; measurement bodies are read by
-// the measurement stage, as in a run.
-Counts countMessages(LogReader& log) {
+// the measurement stage, as in a run. A log fed in pieces is fed the next
+// piece whenever the framer asks for more.
+Counts countMessages(LogReader& log, std::span<const std::uint8_t> pieces = {},
+                     std::size_t pieceSize = 0) {
   Counts counts;
   MessageFramer framer(log);
   MeasurementStage measurements({.week = 1356});
   MeasurementEpoch epoch;
-  while (const std::optional<MessageHeader> message = framer.next()) {
-    ++counts[message->id];
-    if (isMeasurementMessage(message->id)) measurements.DO23(log, epoch);
+  MessageHeader message;
+  for (;;) {
+    const FrameStep step = framer.next(message);
+    if (step == FrameStep::ended) break;
+    if (step == FrameStep::needMore) {
+      const std::size_t count = std::min(pieces.size(), pieceSize);
+      std::copy_n(pieces.begin(), count, log.space().begin());
+      pieces = pieces.subspan(count);
+      log.add(count);
+      if (pieces.empty()) log.end();
+      continue;
+    }
+    ++counts[message.id];
+    if (isMeasurementMessage(message.id)) measurements.decodeMeasurement(log, epoch);
   }
-  EXPECT_FALSE(framer.next().has_value()) << "the walk stays ended";
+  EXPECT_EQ(framer.next(message), FrameStep::ended) << "the walk stays ended";
   return counts;
 }
 
@@ -165,17 +178,57 @@ TEST(Framing, BufferedSearchMatchesTheByteByByteWalk) {
   }
 }
 
-TEST(Framing, FileReadsAcrossBlockBoundariesMatchMemory) {
+// A message is yielded as soon as its body is held, without waiting for
+// its trailer or the next message: a log still being written gets each
+// epoch converted the moment its message is complete.
+TEST(Framing, YieldsAMessageOnceItsBodyIsHeld) {
+  std::vector<testing::ChannelRecord> channels(2);
+  channels[1].prnByte = 0x01;
+  const std::vector<std::uint8_t> measurement = LogBuilder().measurement(5.0, channels, 23).bytes();
+  const std::vector<std::uint8_t> other = LogBuilder().other(9, 20).bytes();
+  for (const std::vector<std::uint8_t>* message : {&measurement, &other}) {
+    const std::size_t withoutTrailer = message->size() - messageTrailerSize;
+    LogReader log("z.log", 4096);
+    MessageFramer framer(log);
+    MessageHeader header;
+    for (std::size_t fed = 0; fed < withoutTrailer; ++fed) {
+      ASSERT_EQ(framer.next(header), FrameStep::needMore) << fed;
+      log.space()[0] = (*message)[fed];
+      log.add(1);
+    }
+    ASSERT_EQ(framer.next(header), FrameStep::message);
+    EXPECT_EQ(header.id, (*message)[1]);
+    if (isMeasurementMessage(header.id)) {
+      MeasurementStage measurements({.week = 1356});
+      MeasurementEpoch epoch;
+      EXPECT_EQ(measurements.decodeMeasurement(log, epoch), MeasurementOutcome::kept);
+    }
+    EXPECT_EQ(framer.next(header), FrameStep::needMore) << "the trailer is still due";
+  }
+}
+
+// A log fed in pieces, as it arrives from a pipe or a file still being
+// written: headers, bodies and trailers are cut at every offset, and the
+// walk waits for the rest of each message.
+TEST(Framing, LogFedInPiecesMatchesTheWholeLog) {
   std::mt19937 random(7);
-  // Three and a half blocks, so headers, bodies and trailers straddle refills.
-  const std::vector<std::uint8_t> bytes =
-      randomLogWithoutMeasurements(random, logBlockSize * 7 / 2);
-  testing::ScratchFolder folder;
-  folder.write("z.log", std::string(bytes.begin(), bytes.end()));
-  const platform::OpenedFile file = platform::openForReading((folder.path() / "z.log").string());
-  ASSERT_EQ(file.failure, platform::OpenFailure::none);
-  LogReader log(FileDescriptor(file.handle), "z.log");
-  EXPECT_EQ(countMessages(log), frameByTheBook(bytes));
+  const std::vector<std::uint8_t> bytes = randomLogWithoutMeasurements(random, 20000);
+  std::vector<testing::ChannelRecord> channels(3);
+  for (std::size_t k = 0; k < channels.size(); ++k) {
+    channels[k].prnByte = static_cast<std::uint8_t>(k);
+  }
+  std::vector<std::uint8_t> withMeasurements = LogBuilder()
+                                                   .measurement(5.0, channels, 23)
+                                                   .raw(bytes)
+                                                   .measurement(-1.0, channels, 151)
+                                                   .measurement(10.0, channels, 23)
+                                                   .bytes();
+  const Counts whole = frameInMemory(withMeasurements);
+  for (const std::size_t piece : {1u, 2u, 3u, 5u, 17u, 4096u}) {
+    LogReader log("z.log", 8192);
+    EXPECT_EQ(countMessages(log, withMeasurements, piece), whole) << piece;
+    EXPECT_EQ(log.position(), withMeasurements.size()) << piece;
+  }
 }
 
 }  // namespace

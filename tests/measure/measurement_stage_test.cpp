@@ -1,4 +1,4 @@
-#include "measure/do23.hpp"
+#include "measure/measurement_stage.hpp"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@ Outcome runDo23(const std::vector<std::uint8_t>& bytes, MeasurementStage& stage,
   Outcome outcome;
   LogReader log(bytes, "z.log");
   try {
-    outcome.result = stage.DO23(log, epoch);
+    outcome.result = stage.decodeMeasurement(log, epoch);
   } catch (const RunStop& stop) {
     outcome.stop = stop;
   }

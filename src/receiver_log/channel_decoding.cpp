@@ -1,4 +1,4 @@
-#include "measure/channel_decoding.hpp"
+#include "receiver_log/channel_decoding.hpp"
 
 #include <cmath>
 #include <cstdint>
