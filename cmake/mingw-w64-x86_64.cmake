@@ -18,5 +18,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # A static link leaves programs that need only what every Windows has
 # (KERNEL32, SHELL32 and msvcrt), so that the zip's programs run anywhere.
 set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
+# -static alone would not do for zlib: FindZLIB would hand the linker the
+# import library libz.dll.a by its full path.
+set(ZLIB_USE_STATIC_LIBS ON)
 
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)

@@ -1,16 +1,15 @@
 #include "common/output_sink.hpp"
 
 #include <cstring>
+#include <utility>
 
 #include "common/run_stop.hpp"
 #include "compat/uninitialized_array.hpp"
 
 namespace kapolex {
 
-OutputSink::OutputSink(platform::NativeHandle file, std::string* memory, int unit, std::string path,
-                       std::size_t bufferSize)
-    : file_(file),
-      memory_(memory),
+OutputSink::OutputSink(OutputTarget target, int unit, std::string path, std::size_t bufferSize)
+    : target_(std::move(target)),
       unit_(unit),
       path_(std::move(path)),
       buffer_(uninitializedArray<char>(bufferSize)),
@@ -18,20 +17,26 @@ OutputSink::OutputSink(platform::NativeHandle file, std::string* memory, int uni
 
 OutputSink::OutputSink(FileHandle file, int unit, std::string path, std::size_t bufferSize,
                        bool cutAtFirstWrite)
-    : OutputSink(file.get(), nullptr, unit, std::move(path), bufferSize) {
-  owned_ = std::move(file);
-  cutPending_ = cutAtFirstWrite;
-  writtenFromStart_ = cutAtFirstWrite;
-}
+    : OutputSink(OutputTarget(std::move(file), cutAtFirstWrite), unit, std::move(path),
+                 bufferSize) {}
 
 OutputSink OutputSink::borrowing(platform::NativeHandle file, int unit, std::string path,
                                  std::size_t bufferSize) {
-  return OutputSink(file, nullptr, unit, std::move(path), bufferSize);
+  return OutputSink(OutputTarget::borrowing(file), unit, std::move(path), bufferSize);
 }
 
 OutputSink::OutputSink(std::string& memory, int unit, std::string path, std::size_t bufferSize)
-    : OutputSink(platform::invalidHandle, &memory, unit, std::move(path), bufferSize) {
-  memoryStart_ = memory.size();
+    : OutputSink(OutputTarget(memory), unit, std::move(path), bufferSize) {}
+
+OutputSink::~OutputSink() {
+  // A failure here has no one left to hear of it; the stop path closes
+  // every file itself and reports it.
+  if (encoder_) close();
+}
+
+void OutputSink::encodeWith(std::unique_ptr<OutputEncoder> encoder) {
+  assert(position() == 0);
+  encoder_ = std::move(encoder);
 }
 
 bool OutputSink::flushQuietly() {
@@ -39,37 +44,33 @@ bool OutputSink::flushQuietly() {
   const std::size_t count = used_;
   used_ = 0;
   flushed_ += count;
-  if (memory_ != nullptr) {
-    memory_->append(buffer_.get(), count);
-    return true;
-  }
-  if (cutPending_) {
-    cutPending_ = false;
-    if (!platform::truncate(file_, 0)) return false;
-  }
-  return platform::writeAll(file_, buffer_.get(), count);
+  if (encoder_) return encoder_->encode({buffer_.get(), count}, target_);
+  return target_.append(buffer_.get(), count);
 }
 
 void OutputSink::flush() {
   if (!flushQuietly()) stopRun(Diagnostic::writeError, unit_, path_);
 }
 
+void OutputSink::endStoredPart() {
+  if (!encoder_) return;
+  if (!flushQuietly() || !encoder_->endStoredPart(target_)) {
+    stopRun(Diagnostic::writeError, unit_, path_);
+  }
+}
+
 bool OutputSink::rewrite(std::uint64_t offset, std::string_view bytes) {
   if (offset > position() || bytes.size() > position() - offset || !rewritable()) return false;
   if (!flushQuietly()) return false;
-  if (memory_ != nullptr) {
-    // A memory sink's offsets are offsets into memory, so they fit its size.
-    memory_->replace(memoryStart_ + static_cast<std::size_t>(offset), bytes.size(), bytes);
-    return true;
-  }
-  return platform::writeAllAt(file_, bytes.data(), bytes.size(), offset);
+  if (encoder_) return encoder_->rewrite(offset, bytes, target_);
+  return target_.writeAt(offset, bytes.data(), bytes.size());
 }
 
 bool OutputSink::close() {
   const bool flushed = flushQuietly();
-  const bool closed = owned_.close();
-  file_ = platform::invalidHandle;
-  return flushed && closed;
+  const bool finished = !encoder_ || encoder_->finish(target_);
+  const bool closed = target_.close();
+  return flushed && finished && closed;
 }
 
 void OutputSink::write(std::string_view text) {

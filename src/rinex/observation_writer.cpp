@@ -55,6 +55,9 @@ void ObservationWriter::writeEpoch(const MeasurementEpoch& epoch) {
     const bool withLastObservation = fields_.withLastObservation && file.rewritable();
     lastObservationOffset_ =
         writeHeaderEnd(file, epoch.time, *fields_.dialect, withLastObservation);
+    // The header is all that is ever rewritten: an encoded file (gzip)
+    // keeps it apart, where TIME OF LAST OBS can still be filled in.
+    file.endStoredPart();
     firstEpochTime_ = epoch.time;
     headerOpen_ = false;
   }
@@ -82,7 +85,7 @@ bool ObservationWriter::close() {
 void ObservationWriter::startNextFile(OutputSink next) {
   assert(clock_ != nullptr);
   if (!close()) stopRun(Diagnostic::writeError, unit(), path());
-  file_ = std::move(next);
+  file_.emplace(std::move(next));
   firstEpochTime_.reset();
   lastEpochTime_.reset();
   writeFixedLines();

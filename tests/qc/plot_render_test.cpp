@@ -4,11 +4,9 @@
 // turns it into a PNG of the size the document states.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <regex>
-#include <sstream>
 #include <string>
 
 #include "qc/tracking_plot.hpp"
@@ -20,17 +18,6 @@ namespace kapolex::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::optional<fs::path> onPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::istringstream folders(path == nullptr ? "" : path);
-  for (std::string folder; std::getline(folders, folder, ':');) {
-    const fs::path candidate = fs::path(folder) / program;
-    std::error_code ignored;
-    if (!folder.empty() && fs::is_regular_file(candidate, ignored)) return candidate;
-  }
-  return std::nullopt;
-}
 
 std::size_t count(const std::string& text, const std::string& what) {
   std::size_t n = 0;

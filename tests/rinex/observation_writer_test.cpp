@@ -1,7 +1,8 @@
 // The observation writer in either version, read back by the strict reader:
 // the same epochs give the same numbers and digits in RINEX 2.10 and 3.04,
-// TIME OF LAST OBS is filled in wherever the output can be rewritten, and a
-// run goes on in a next file with its own header.
+// TIME OF LAST OBS is filled in wherever the output can be rewritten (in a
+// gzip'd file too, whose header is a member of its own), and a run goes on
+// in a next file with its own header.
 #include "rinex/observation_writer.hpp"
 
 #include <gtest/gtest.h>
@@ -9,12 +10,15 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "common/gzip_encoder.hpp"
 #include "common/platform.hpp"
 #include "common/run_stop.hpp"
+#include "support/gzip_reader.hpp"
 #include "support/program_run.hpp"
 #include "support/version_agreement.hpp"
 
@@ -106,6 +110,26 @@ TEST(ObservationWriter, Rinex3ValuesAreThoseOfRinex2) {
   }
 }
 
+// The text of a gzip'd observation file, whose header must be a stored
+// member of its own and the body a second member.
+std::string gzipText(const std::string& gzip) {
+  const std::optional<std::vector<testing::GzipMember>> members = testing::gzipMembers(gzip);
+  if (!members || members->size() != 2) {
+    ADD_FAILURE() << "not a header member and a body member";
+    return "";
+  }
+  const std::string& header = members->front().text;
+  EXPECT_TRUE(members->front().stored);
+  const std::size_t end = header.find("END OF HEADER");
+  EXPECT_TRUE(end != std::string::npos && header.find('\n', end) + 1 == header.size());
+  return header + members->back().text;
+}
+
+OutputSink gzipped(OutputSink sink) {
+  sink.encodeWith(gzipEncoder());
+  return sink;
+}
+
 // Where a test's observation file goes and how its bytes are read back.
 struct Output {
   const char* name;
@@ -139,6 +163,26 @@ TEST(ObservationWriter, LastObservationIsFilledInWhenTheFileCloses) {
          return OutputSink(FileHandle(platform::openForWriting(path).handle), 2, path, 4096, false);
        },
        [&] { return folder.read("z.obs").value_or(""); }, false},
+      {"gzip in memory",
+       [&] {
+         memory.clear();
+         return gzipped(OutputSink(memory, 2, "z.obs", 4096));
+       },
+       [&] { return gzipText(memory); }, true},
+      {"gzip to a regular file",
+       [&] {
+         folder.write("z.obs", std::string(100000, 'x'));
+         return gzipped(
+             OutputSink(FileHandle(platform::openForWriting(path).handle), 2, path, 256, true));
+       },
+       [&] { return gzipText(folder.read("z.obs").value_or("")); }, true},
+      {"gzip written forward only",
+       [&] {
+         folder.write("z.obs", "");
+         return gzipped(
+             OutputSink(FileHandle(platform::openForWriting(path).handle), 2, path, 4096, false));
+       },
+       [&] { return gzipText(folder.read("z.obs").value_or("")); }, false},
   };
   const std::vector<MeasurementEpoch> epochs = randomEpochs(7);
   for (const Output& output : outputs) {

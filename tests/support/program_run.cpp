@@ -1,5 +1,6 @@
 #include "support/program_run.hpp"
 
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -8,6 +9,17 @@
 namespace kapolex::testing {
 
 namespace fs = std::filesystem;
+
+std::optional<fs::path> onPath(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  std::istringstream folders(path == nullptr ? "" : path);
+  for (std::string folder; std::getline(folders, folder, pathListSeparator);) {
+    const fs::path candidate = fs::path(folder) / (program + programSuffix);
+    std::error_code ignored;
+    if (!folder.empty() && fs::is_regular_file(candidate, ignored)) return candidate;
+  }
+  return std::nullopt;
+}
 
 std::optional<std::string> readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

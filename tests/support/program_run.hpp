@@ -54,6 +54,15 @@ struct ChildEnd {
 // returns status from main.
 std::int64_t reportedExitStatus(std::int64_t status);
 
+// How this system separates the folders of PATH, and what ends a program's
+// file name ("" or ".exe"); each launcher file says it for its system.
+extern const char pathListSeparator;
+extern const char* const programSuffix;
+
+// The program of this name (its suffix added) in a folder of PATH; nothing
+// if no folder holds it.
+std::optional<std::filesystem::path> onPath(const std::string& program);
+
 // The whole content of a file, in binary; nothing if it cannot be read.
 std::optional<std::string> readFile(const std::filesystem::path& path);
 // Writes content to a file, in binary, replacing it; throws on a failure.

@@ -47,6 +47,9 @@ constexpr auto runTimeLimit = std::chrono::minutes(5);
 
 }  // namespace
 
+const char pathListSeparator = ':';
+const char* const programSuffix = "";
+
 ChildEnd runChild(const std::function<void()>& inChild,
                   const std::function<void(pid_t)>& whileRunning) {
   const pid_t child = ::fork();

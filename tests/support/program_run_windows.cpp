@@ -71,6 +71,9 @@ class OwnedHandle {
 
 }  // namespace
 
+const char pathListSeparator = ';';
+const char* const programSuffix = ".exe";
+
 ProgramResult runIn(const ScratchFolder& folder, const std::string& program,
                     const std::vector<std::string>& arguments,
                     const std::optional<std::string>& standardInput, GivenStreams given) {
