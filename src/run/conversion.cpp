@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "common/measurement.hpp"
 #include "measure/gps_time.hpp"
@@ -160,8 +161,8 @@ void Conversion::finish() {
   // not the summary lists them, and listed only once they are, so that the
   // list never names a file that a failed rename left under another.
   if (streams_.namedFiles != nullptr) {
-    if (const std::optional<RunStop> failure = streams_.namedFiles->close(*streams_.observations)) {
-      throw *failure;
+    if (std::optional<RunStop> failure = streams_.namedFiles->close(*streams_.observations)) {
+      throw RunStop(std::move(*failure));
     }
   }
   if (settings_.summary) {
