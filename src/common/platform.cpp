@@ -1,7 +1,11 @@
 // The platform seam's rules that hold on every system: a path's steps
 // walked and joined, where a file name starts, and when two names are one
-// file, each composed of the answers of the system at hand.
+// file, each composed of the answers of the system at hand; and the UTC
+// clock, which the standard library reads alike everywhere.
 #include "common/platform.hpp"
+
+#include <chrono>
+
 #include "common/platform_paths.hpp"
 
 namespace kapolex::platform {
@@ -61,6 +65,13 @@ std::size_t fileNameStart(std::string_view path) {
 
 bool sameFile(const std::string& first, const std::string& second) {
   return sameFileOn(thisSystem(), first, second);
+}
+
+std::int64_t utcSeconds() {
+  // The system clock counts from 1970-01-01 UTC without leap seconds on
+  // every system since C++20.
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  return std::chrono::duration_cast<std::chrono::seconds>(now).count();
 }
 
 }  // namespace kapolex::platform

@@ -86,6 +86,9 @@ struct LocalDateTime {
 };
 LocalDateTime localTime();
 
+// The wall clock as UTC seconds since 1970-01-01, leap seconds not counted.
+std::int64_t utcSeconds();
+
 // The separator the system writes between the steps of a path name.
 extern const char pathSeparator;
 

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "common/file_handle.hpp"
+#include "common/gps_constants.hpp"
+#include "common/utc_clock.hpp"
 #include "support/program_run.hpp"
 
 namespace kapolex {
@@ -236,6 +238,13 @@ TEST(Platform, LocalTimeIsACalendarReading) {
   EXPECT_LE(now.hour, 23);
   EXPECT_LE(now.minute, 59);
   EXPECT_LE(now.second, 60);
+}
+
+TEST(UtcClock, ReadsTheSystemClockAsGpsTimeWithTheLeapSeconds) {
+  // 2017-01-01 00:00:00 UTC began GPS week 1930, 18 leap seconds behind it.
+  EXPECT_EQ(gpsSecondsOfUtc(1483228800), 1930 * wholeSecondsPerWeek + 18);
+  EXPECT_EQ(gpsSecondsOfUtc(gpsEpochUtcSeconds), gpsAheadOfUtcSeconds);
+  EXPECT_GT(systemUtcClock().readSeconds(), 1483228800);
 }
 
 }  // namespace
