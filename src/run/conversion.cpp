@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "common/measurement.hpp"
@@ -9,6 +10,7 @@
 #include "qc/json_report.hpp"
 #include "qc/text_report.hpp"
 #include "qc/tracking_plot.hpp"
+#include "receiver_log/measurement_body.hpp"
 #include "receiver_log/message_header.hpp"
 #include "run/fixed_names.hpp"
 #include "run/summary.hpp"
@@ -31,6 +33,7 @@ void MessageWalk::convertHeld() {
 }
 
 void MessageWalk::convertMeasurement() {
+  if (stages_.weekFromClock != nullptr) chooseWeek();
   const MeasurementOutcome outcome = stages_.measurements.decodeMeasurement(log_, epoch_);
   bool written = outcome == MeasurementOutcome::kept && stages_.observations != nullptr;
   if (written && byTime_) {
@@ -50,6 +53,25 @@ void MessageWalk::convertMeasurement() {
   } else {
     stages_.quality->addEpoch(epoch_, written);
   }
+}
+
+// The week in which the first usable receive time lies closest to the
+// clock; a message before it, whose time is unusable, has no time to go by
+// and changes nothing in the stage.
+void MessageWalk::chooseWeek() {
+  const std::span<const std::uint8_t> head = log_.peek(bodyHeadSize);
+  // A head cut short by the log's end stops the run in the stage.
+  if (head.size() < bodyHeadSize) return;
+  const double receiveTime = readBodyHead(head.data()).receiveTime;
+  if (!isUsableReceiveTime(receiveTime)) return;
+  const WeekFromClock& choice = *stages_.weekFromClock;
+  stages_.weekFromClock = nullptr;
+  const std::int32_t week = closestWeek(receiveTime, gpsSecondsOfUtc(choice.clock->readSeconds()));
+  stages_.measurements.startAtWeek(week);
+  if (choice.console == nullptr) return;
+  writeRemark(*choice.console,
+              std::string(clockWeekLabel) + std::to_string(week) + std::string(clockWeekRemark));
+  choice.console->flush();
 }
 
 std::int64_t convertMessages(LogReader& log, const ConversionStages& stages) {
@@ -115,8 +137,16 @@ void Conversion::reportStopped(const RunStop& stop) {
 void Conversion::start() {
   if (state_ != State::ready) return;
   guarded([this] {
-    const std::int32_t week =
-        settings_.week ? *settings_.week : askWeek(streams_.consoleIn, streams_.consoleOut);
+    // A week that the clock chooses is set at the first usable receive time.
+    std::int32_t week = 1;
+    if (settings_.week) {
+      week = *settings_.week;
+    } else if (settings_.weekClock != nullptr) {
+      weekFromClock_.emplace(
+          WeekFromClock{settings_.weekClock, settings_.summary ? &streams_.consoleOut : nullptr});
+    } else {
+      week = askWeek(streams_.consoleIn, streams_.consoleOut);
+    }
     const bool checksQuality = streams_.quality.any();
     measurements_.emplace(MeasurementSettings{.week = week,
                                               .decimationSeconds = settings_.decimationSeconds,
@@ -125,9 +155,10 @@ void Conversion::start() {
       streams_.observations->writeHeader(versionText, streams_.clock);
     }
     if (checksQuality) quality_.emplace();
-    walk_.emplace(log_, ConversionStages{*measurements_, streams_.observations,
-                                         quality_ ? &*quality_ : nullptr, counts_, settings_.window,
-                                         streams_.namedFiles});
+    walk_.emplace(
+        log_, ConversionStages{*measurements_, streams_.observations,
+                               quality_ ? &*quality_ : nullptr, counts_, settings_.window,
+                               streams_.namedFiles, weekFromClock_ ? &*weekFromClock_ : nullptr});
     state_ = State::running;
   });
 }

@@ -22,6 +22,7 @@
 #include "common/output_sink.hpp"
 #include "common/platform.hpp"
 #include "common/run_stop.hpp"
+#include "common/utc_clock.hpp"
 #include "measure/measurement_stage.hpp"
 #include "qc/quality_check.hpp"
 #include "receiver_log/framing.hpp"
@@ -57,6 +58,13 @@ struct RunStreams {
   NamedObservationFiles* namedFiles = nullptr;
 };
 
+// The week taken from the computer's clock at the log's first usable
+// receive time, instead of an answer at the console (--week auto).
+struct WeekFromClock {
+  const UtcClock* clock;
+  OutputSink* console;  // where the week chosen is said; none when quiet
+};
+
 // The stages a walk over the log feeds; the observation writer, the quality
 // check and the named files may be absent.
 struct ConversionStages {
@@ -66,6 +74,8 @@ struct ConversionStages {
   MessageCounts& counts;
   TimeWindow window = {};  // of the kept epochs, the ones written
   NamedObservationFiles* namedFiles = nullptr;
+  // Until the week is chosen, when the clock chooses it.
+  const WeekFromClock* weekFromClock = nullptr;
 };
 
 // The walk over a log's messages: counts every message, hands each
@@ -84,6 +94,7 @@ class MessageWalk {
 
  private:
   void convertMeasurement();
+  void chooseWeek();
 
   LogReader& log_;
   ConversionStages stages_;
@@ -112,6 +123,8 @@ struct ConversionSettings {
   std::int32_t decimationSeconds = defaultDecimationSeconds;
   bool summary = true;  // the message counts at the end
   TimeWindow window;    // of the kept epochs, the ones written
+  // Without a week, the clock that chooses it instead of the console.
+  const UtcClock* weekClock = nullptr;
 };
 
 // One conversion, fed with the log by its caller. Every call reports a stop
@@ -167,6 +180,7 @@ class Conversion {
   MessageCounts counts_;
   std::optional<MeasurementStage> measurements_;
   std::optional<QualityCheck> quality_;
+  std::optional<WeekFromClock> weekFromClock_;
   std::optional<MessageWalk> walk_;
 };
 

@@ -5,6 +5,7 @@
 
 #include "common/output_sink.hpp"
 #include "common/run_stop.hpp"
+#include "common/utc_clock.hpp"
 #include "rinex/local_clock.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/fixed_names.hpp"
@@ -82,7 +83,8 @@ void ProgramRun::startConversion() {
       RunStreams{observations, consoleIn, console.out, console.errors, systemClock(),
                  files_.qualityOutputs(), files_.namedFiles ? &*files_.namedFiles : nullptr});
   const ConversionSettings settings{options.week, options.header.intervalSeconds, !options.quiet,
-                                    options.window};
+                                    options.window,
+                                    options.weekFromClock ? &systemUtcClock() : nullptr};
   conversion_.emplace(streams, settings, files_.log->path);
   conversion_->start();
 }
