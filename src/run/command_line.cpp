@@ -231,6 +231,14 @@ constexpr auto optionTable = std::to_array<OptionSpec>({
      OutputFile{&RunOptions::qualityJsonPath}, FormKind::text, reportsGroup},
     {"plot", longOnly, "FILE", "a tracking plot of the whole log, as SVG",
      OutputFile{&RunOptions::trackingPlotPath}, FormKind::text, reportsGroup},
+    {"qc-each", longOnly, "",
+     "with --split, beside each observation file NAME a quality report NAME.qc of its part of the "
+     "log only, written when the file is finished",
+     RunSwitch{&RunOptions::qualityTextEach}, FormKind::onOff, reportsGroup},
+    {"qc-each-json", longOnly, "", "the same as JSON, in NAME.qc.json",
+     RunSwitch{&RunOptions::qualityJsonEach}, FormKind::onOff, reportsGroup},
+    {"plot-each", longOnly, "", "the tracking plot of each file's part, in NAME.svg",
+     RunSwitch{&RunOptions::trackingPlotEach}, FormKind::onOff, reportsGroup},
     {"no-obs", longOnly, "", "write no observation file", NoObservations{}, FormKind::onOff,
      observationsGroup},
     {"quiet", 'q', "", "print no summary", RunSwitch{&RunOptions::quiet}, FormKind::onOff,
@@ -526,6 +534,7 @@ class Parser {
       return;
     }
     if (!observationFile(logGiven)) return;
+    if (!reportsEachNeedSplit()) return;
     // Files of a dialect that requires it and files named by their epochs
     // close their header with the last epoch's time, where the output can be
     // rewritten.
@@ -542,6 +551,21 @@ class Parser {
     } else if (writesStandardOutput(options)) {
       fail("an output on standard output needs '--week' or '--date'", "--week");
     }
+  }
+
+  // The reports beside each file need files split by period.
+  bool reportsEachNeedSplit() {
+    const RunOptions& options = result_.options;
+    if (options.naming && options.naming->split) return true;
+    const std::array<GivenOption, 3> each{{{"--qc-each", options.qualityTextEach},
+                                           {"--qc-each-json", options.qualityJsonEach},
+                                           {"--plot-each", options.trackingPlotEach}}};
+    for (const GivenOption& option : each) {
+      if (option.given) {
+        return fail("option '" + std::string(option.name) + "' needs '--split'", option.name);
+      }
+    }
+    return true;
   }
 
   // The option that asks for files named by their epochs, if any.

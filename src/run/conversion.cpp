@@ -12,6 +12,7 @@
 #include "qc/tracking_plot.hpp"
 #include "receiver_log/measurement_body.hpp"
 #include "receiver_log/message_header.hpp"
+#include "run/file_reports.hpp"
 #include "run/fixed_names.hpp"
 #include "run/summary.hpp"
 #include "run/week_dialogue.hpp"
@@ -28,12 +29,17 @@ void MessageWalk::convertHeld() {
   MessageHeader message;
   while (framer_.next(message) == FrameStep::message) {
     stages_.counts.add(message.id);
-    if (isMeasurementMessage(message.id)) convertMeasurement();
+    if (isMeasurementMessage(message.id)) {
+      convertMeasurement(message.id);
+    } else if (stages_.fileReports != nullptr) {
+      stages_.fileReports->countMessage(message.id);
+    }
   }
 }
 
-void MessageWalk::convertMeasurement() {
+void MessageWalk::convertMeasurement(std::uint8_t id) {
   if (stages_.weekFromClock != nullptr) chooseWeek();
+  if (stages_.fileReports != nullptr) stages_.fileReports->holdBody(log_);
   const MeasurementOutcome outcome = stages_.measurements.decodeMeasurement(log_, epoch_);
   bool written = outcome == MeasurementOutcome::kept && stages_.observations != nullptr;
   if (written && byTime_) {
@@ -46,6 +52,11 @@ void MessageWalk::convertMeasurement() {
   if (written) {
     stages_.observations->writeEpoch(epoch_);
     ++writtenEpochs_;
+  }
+  // After the named files, which may have finished a file and started the
+  // part of the log that this message opens.
+  if (stages_.fileReports != nullptr) {
+    stages_.fileReports->addMeasurement(id, outcome, stages_.measurements.weeks().week(), written);
   }
   if (stages_.quality == nullptr) return;
   if (outcome == MeasurementOutcome::unusable) {
@@ -97,8 +108,6 @@ std::int64_t convertFile(platform::NativeHandle file, LogReader& log,
   return walk.writtenEpochs();
 }
 
-namespace {
-
 void writeQualityReports(const QualityOutputs& outputs, const QualityReport& report) {
   if (outputs.text != nullptr) {
     writeTextReport(*outputs.text, report);
@@ -113,8 +122,6 @@ void writeQualityReports(const QualityOutputs& outputs, const QualityReport& rep
     outputs.plot->flush();
   }
 }
-
-}  // namespace
 
 Conversion::Conversion(RunStreams& streams, const ConversionSettings& settings, std::string logPath,
                        std::size_t blockSize)
@@ -131,6 +138,8 @@ void Conversion::guarded(Step step) {
 
 void Conversion::reportStopped(const RunStop& stop) {
   state_ = State::stopped;
+  // A file that a stop closes gets no report: its part of the log is cut.
+  if (streams_.fileReports != nullptr) streams_.fileReports->standDown();
   exitStatus_ = reportStop(stop, streams_.observations, streams_.consoleOut, streams_.errorOut);
 }
 
@@ -155,10 +164,10 @@ void Conversion::start() {
       streams_.observations->writeHeader(versionText, streams_.clock);
     }
     if (checksQuality) quality_.emplace();
-    walk_.emplace(
-        log_, ConversionStages{*measurements_, streams_.observations,
-                               quality_ ? &*quality_ : nullptr, counts_, settings_.window,
-                               streams_.namedFiles, weekFromClock_ ? &*weekFromClock_ : nullptr});
+    walk_.emplace(log_, ConversionStages{
+                            *measurements_, streams_.observations, quality_ ? &*quality_ : nullptr,
+                            counts_, settings_.window, streams_.namedFiles,
+                            weekFromClock_ ? &*weekFromClock_ : nullptr, streams_.fileReports});
     state_ = State::running;
   });
 }

@@ -44,6 +44,11 @@ struct QualityOutputs {
   bool any() const { return text != nullptr || json != nullptr || plot != nullptr; }
 };
 
+// Writes each report that has a sink, and flushes it.
+void writeQualityReports(const QualityOutputs& outputs, const QualityReport& report);
+
+class FileReports;
+
 // The streams of one run apart from the log, opened by the caller: real
 // files and the console for the program, memory for tests and fuzzing.
 struct RunStreams {
@@ -56,6 +61,8 @@ struct RunStreams {
   // The files named by their epochs, in which observations writes; none
   // for the one file it was opened with.
   NamedObservationFiles* namedFiles = nullptr;
+  // The reports beside each of those files, when asked for.
+  FileReports* fileReports = nullptr;
 };
 
 // The week taken from the computer's clock at the log's first usable
@@ -76,6 +83,7 @@ struct ConversionStages {
   NamedObservationFiles* namedFiles = nullptr;
   // Until the week is chosen, when the clock chooses it.
   const WeekFromClock* weekFromClock = nullptr;
+  FileReports* fileReports = nullptr;  // fed every message, when there are any
 };
 
 // The walk over a log's messages: counts every message, hands each
@@ -93,7 +101,7 @@ class MessageWalk {
   std::int64_t writtenEpochs() const { return writtenEpochs_; }
 
  private:
-  void convertMeasurement();
+  void convertMeasurement(std::uint8_t id);
   void chooseWeek();
 
   LogReader& log_;

@@ -81,7 +81,8 @@ void ProgramRun::startConversion() {
       consoleIn_.emplace(ConsoleInput::fromFile(standardHandle(StandardStream::input)));
   RunStreams& streams = streams_.emplace(
       RunStreams{observations, consoleIn, console.out, console.errors, systemClock(),
-                 files_.qualityOutputs(), files_.namedFiles ? &*files_.namedFiles : nullptr});
+                 files_.qualityOutputs(), files_.namedFiles ? &*files_.namedFiles : nullptr,
+                 files_.fileReports ? &*files_.fileReports : nullptr});
   const ConversionSettings settings{options.week, options.header.intervalSeconds, !options.quiet,
                                     options.window,
                                     options.weekFromClock ? &systemUtcClock() : nullptr};

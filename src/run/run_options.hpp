@@ -44,6 +44,10 @@ struct RunOptions {
   std::string qualityTextPath;
   std::string qualityJsonPath;
   std::string trackingPlotPath;
+  // The same reports beside each file of a split run, of its epochs only.
+  bool qualityTextEach = false;
+  bool qualityJsonEach = false;
+  bool trackingPlotEach = false;
   TimeWindow window;  // of the kept epochs, the ones written
   // With it, the observation files take their standard names, and
   // observationPath is empty.
