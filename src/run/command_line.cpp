@@ -45,6 +45,9 @@ struct ValueKind {
   std::string_view hint;
 };
 
+// --week's value that asks the clock for the week.
+constexpr std::string_view weekFromClockValue = "auto";
+
 constexpr ValueKind<std::int32_t> weekNumber{
     [](std::string_view text) {
       return wholeNumber(text, 1, std::numeric_limits<std::int32_t>::max());
@@ -170,7 +173,9 @@ constexpr auto optionTable = std::to_array<OptionSpec>({
      "--standard-name, the folder of the observation files (default: the log's folder)",
      OutputFile{&RunOptions::observationPath}, FormKind::text, outputsGroup},
     {"week", 'w', "N",
-     "the GPS week of the log's first epoch (a whole number, at least 1); no prompt is shown",
+     "the GPS week of the log's first epoch (a whole number, at least 1); no prompt is shown; "
+     "'auto': the week in which the log's first receive time lies closest to the computer's "
+     "clock, for a live log or one downloaded in the last few days",
      Week{&weekNumber}, FormKind::number, firstEpochGroup},
     {"date", longOnly, "YYYY-MM-DD",
      "the calendar date of the log's first epoch; the week is the GPS week that holds it (from "
@@ -226,6 +231,14 @@ constexpr auto optionTable = std::to_array<OptionSpec>({
      OutputFile{&RunOptions::qualityJsonPath}, FormKind::text, reportsGroup},
     {"plot", longOnly, "FILE", "a tracking plot of the whole log, as SVG",
      OutputFile{&RunOptions::trackingPlotPath}, FormKind::text, reportsGroup},
+    {"qc-each", longOnly, "",
+     "with --split, beside each observation file NAME a quality report NAME.qc of its part of the "
+     "log only, written when the file is finished",
+     RunSwitch{&RunOptions::qualityTextEach}, FormKind::onOff, reportsGroup},
+    {"qc-each-json", longOnly, "", "the same as JSON, in NAME.qc.json",
+     RunSwitch{&RunOptions::qualityJsonEach}, FormKind::onOff, reportsGroup},
+    {"plot-each", longOnly, "", "the tracking plot of each file's part, in NAME.svg",
+     RunSwitch{&RunOptions::trackingPlotEach}, FormKind::onOff, reportsGroup},
     {"no-obs", longOnly, "", "write no observation file", NoObservations{}, FormKind::onOff,
      observationsGroup},
     {"quiet", 'q', "", "print no summary", RunSwitch{&RunOptions::quiet}, FormKind::onOff,
@@ -401,11 +414,19 @@ class Parser {
     return true;
   }
 
+  // --week auto names itself with its value, as it excludes the numeric
+  // --week as it does --date.
   bool apply(const Week& effect, const std::string& name, std::string_view value) {
-    if (!weekOption_.empty() && weekOption_ != name) {
-      return fail("options '" + weekOption_ + "' and '" + name + "' exclude each other", name);
+    const bool fromClock = effect.kind == &weekNumber && value == weekFromClockValue;
+    const std::string given = fromClock ? name + " " + std::string(weekFromClockValue) : name;
+    if (!weekOption_.empty() && weekOption_ != given) {
+      return fail("options '" + weekOption_ + "' and '" + given + "' exclude each other", name);
     }
-    weekOption_ = name;
+    weekOption_ = given;
+    if (fromClock) {
+      result_.options.weekFromClock = true;
+      return true;
+    }
     const std::optional<std::int32_t> week = effect.kind->read(value);
     if (!week) return fail(invalidValue(*effect.kind, name, value), name);
     result_.options.week = week;
@@ -513,6 +534,7 @@ class Parser {
       return;
     }
     if (!observationFile(logGiven)) return;
+    if (!reportsEachNeedSplit()) return;
     // Files of a dialect that requires it and files named by their epochs
     // close their header with the last epoch's time, where the output can be
     // rewritten.
@@ -523,12 +545,27 @@ class Parser {
       fail(clash->message, clash->option);
       return;
     }
-    if (options.week) return;
+    if (options.week || options.weekFromClock) return;
     if (options.logPath == standardStreamName) {
       fail("a log read from standard input needs '--week' or '--date'", "--week");
     } else if (writesStandardOutput(options)) {
       fail("an output on standard output needs '--week' or '--date'", "--week");
     }
+  }
+
+  // The reports beside each file need files split by period.
+  bool reportsEachNeedSplit() {
+    const RunOptions& options = result_.options;
+    if (options.naming && options.naming->split) return true;
+    const std::array<GivenOption, 3> each{{{"--qc-each", options.qualityTextEach},
+                                           {"--qc-each-json", options.qualityJsonEach},
+                                           {"--plot-each", options.trackingPlotEach}}};
+    for (const GivenOption& option : each) {
+      if (option.given) {
+        return fail("option '" + std::string(option.name) + "' needs '--split'", option.name);
+      }
+    }
+    return true;
   }
 
   // The option that asks for files named by their epochs, if any.
@@ -615,7 +652,8 @@ class Parser {
   std::optional<FilePeriod> split_;
   bool standardName_ = false;
   std::optional<std::string> station_;
-  std::string weekOption_;  // --week or --date, whichever came first
+  // --week, --week auto or --date, whichever came first.
+  std::string weekOption_;
 };
 
 constexpr auto usageHead =

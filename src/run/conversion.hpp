@@ -22,6 +22,7 @@
 #include "common/output_sink.hpp"
 #include "common/platform.hpp"
 #include "common/run_stop.hpp"
+#include "common/utc_clock.hpp"
 #include "measure/measurement_stage.hpp"
 #include "qc/quality_check.hpp"
 #include "receiver_log/framing.hpp"
@@ -43,6 +44,11 @@ struct QualityOutputs {
   bool any() const { return text != nullptr || json != nullptr || plot != nullptr; }
 };
 
+// Writes each report that has a sink, and flushes it.
+void writeQualityReports(const QualityOutputs& outputs, const QualityReport& report);
+
+class FileReports;
+
 // The streams of one run apart from the log, opened by the caller: real
 // files and the console for the program, memory for tests and fuzzing.
 struct RunStreams {
@@ -55,6 +61,15 @@ struct RunStreams {
   // The files named by their epochs, in which observations writes; none
   // for the one file it was opened with.
   NamedObservationFiles* namedFiles = nullptr;
+  // The reports beside each of those files, when asked for.
+  FileReports* fileReports = nullptr;
+};
+
+// The week taken from the computer's clock at the log's first usable
+// receive time, instead of an answer at the console (--week auto).
+struct WeekFromClock {
+  const UtcClock* clock;
+  OutputSink* console;  // where the week chosen is said; none when quiet
 };
 
 // The stages a walk over the log feeds; the observation writer, the quality
@@ -66,6 +81,9 @@ struct ConversionStages {
   MessageCounts& counts;
   TimeWindow window = {};  // of the kept epochs, the ones written
   NamedObservationFiles* namedFiles = nullptr;
+  // Until the week is chosen, when the clock chooses it.
+  const WeekFromClock* weekFromClock = nullptr;
+  FileReports* fileReports = nullptr;  // fed every message, when there are any
 };
 
 // The walk over a log's messages: counts every message, hands each
@@ -83,7 +101,8 @@ class MessageWalk {
   std::int64_t writtenEpochs() const { return writtenEpochs_; }
 
  private:
-  void convertMeasurement();
+  void convertMeasurement(std::uint8_t id);
+  void chooseWeek();
 
   LogReader& log_;
   ConversionStages stages_;
@@ -112,6 +131,8 @@ struct ConversionSettings {
   std::int32_t decimationSeconds = defaultDecimationSeconds;
   bool summary = true;  // the message counts at the end
   TimeWindow window;    // of the kept epochs, the ones written
+  // Without a week, the clock that chooses it instead of the console.
+  const UtcClock* weekClock = nullptr;
 };
 
 // One conversion, fed with the log by its caller. Every call reports a stop
@@ -167,6 +188,7 @@ class Conversion {
   MessageCounts counts_;
   std::optional<MeasurementStage> measurements_;
   std::optional<QualityCheck> quality_;
+  std::optional<WeekFromClock> weekFromClock_;
   std::optional<MessageWalk> walk_;
 };
 

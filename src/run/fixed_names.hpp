@@ -10,6 +10,9 @@ constexpr std::string_view commandName = "kapolex";
 constexpr std::string_view logFileName = "z.log";
 constexpr std::string_view observationFileName = "z.obs";
 constexpr std::string_view weekPrompt = " GPS week = ";
+// " GPS week 2345 chosen from the clock", said when --week auto chose it.
+constexpr std::string_view clockWeekLabel = "GPS week ";
+constexpr std::string_view clockWeekRemark = " chosen from the clock";
 constexpr std::string_view versionText = "060120";
 constexpr std::string_view summaryIdLabel = "id=";
 constexpr std::string_view summaryCountLabel = "  count=";

@@ -31,6 +31,7 @@ void NamedObservationFiles::openFile(ObservationWriter& writer) {
   // The period's file is closed before the next one is made, so that a
   // failed close leaves no empty file behind under a name of its own.
   if (!writer.close()) stopRun(Diagnostic::writeError, writer.unit(), writer.path());
+  if (!files_.empty() && access_.finished) access_.finished(files_.back());
   writer.startNextFile(access_.open(path));
   files_.push_back({std::move(path), 0});
 }
@@ -51,12 +52,20 @@ std::optional<RunStop> NamedObservationFiles::close(ObservationWriter& writer) {
   std::optional<RunStop> failure;
   const std::string written = writer.path();
   if (!writer.close()) failure.emplace(Diagnostic::writeError, writer.unit(), written);
-  if (splitter_ || files_.empty()) return failure;
+  if (files_.empty()) return failure;
+  if (splitter_) {
+    if (!failure && access_.finished) access_.finished(files_.back());
+    return failure;
+  }
   // The unsplit file keeps its temporary name only if it has no epoch to
   // be named by (a stop inside its first epoch) or cannot be renamed.
-  const std::string named = files(writer).back().path;
-  if (named != naming_.temporaryPath && !access_.rename(naming_.temporaryPath, named) && !failure) {
+  const WrittenFile named = files(writer).back();
+  if (named.path != naming_.temporaryPath && !access_.rename(naming_.temporaryPath, named.path) &&
+      !failure) {
     failure.emplace(Diagnostic::writeError, writer.unit(), written);
+  }
+  if (!failure && named.path != naming_.temporaryPath && access_.finished) {
+    access_.finished(named);
   }
   return failure;
 }

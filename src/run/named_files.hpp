@@ -53,6 +53,12 @@ class FileSplitter {
   std::int64_t periodEnd_ = std::numeric_limits<std::int64_t>::min();
 };
 
+// A file the run wrote, as the console lists it.
+struct WrittenFile {
+  std::string path;  // the folder as given, then the file's name
+  std::int64_t epochs = 0;
+};
+
 // How named files reach the disk (or memory, in tests).
 struct NamedFileAccess {
   // Opens the file at path (as the console shows it) for observations,
@@ -61,12 +67,9 @@ struct NamedFileAccess {
   // Gives the file at from the path to, replacing a file there; false if
   // it cannot, leaving it at from.
   std::function<bool(const std::string& from, const std::string& to)> rename;
-};
-
-// A file the run wrote, as the console lists it.
-struct WrittenFile {
-  std::string path;  // the folder as given, then the file's name
-  std::int64_t epochs = 0;
+  // When set, called right after a file has been finished under its final
+  // name, for what goes beside it.
+  std::function<void(const WrittenFile&)> finished;
 };
 
 class NamedObservationFiles {

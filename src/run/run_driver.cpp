@@ -5,6 +5,7 @@
 
 #include "common/output_sink.hpp"
 #include "common/run_stop.hpp"
+#include "common/utc_clock.hpp"
 #include "rinex/local_clock.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/fixed_names.hpp"
@@ -80,9 +81,11 @@ void ProgramRun::startConversion() {
       consoleIn_.emplace(ConsoleInput::fromFile(standardHandle(StandardStream::input)));
   RunStreams& streams = streams_.emplace(
       RunStreams{observations, consoleIn, console.out, console.errors, systemClock(),
-                 files_.qualityOutputs(), files_.namedFiles ? &*files_.namedFiles : nullptr});
+                 files_.qualityOutputs(), files_.namedFiles ? &*files_.namedFiles : nullptr,
+                 files_.fileReports ? &*files_.fileReports : nullptr});
   const ConversionSettings settings{options.week, options.header.intervalSeconds, !options.quiet,
-                                    options.window};
+                                    options.window,
+                                    options.weekFromClock ? &systemUtcClock() : nullptr};
   conversion_.emplace(streams, settings, files_.log->path);
   conversion_->start();
 }

@@ -133,7 +133,22 @@ NamedFileAccess namedFileAccess(const RunOptions& options) {
           [others](const std::string& from, const std::string& to) {
             const std::string path = fullPathName(to);
             return !isAnyOf(path, others) && platform::renameFile(fullPathName(from), path);
-          }};
+          },
+          {}};
+}
+
+// The reports beside named files go to the disk as the named files do, and
+// are refused where those are.
+ReportOpener fileReportOpener(const RunOptions& options) {
+  return [others = filesNotToOverwrite(options)](const std::string& name, int unit) {
+    const std::string path = fullPathName(name);
+    if (isAnyOf(path, others)) stopRun(Diagnostic::openFailure, unit, path);
+    return openOutput(name, unit);
+  };
+}
+
+FileReportKinds fileReportKinds(const RunOptions& options) {
+  return {options.qualityTextEach, options.qualityJsonEach, options.trackingPlotEach};
 }
 
 }  // namespace
@@ -154,8 +169,8 @@ std::optional<OutputClash> standardOutputClash(const RunOptions& options) {
     if (options.*output.path != standardStreamName) continue;
     if (first != nullptr) {
       return OutputClash{messageName(*first) + " and " + messageName(output) +
-                            " cannot both go to standard output",
-                        output.option};
+                             " cannot both go to standard output",
+                         output.option};
     }
     first = &output;
   }
@@ -220,7 +235,13 @@ void openRunFiles(const RunOptions& options, RunFiles& files) {
   if (options.naming) {
     checkFolder(options.naming->folder);
     files.observations.emplace(options.header, observationUnit);
-    files.namedFiles.emplace(*options.naming, options.header, namedFileAccess(options));
+    NamedFileAccess access = namedFileAccess(options);
+    if (const FileReportKinds kinds = fileReportKinds(options); kinds.any()) {
+      FileReports& reports = files.fileReports.emplace(kinds, options.header.intervalSeconds,
+                                                       fileReportOpener(options));
+      access.finished = [&reports](const WrittenFile& file) { reports.fileFinished(file); };
+    }
+    files.namedFiles.emplace(*options.naming, options.header, std::move(access));
   }
 }
 

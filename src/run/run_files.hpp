@@ -16,6 +16,7 @@
 #include "common/run_stop.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/conversion.hpp"
+#include "run/file_reports.hpp"
 #include "run/named_files.hpp"
 #include "run/run_options.hpp"
 #include "run/stream_numbers.hpp"
@@ -37,6 +38,8 @@ struct RunFiles {
   std::optional<OutputSink> trackingPlot;
   // How the observation files are named when they take standard names.
   std::optional<NamedObservationFiles> namedFiles;
+  // The reports beside each of them, when asked for.
+  std::optional<FileReports> fileReports;
 
   // Where the quality reports go.
   QualityOutputs qualityOutputs();

@@ -35,13 +35,19 @@ struct RunOptions {
   // As given or derived; "-" for standard output; empty for none.
   std::string observationPath;
   std::optional<std::int32_t> week;  // from --week or --date; asked at the console without
-  HeaderFields header;               // with the decimation interval and S1
-  bool quiet = false;                // no summary
+  // --week auto: no week given, none asked; the clock chooses it.
+  bool weekFromClock = false;
+  HeaderFields header;  // with the decimation interval and S1
+  bool quiet = false;   // no summary
   // The quality reports: text, JSON and the tracking plot; empty when not
   // asked for, "-" for standard output.
   std::string qualityTextPath;
   std::string qualityJsonPath;
   std::string trackingPlotPath;
+  // The same reports beside each file of a split run, of its epochs only.
+  bool qualityTextEach = false;
+  bool qualityJsonEach = false;
+  bool trackingPlotEach = false;
   TimeWindow window;  // of the kept epochs, the ones written
   // With it, the observation files take their standard names, and
   // observationPath is empty.
