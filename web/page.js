@@ -26,7 +26,7 @@ const notInForm = new Map([
   ['qc-json', 'the Quality check box gives it, with --qc and --plot'],
   ['plot', 'the Quality check box gives it, with --qc and --qc-json'],
   ['qc-each', eachReportReason],
-  ['qc-each-json', eachReportReason],
+  ['qc-json-each', eachReportReason],
   ['plot-each', eachReportReason],
   ['quiet', 'the page shows the summary in a box of its own; there is no terminal to quieten'],
   ['help', 'it shows the help instead of converting; the form shows each option\'s help'],

@@ -235,7 +235,7 @@ constexpr auto optionTable = std::to_array<OptionSpec>({
      "with --split, beside each observation file NAME a quality report NAME.qc of its part of the "
      "log only, written when the file is finished",
      RunSwitch{&RunOptions::qualityTextEach}, FormKind::onOff, reportsGroup},
-    {"qc-each-json", longOnly, "", "the same as JSON, in NAME.qc.json",
+    {"qc-json-each", longOnly, "", "the same as JSON, in NAME.qc.json",
      RunSwitch{&RunOptions::qualityJsonEach}, FormKind::onOff, reportsGroup},
     {"plot-each", longOnly, "", "the tracking plot of each file's part, in NAME.svg",
      RunSwitch{&RunOptions::trackingPlotEach}, FormKind::onOff, reportsGroup},
@@ -558,7 +558,7 @@ class Parser {
     const RunOptions& options = result_.options;
     if (options.naming && options.naming->split) return true;
     const std::array<GivenOption, 3> each{{{"--qc-each", options.qualityTextEach},
-                                           {"--qc-each-json", options.qualityJsonEach},
+                                           {"--qc-json-each", options.qualityJsonEach},
                                            {"--plot-each", options.trackingPlotEach}}};
     for (const GivenOption& option : each) {
       if (option.given) {

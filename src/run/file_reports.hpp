@@ -1,5 +1,5 @@
 // The quality reports beside each finished file of a split run (--qc-each,
-// --qc-each-json, --plot-each): NAME.qc, NAME.qc.json and NAME.svg, each of
+// --qc-json-each, --plot-each): NAME.qc, NAME.qc.json and NAME.svg, each of
 // the file's part of the log only, written as soon as the file is finished,
 // so that a station that never stops still gets its daily check.
 //

@@ -93,7 +93,7 @@ TEST(FileReports, EqualTheReportsOfEachFilesPartRunAlone) {
     const std::int32_t interval = c.options.empty() ? 5 : std::stoi(c.options[1]);
     std::vector<std::string> split = {
         "-w",        "1356",           "--split",     c.periodSeconds == 3600 ? "hour" : "day",
-        "--qc-each", "--qc-each-json", "--plot-each", "-o",
+        "--qc-each", "--qc-json-each", "--plot-each", "-o",
         "out"};
     split.insert(split.end(), c.options.begin(), c.options.end());
     const FolderRun run =
@@ -165,7 +165,7 @@ TEST(FileReports, LeaveTheWholeRunsOutputsAsTheyWere) {
 }
 
 TEST(FileReports, NeedSplit) {
-  for (const char* option : {"--qc-each", "--qc-each-json", "--plot-each"}) {
+  for (const char* option : {"--qc-each", "--qc-json-each", "--plot-each"}) {
     for (const std::vector<std::string>& rest :
          {std::vector<std::string>{}, {"--standard-name"}, {"--no-obs"}}) {
       std::vector<std::string> arguments = {"-w", "1", option};
