@@ -37,12 +37,13 @@ void MessageWalk::convertMeasurement() {
     const std::int64_t second = gpsSecondOfEpoch(epoch_.week, epoch_.receiveTime);
     written = stages_.window.holds(second);
     if (written && stages_.namedFiles != nullptr) {
-      stages_.namedFiles->beforeEpoch(*stages_.observations, second);
+      written = stages_.namedFiles->beforeEpoch(*stages_.observations, second);
     }
   }
   if (written) {
     stages_.observations->writeEpoch(epoch_);
     ++writtenEpochs_;
+    if (stages_.flushEachEpoch) stages_.observations->flush();
   }
   if (stages_.quality == nullptr) return;
   if (outcome == MeasurementOutcome::unusable) {
@@ -127,7 +128,7 @@ void Conversion::start() {
     if (checksQuality) quality_.emplace();
     walk_.emplace(log_, ConversionStages{*measurements_, streams_.observations,
                                          quality_ ? &*quality_ : nullptr, counts_, settings_.window,
-                                         streams_.namedFiles});
+                                         streams_.namedFiles, settings_.follow});
     state_ = State::running;
   });
 }
@@ -148,9 +149,35 @@ void Conversion::logEnded() {
   });
 }
 
+void Conversion::logStopped() {
+  if (state_ != State::running) return;
+  guarded([this] {
+    finish();
+    state_ = State::ended;
+  });
+}
+
 void Conversion::stop(const RunStop& stop) {
   if (state_ == State::stopped || state_ == State::ended) return;
   reportStopped(stop);
+}
+
+std::optional<std::int64_t> Conversion::openPeriodEnd() const {
+  if (state_ != State::running || streams_.namedFiles == nullptr) return std::nullopt;
+  return streams_.namedFiles->openPeriodEnd();
+}
+
+void Conversion::finishPeriodEndedBy(std::int64_t second) {
+  if (state_ != State::running || streams_.namedFiles == nullptr) return;
+  guarded([&] { streams_.namedFiles->finishPeriodEndedBy(*streams_.observations, second); });
+}
+
+void Conversion::remark(std::string_view text) {
+  if (state_ != State::running) return;
+  guarded([&] {
+    writeRemark(streams_.consoleOut, text);
+    streams_.consoleOut.flush();
+  });
 }
 
 void Conversion::finish() {
@@ -170,7 +197,8 @@ void Conversion::finish() {
     if (settings_.window.given() && walk_->writtenEpochs() == 0) {
       writeRemark(streams_.consoleOut, emptyWindowRemark);
     }
-    if (streams_.namedFiles != nullptr) {
+    // A followed run has listed each file as it was finished.
+    if (streams_.namedFiles != nullptr && !settings_.follow) {
       writeFileList(streams_.consoleOut, streams_.namedFiles->files(*streams_.observations));
     }
   }
