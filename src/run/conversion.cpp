@@ -16,6 +16,14 @@
 
 namespace kapolex {
 
+namespace {
+
+// Far more than the lines of any epoch in any encoding: twelve channels
+// take under 2 KiB of text.
+constexpr std::size_t epochRoom = std::size_t{64} << 10;
+
+}  // namespace
+
 MessageWalk::MessageWalk(LogReader& log, const ConversionStages& stages)
     : log_(log),
       stages_(stages),
@@ -43,7 +51,7 @@ void MessageWalk::convertMeasurement() {
   if (written) {
     stages_.observations->writeEpoch(epoch_);
     ++writtenEpochs_;
-    if (stages_.flushEachEpoch) stages_.observations->flush();
+    if (stages_.wholeEpochs) stages_.observations->flushUnlessRoomFor(epochRoom);
   }
   if (stages_.quality == nullptr) return;
   if (outcome == MeasurementOutcome::unusable) {
@@ -136,7 +144,11 @@ void Conversion::start() {
 void Conversion::logAdded(std::size_t count) {
   if (state_ != State::running) return;
   log_.add(count);
-  guarded([this] { walk_->convertHeld(); });
+  guarded([this] {
+    walk_->convertHeld();
+    // A followed log's epochs reach the file as soon as their piece came.
+    if (settings_.follow && streams_.observations != nullptr) streams_.observations->flush();
+  });
 }
 
 void Conversion::logEnded() {

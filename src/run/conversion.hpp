@@ -67,9 +67,11 @@ struct ConversionStages {
   MessageCounts& counts;
   TimeWindow window = {};  // of the kept epochs, the ones written
   NamedObservationFiles* namedFiles = nullptr;
-  // Each epoch written goes out to its file at once, so that a reader of a
-  // file still being written never sees half an epoch.
-  bool flushEachEpoch = false;
+  // The epochs written go out to their file whole: the buffer is written
+  // out before it could fill inside an epoch (and, by the conversion,
+  // after each piece of the log), so that a reader of a file still being
+  // written never sees half an epoch.
+  bool wholeEpochs = false;
 };
 
 // The walk over a log's messages: counts every message, hands each
