@@ -67,6 +67,12 @@ class ObservationWriter {
   void flush() {
     if (file_) file_->flush();
   }
+  // Writes out what is buffered when fewer than room bytes are left, so
+  // that the buffer never fills, and goes out, in the middle of an epoch
+  // of at most room bytes.
+  void flushUnlessRoomFor(std::size_t room) {
+    if (file_ && file_->capacity() - file_->buffered() < room) file_->flush();
+  }
   // The same for the stop path: false if the system refused the bytes.
   bool flushQuietly() { return !file_ || file_->flushQuietly(); }
   // Writes out what is buffered, fills in TIME OF LAST OBS with the last

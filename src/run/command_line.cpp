@@ -70,6 +70,13 @@ constexpr ValueKind<const RinexDialect*> rinexVersionNumber{
 constexpr ValueKind<std::int64_t> gpsTime{
     gpsSecondOfDateTime, "time",
     "give YYYY-MM-DDTHH:MM:SS in GPS time, whole seconds, from 1980-01-06 on"};
+// The waits of a followed run: a second to a day.
+constexpr std::int32_t longestWaitSeconds = 86400;
+constexpr auto waitHint =
+    joinText("give whole seconds from 1 to ", decimalText<longestWaitSeconds>());
+constexpr ValueKind<std::int32_t> waitSeconds{
+    [](std::string_view text) { return wholeNumber(text, 1, longestWaitSeconds); }, "seconds",
+    waitHint.view()};
 constexpr ValueKind<FilePeriod> filePeriod{[](std::string_view text) -> std::optional<FilePeriod> {
                                              if (text == "day") return dailyPeriod;
                                              if (text == "hour") return hourlyPeriod;
@@ -102,6 +109,10 @@ struct HeaderSwitch {
 struct RunSwitch {
   bool RunOptions::*member;
 };
+struct RunNumber {  // the waits of a followed run
+  std::int32_t RunOptions::*member;
+  const ValueKind<std::int32_t>* kind;
+};
 struct HeaderVersion {};
 struct WindowEdge {  // --start and --end
   std::optional<std::int64_t> TimeWindow::*edge;
@@ -113,8 +124,8 @@ struct Request {  // help or the version instead of a run
   CommandLine::Action action;
 };
 using Effect = std::variant<OutputFile, NoObservations, Week, HeaderNumber, HeaderText,
-                            HeaderCoordinates, HeaderSwitch, RunSwitch, HeaderVersion, WindowEdge,
-                            Split, StandardName, Station, Request>;
+                            HeaderCoordinates, HeaderSwitch, RunSwitch, RunNumber, HeaderVersion,
+                            WindowEdge, Split, StandardName, Station, Request>;
 
 using options::longOnly;
 
@@ -127,6 +138,7 @@ constexpr std::string_view namingGroup = "File names";
 constexpr std::string_view headerGroup = "Header";
 constexpr std::string_view reportsGroup = "Quality check";
 constexpr std::string_view programGroup = "Program";
+constexpr std::string_view followGroup = "Following a log";
 
 // The values of the options that take one of a few.
 constexpr std::array<std::string_view, 2> rinexVersionChoices{"2", "3"};
@@ -164,6 +176,11 @@ constexpr auto runByHelp = headerTextHelp<runByField>("RUN BY");
 constexpr auto receiverNumberHelp = headerTextHelp<receiverNumberField>("REC #");
 constexpr auto antennaNumberHelp = headerTextHelp<antennaNumberField>("ANT #");
 constexpr auto antennaTypeHelp = headerTextHelp<antennaTypeField>("ANT TYPE");
+
+constexpr auto finishAfterHelp = joinText(
+    "with --follow and --split, finish a period's file once no byte has come for SECONDS and "
+    "the clock, as GPS time, is past the period's end by as much (default ",
+    decimalText<defaultFinishAfterSeconds>(), ")");
 
 // Every option, in the order --help lists them.
 constexpr auto optionTable = std::to_array<OptionSpec>({
@@ -241,6 +258,16 @@ constexpr auto optionTable = std::to_array<OptionSpec>({
      RunSwitch{&RunOptions::trackingPlotEach}, FormKind::onOff, reportsGroup},
     {"no-obs", longOnly, "", "write no observation file", NoObservations{}, FormKind::onOff,
      observationsGroup},
+    {"follow", longOnly, "",
+     "after the end of LOG, wait for more as another program writes it, following a rotation "
+     "or truncation; SIGINT, SIGTERM, SIGHUP (Ctrl-C, Ctrl-Break, console close on Windows) end "
+     "the run as the end of a log does",
+     RunSwitch{&RunOptions::follow}, FormKind::onOff, followGroup},
+    {"idle-exit", longOnly, "SECONDS",
+     "with --follow, end the run after SECONDS without a new byte of LOG",
+     RunNumber{&RunOptions::idleExitSeconds, &waitSeconds}, FormKind::number, followGroup},
+    {"finish-after", longOnly, "SECONDS", finishAfterHelp.view(),
+     RunNumber{&RunOptions::finishAfterSeconds, &waitSeconds}, FormKind::number, followGroup},
     {"quiet", 'q', "", "print no summary", RunSwitch{&RunOptions::quiet}, FormKind::onOff,
      programGroup},
     {"help", 'h', "", "show this text and exit", Request{CommandLine::Action::help},
@@ -476,6 +503,14 @@ class Parser {
     return true;
   }
 
+  bool apply(const RunNumber& effect, const std::string& name, std::string_view value) {
+    const std::optional<std::int32_t> number = effect.kind->read(value);
+    if (!number) return fail(invalidValue(*effect.kind, name, value), name);
+    result_.options.*effect.member = *number;
+    followOptions_.emplace_back(name);
+    return true;
+  }
+
   bool apply(HeaderVersion /*effect*/, const std::string& name, std::string_view value) {
     const std::optional<const RinexDialect*> dialect = rinexVersionNumber.read(value);
     if (!dialect) return fail(invalidValue(rinexVersionNumber, name, value), name);
@@ -531,6 +566,10 @@ class Parser {
     if (options.window.start && options.window.end &&
         *options.window.end <= *options.window.start) {
       fail("'--end' must be after '--start'", "--end");
+      return;
+    }
+    if (!options.follow && !followOptions_.empty()) {
+      fail("option '" + followOptions_.front() + "' needs '--follow'", followOptions_.front());
       return;
     }
     if (!observationFile(logGiven)) return;
@@ -642,6 +681,7 @@ class Parser {
     naming.station = station_ ? *station_ : defaultStationId(header().markerName);
     naming.split = split_;
     naming.temporaryPath = temporaryPathFor(naming.folder, options.logPath);
+    naming.partNames = options.follow && split_.has_value();
     options.naming = std::move(naming);
     return true;
   }
@@ -654,6 +694,7 @@ class Parser {
   std::optional<std::string> station_;
   // --week, --week auto or --date, whichever came first.
   std::string weekOption_;
+  std::vector<std::string> followOptions_;  // the options that need --follow, as given
 };
 
 constexpr auto usageHead =

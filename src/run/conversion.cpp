@@ -19,6 +19,14 @@
 
 namespace kapolex {
 
+namespace {
+
+// Far more than the lines of any epoch in any encoding: twelve channels
+// take under 2 KiB of text.
+constexpr std::size_t epochRoom = std::size_t{64} << 10;
+
+}  // namespace
+
 MessageWalk::MessageWalk(LogReader& log, const ConversionStages& stages)
     : log_(log),
       stages_(stages),
@@ -46,12 +54,13 @@ void MessageWalk::convertMeasurement(std::uint8_t id) {
     const std::int64_t second = gpsSecondOfEpoch(epoch_.week, epoch_.receiveTime);
     written = stages_.window.holds(second);
     if (written && stages_.namedFiles != nullptr) {
-      stages_.namedFiles->beforeEpoch(*stages_.observations, second);
+      written = stages_.namedFiles->beforeEpoch(*stages_.observations, second);
     }
   }
   if (written) {
     stages_.observations->writeEpoch(epoch_);
     ++writtenEpochs_;
+    if (stages_.wholeEpochs) stages_.observations->flushUnlessRoomFor(epochRoom);
   }
   // After the named files, which may have finished a file and started the
   // part of the log that this message opens.
@@ -167,7 +176,8 @@ void Conversion::start() {
     walk_.emplace(log_, ConversionStages{
                             *measurements_, streams_.observations, quality_ ? &*quality_ : nullptr,
                             counts_, settings_.window, streams_.namedFiles,
-                            weekFromClock_ ? &*weekFromClock_ : nullptr, streams_.fileReports});
+                            weekFromClock_ ? &*weekFromClock_ : nullptr, streams_.fileReports,
+                            settings_.follow});
     state_ = State::running;
   });
 }
@@ -175,7 +185,11 @@ void Conversion::start() {
 void Conversion::logAdded(std::size_t count) {
   if (state_ != State::running) return;
   log_.add(count);
-  guarded([this] { walk_->convertHeld(); });
+  guarded([this] {
+    walk_->convertHeld();
+    // A followed log's epochs reach the file as soon as their piece came.
+    if (settings_.follow && streams_.observations != nullptr) streams_.observations->flush();
+  });
 }
 
 void Conversion::logEnded() {
@@ -188,9 +202,35 @@ void Conversion::logEnded() {
   });
 }
 
+void Conversion::logStopped() {
+  if (state_ != State::running) return;
+  guarded([this] {
+    finish();
+    state_ = State::ended;
+  });
+}
+
 void Conversion::stop(const RunStop& stop) {
   if (state_ == State::stopped || state_ == State::ended) return;
   reportStopped(stop);
+}
+
+std::optional<std::int64_t> Conversion::openPeriodEnd() const {
+  if (state_ != State::running || streams_.namedFiles == nullptr) return std::nullopt;
+  return streams_.namedFiles->openPeriodEnd();
+}
+
+void Conversion::finishPeriodEndedBy(std::int64_t second) {
+  if (state_ != State::running || streams_.namedFiles == nullptr) return;
+  guarded([&] { streams_.namedFiles->finishPeriodEndedBy(*streams_.observations, second); });
+}
+
+void Conversion::remark(std::string_view text) {
+  if (state_ != State::running) return;
+  guarded([&] {
+    writeRemark(streams_.consoleOut, text);
+    streams_.consoleOut.flush();
+  });
 }
 
 void Conversion::finish() {
@@ -210,7 +250,8 @@ void Conversion::finish() {
     if (settings_.window.given() && walk_->writtenEpochs() == 0) {
       writeRemark(streams_.consoleOut, emptyWindowRemark);
     }
-    if (streams_.namedFiles != nullptr) {
+    // A followed run has listed each file as it was finished.
+    if (streams_.namedFiles != nullptr && !settings_.follow) {
       writeFileList(streams_.consoleOut, streams_.namedFiles->files(*streams_.observations));
     }
   }

@@ -17,6 +17,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "common/log_reader.hpp"
 #include "common/output_sink.hpp"
@@ -84,6 +85,11 @@ struct ConversionStages {
   // Until the week is chosen, when the clock chooses it.
   const WeekFromClock* weekFromClock = nullptr;
   FileReports* fileReports = nullptr;  // fed every message, when there are any
+  // The epochs written go out to their file whole: the buffer is written
+  // out before it could fill inside an epoch (and, by the conversion,
+  // after each piece of the log), so that a reader of a file still being
+  // written never sees half an epoch.
+  bool wholeEpochs = false;
 };
 
 // The walk over a log's messages: counts every message, hands each
@@ -133,6 +139,10 @@ struct ConversionSettings {
   TimeWindow window;    // of the kept epochs, the ones written
   // Without a week, the clock that chooses it instead of the console.
   const UtcClock* weekClock = nullptr;
+  // A followed log: each epoch goes out to its file at once, and the files
+  // named by their epochs are listed as each is finished rather than in
+  // the summary.
+  bool follow = false;
 };
 
 // One conversion, fed with the log by its caller. Every call reports a stop
@@ -165,9 +175,22 @@ class Conversion {
   // the quality reports, closes files named by their epochs, and prints the
   // summary when asked for.
   void logEnded();
+  // The end of a followed log by a stop request or idling: every message
+  // held whole has been converted, and a message cut in the middle is
+  // dropped; then as logEnded, with no diagnostic for the cut.
+  void logStopped();
   // Stops the run with a stop its caller met, such as a failed read of the
   // log.
   void stop(const RunStop& stop);
+
+  // The end, in whole GPS seconds, of the period whose file is open in a
+  // split run; none otherwise.
+  std::optional<std::int64_t> openPeriodEnd() const;
+  // Finishes the open period's file if its period ended at or before the
+  // whole GPS second second.
+  void finishPeriodEndedBy(std::int64_t second);
+  // Writes a remark line on the console at once.
+  void remark(std::string_view text);
 
   // The run's exit status: 0 unless it stopped.
   int exitStatus() const { return exitStatus_; }

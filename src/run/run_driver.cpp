@@ -9,6 +9,7 @@
 #include "rinex/local_clock.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/fixed_names.hpp"
+#include "run/log_follower.hpp"
 #include "run/stream_numbers.hpp"
 
 namespace kapolex {
@@ -71,7 +72,7 @@ void ProgramRun::startConversion() {
   const RunOptions& options = commandLine_.options;
   Console& console = console_.emplace(consoleFor(options));
   try {
-    openRunFiles(options, files_);
+    openRunFiles(options, files_, options.follow ? &console.out : nullptr);
   } catch (const RunStop& stop) {
     status_ = reportStop(stop, nullptr, console.out, console.errors);
     return;
@@ -85,7 +86,8 @@ void ProgramRun::startConversion() {
                  files_.fileReports ? &*files_.fileReports : nullptr});
   const ConversionSettings settings{options.week, options.header.intervalSeconds, !options.quiet,
                                     options.window,
-                                    options.weekFromClock ? &systemUtcClock() : nullptr};
+                                    options.weekFromClock ? &systemUtcClock() : nullptr,
+                                    options.follow};
   conversion_.emplace(streams, settings, files_.log->path);
   conversion_->start();
 }
@@ -115,6 +117,13 @@ std::optional<UsageError> ProgramRun::usageError() const {
 
 int runProgram(std::span<const char* const> arguments, std::optional<UsageError>& usageError) {
   ProgramRun run(arguments);
+  if (run.wantsLog() && run.follows()) {
+    // The stop requests stay taken over until the files are closed, so that
+    // a second request cannot cut the finish short.
+    platform::LogWatch watch(run.logIsRegularFile() ? run.logPath() : std::string());
+    followLog(run, watch, systemFollowClocks());
+    return run.finish();
+  }
   while (run.wantsLog()) {
     const std::span<std::uint8_t> space = run.logSpace();
     const std::ptrdiff_t got = platform::readSome(run.logHandle(), space.data(), space.size());

@@ -8,6 +8,8 @@
 #include "common/log_reader.hpp"
 #include "common/platform.hpp"
 #include "common/run_stop.hpp"
+#include "run/fixed_names.hpp"
+#include "run/summary.hpp"
 
 namespace kapolex {
 
@@ -36,7 +38,7 @@ LogFile openLog(const std::string& name) {
   if (file.failure != platform::OpenFailure::none) {
     stopRun(openFailureDiagnostic(file.failure), logUnit, path);
   }
-  return {FileHandle(file.handle), path};
+  return {FileHandle(file.handle), path, file.isRegularFile};
 }
 
 // Opens an output without cutting it: an existing file keeps its content
@@ -123,18 +125,34 @@ void checkFolder(const std::string& folder) {
 // Named files go to the disk like --output's file; one that would be the log
 // or a quality report is refused at its opening or renaming, as its name is
 // known only then.
-NamedFileAccess namedFileAccess(const RunOptions& options) {
+NamedFileAccess namedFileAccess(const RunOptions& options, OutputSink* progress) {
   const std::vector<std::string> others = filesNotToOverwrite(options);
-  return {[others](const std::string& name) {
-            const std::string path = fullPathName(name);
-            if (isAnyOf(path, others)) stopRun(Diagnostic::openFailure, observationUnit, path);
-            return openOutput(name, observationUnit);
-          },
-          [others](const std::string& from, const std::string& to) {
-            const std::string path = fullPathName(to);
-            return !isAnyOf(path, others) && platform::renameFile(fullPathName(from), path);
-          },
-          {}};
+  NamedFileAccess access{[others](const std::string& name) {
+                           const std::string path = fullPathName(name);
+                           if (isAnyOf(path, others))
+                             stopRun(Diagnostic::openFailure, observationUnit, path);
+                           return openOutput(name, observationUnit);
+                         },
+                         [others](const std::string& from, const std::string& to) {
+                           const std::string path = fullPathName(to);
+                           return !isAnyOf(path, others) &&
+                                  platform::renameFile(fullPathName(from), path);
+                         }};
+  if (progress == nullptr) return access;
+  // Flushed at once, so that a script reading the console line by line can
+  // take each file as soon as it is there.
+  access.finished = [progress](const WrittenFile& file) {
+    writeFileLine(*progress, file);
+    progress->flush();
+  };
+  access.lateEpoch = [progress](std::int64_t count) {
+    std::string line(lateEpochLabel);
+    line += std::to_string(count);
+    line += lateEpochsCountLabel;
+    writeRemark(*progress, line);
+    progress->flush();
+  };
+  return access;
 }
 
 // The reports beside named files go to the disk as the named files do, and
@@ -223,7 +241,7 @@ QualityOutputs RunFiles::qualityOutputs() {
           trackingPlot ? &*trackingPlot : nullptr};
 }
 
-void openRunFiles(const RunOptions& options, RunFiles& files) {
+void openRunFiles(const RunOptions& options, RunFiles& files, OutputSink* progress) {
   files.log.emplace(openLog(options.logPath));
   for (const RunOutput& output : runOutputs) {
     const std::string& name = options.*output.path;
@@ -235,11 +253,15 @@ void openRunFiles(const RunOptions& options, RunFiles& files) {
   if (options.naming) {
     checkFolder(options.naming->folder);
     files.observations.emplace(options.header, observationUnit);
-    NamedFileAccess access = namedFileAccess(options);
+    NamedFileAccess access = namedFileAccess(options, progress);
     if (const FileReportKinds kinds = fileReportKinds(options); kinds.any()) {
       FileReports& reports = files.fileReports.emplace(kinds, options.header.intervalSeconds,
                                                        fileReportOpener(options));
-      access.finished = [&reports](const WrittenFile& file) { reports.fileFinished(file); };
+      // The reports are there before the file is said to be finished.
+      access.finished = [&reports, told = std::move(access.finished)](const WrittenFile& file) {
+        reports.fileFinished(file);
+        if (told) told(file);
+      };
     }
     files.namedFiles.emplace(*options.naming, options.header, std::move(access));
   }

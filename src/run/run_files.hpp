@@ -27,6 +27,7 @@ namespace kapolex {
 struct LogFile {
   FileHandle handle;
   std::string path;
+  bool regularFile = false;  // not standard input, a pipe or a device
 };
 
 // The open files of a run.
@@ -111,8 +112,10 @@ Console consoleFor(const RunOptions& options);
 // opened stops the run with its diagnostic; the files opened before stay
 // in files, so that the stop can still write out what they hold. Files
 // named by their epochs are opened as their epochs come; here only their
-// folder is looked for.
-void openRunFiles(const RunOptions& options, RunFiles& files);
+// folder is looked for. With progress, each named file is listed there as
+// it is finished, and each epoch not written for a finished period is
+// counted there (a followed run).
+void openRunFiles(const RunOptions& options, RunFiles& files, OutputSink* progress = nullptr);
 
 // Closes the open outputs, each of which writes out what it still holds.
 // Returns the stop for the first that fails, or nothing.

@@ -28,7 +28,17 @@ struct StandardNaming {
   std::optional<FilePeriod> split;
   // Where the one file is written until its name is known.
   std::string temporaryPath;
+  // A followed split run writes each period's file under its name with
+  // partSuffix and gives it its name once finished, so that a name that
+  // appears is a finished file.
+  bool partNames = false;
 };
+
+inline constexpr std::string_view partSuffix = ".part";
+
+// How long a followed run waits, by default, before it finishes a period's
+// file that the clock says is over.
+inline constexpr std::int32_t defaultFinishAfterSeconds = 60;
 
 struct RunOptions {
   std::string logPath;  // as given; "-" for standard input
@@ -52,6 +62,16 @@ struct RunOptions {
   // With it, the observation files take their standard names, and
   // observationPath is empty.
   std::optional<StandardNaming> naming;
+  // With --follow the log is followed as another program writes it: the
+  // end of a file waits for more, rotations and truncations are followed,
+  // and a stop request ends the run as the end of a log ends it.
+  bool follow = false;
+  // A followed run ends after this many seconds without a new byte; 0 for
+  // never.
+  std::int32_t idleExitSeconds = 0;
+  // A followed run's period file is finished when no byte has come for
+  // this long and the clock is past the period's end by as much.
+  std::int32_t finishAfterSeconds = defaultFinishAfterSeconds;
 };
 
 }  // namespace kapolex
