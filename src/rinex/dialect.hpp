@@ -68,6 +68,9 @@ struct NamingDialect {
   // station that isStationId accepts.
   std::string (*fileName)(std::string_view station, const EpochTime& start, FilePeriod period,
                           std::int32_t intervalSeconds);
+  // The standard name of the same file in Compact RINEX: ".yyo" becomes
+  // ".yyd", ".rnx" becomes ".crx".
+  void (*toCompactName)(std::string& name);
 };
 
 // What Compact RINEX writes differently for the version (CRINEX 1.0 for

@@ -14,6 +14,7 @@
 #include "common/file_handle.hpp"
 #include "common/output_sink.hpp"
 #include "common/run_stop.hpp"
+#include "rinex/compact_rinex_encoder.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/conversion.hpp"
 #include "run/named_files.hpp"
@@ -37,6 +38,8 @@ struct RunFiles {
   std::optional<OutputSink> trackingPlot;
   // How the observation files are named when they take standard names.
   std::optional<NamedObservationFiles> namedFiles;
+  // What Compact RINEX could not hold, said once at the end.
+  CompactRinexTally compactRinexTally;
 
   // Where the quality reports go.
   QualityOutputs qualityOutputs();
@@ -110,6 +113,10 @@ Console consoleFor(const RunOptions& options);
 // named by their epochs are opened as their epochs come; here only their
 // folder is looked for.
 void openRunFiles(const RunOptions& options, RunFiles& files);
+
+// The lines that say what Compact RINEX could not hold, with their counts;
+// empty when nothing was changed.
+std::string compactRinexNotes(const CompactRinexTally& tally);
 
 // Closes the open outputs, each of which writes out what it still holds.
 // Returns the stop for the first that fails, or nothing.

@@ -28,6 +28,10 @@ struct StandardNaming {
   std::optional<FilePeriod> split;
   // Where the one file is written until its name is known.
   std::string temporaryPath;
+  // The names of Compact RINEX files (".yyd", ".crx"), and ".gz" added to
+  // gzip'd ones.
+  bool compactRinex = false;
+  bool gzip = false;
 };
 
 struct RunOptions {
@@ -37,6 +41,9 @@ struct RunOptions {
   std::optional<std::int32_t> week;  // from --week or --date; asked at the console without
   HeaderFields header;               // with the decimation interval and S1
   bool quiet = false;                // no summary
+  // The observation files in Compact RINEX, and compressed by gzip.
+  bool compactRinex = false;
+  bool gzip = false;
   // The quality reports: text, JSON and the tracking plot; empty when not
   // asked for, "-" for standard output.
   std::string qualityTextPath;
