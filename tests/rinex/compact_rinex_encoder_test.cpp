@@ -11,12 +11,14 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "rinex/field_editing.hpp"
+#include "rinex/observation_writer.hpp"
 #include "support/compact_rinex_decoder.hpp"
 #include "support/version_agreement.hpp"
 
@@ -246,6 +248,95 @@ TEST(CompactRinexEncoder, ThousandthsAreTheFieldsDigits) {
     digits.erase(digits.find('.'), 1);
     ASSERT_TRUE(thousandths) << value;
     EXPECT_EQ(*thousandths, std::stoll(digits)) << text;
+  }
+}
+
+}  // namespace
+}  // namespace kapolex
+
+namespace kapolex {
+namespace {
+
+const LocalClock& pinnedLocalClock() {
+  static const LocalClock clock{[] {
+                                  return LocalDate{2006, 1, 20};
+                                },
+                                [] {
+                                  return LocalTimeOfDay{9, 5, 7};
+                                }};
+  return clock;
+}
+
+// Two epochs of G10 and G30 through the observation writer, in plain text
+// and in Compact RINEX; in the second, G10's phase is too wide for F14.3
+// and G30 is listed twice (the second listing with other values).
+struct WrittenPair {
+  std::string plain;
+  std::string compact;
+  CompactRinexTally tally;
+};
+
+WrittenPair writeWithFaults(const RinexDialect& dialect) {
+  HeaderFields fields;
+  fields.dialect = &dialect;
+  fields.withSnr = true;
+  fields.withLastObservation = true;
+  WrittenPair written;
+  const UtcClock utc{[] { return std::int64_t{1796880839}; }};
+  auto epoch = std::make_unique<MeasurementEpoch>();
+  epoch->time = {2006, 1, 1, 0, 0, 0.0};
+  epoch->channelCount = 2;
+  epoch->channels[0] = {10, 880471.488, 20566416.349, lossOfLockSet, 7, 49.5, 0};
+  epoch->channels[1] = {30, 492501.848, 20615933.165, lossOfLockClear, 6, 46.75, 0};
+  auto second = std::make_unique<MeasurementEpoch>(*epoch);
+  second->time.second = 5.0;
+  second->channelCount = 3;
+  second->channels[0].carrierPhase = -2e9;
+  second->channels[2] = {30, 1.0, 2.0, lossOfLockSet, 1, 3.0, 0};
+  {
+    ObservationWriter plain(OutputSink(written.plain, 2, "z.obs", 4096), fields);
+    ObservationWriter compact(OutputSink(written.compact, 2, "z.crx", 4096), fields,
+                              compactRinexEncoder(dialect, true, "kapolex", utc, written.tally));
+    for (ObservationWriter* writer : {&plain, &compact}) {
+      writer->writeHeader("060120", pinnedLocalClock());
+      writer->writeEpoch(*epoch);
+    }
+    second->channelCount = 2;  // the plain file of what Compact RINEX keeps
+    plain.writeEpoch(*second);
+    second->channelCount = 3;
+    compact.writeEpoch(*second);
+    EXPECT_TRUE(plain.close());
+    EXPECT_TRUE(compact.close());
+  }
+  return written;
+}
+
+// A value printed as asterisks becomes a blank field (in RINEX 2 its flags
+// with it, as a blank RINEX 2 value carries none); a satellite listed again
+// in an epoch is left out; each is counted.
+TEST(CompactRinexEncoder, WritesWhatTheFormatCannotHoldAsDocumented) {
+  struct Case {
+    const RinexDialect& dialect;
+    const char* plainLine;    // G10's line in the second epoch
+    const char* decodedLine;  // the same restored from Compact RINEX
+  };
+  const Case cases[] = {
+      {rinex2Dialect, "**************57  20566416.349          49.500",
+       "                  20566416.349          49.500"},
+      {rinex3Dialect, "G10  20566416.349  **************17        49.500",
+       "G10  20566416.349                17        49.500"},
+  };
+  for (const Case& c : cases) {
+    const WrittenPair written = writeWithFaults(c.dialect);
+    EXPECT_EQ(written.tally.blankedValues, 1);
+    EXPECT_EQ(written.tally.repeatedSatellites, 1);
+    const testing::DecodedCompactRinex decoded = testing::decodeCompactRinex(written.compact);
+    ASSERT_EQ(decoded.problem, "");
+    std::string expected = testing::restoredLines(written.plain);
+    const std::size_t at = expected.find(c.plainLine);
+    ASSERT_NE(at, std::string::npos) << written.plain;
+    expected.replace(at, std::string_view(c.plainLine).size(), c.decodedLine);
+    EXPECT_EQ(decoded.rinex, expected);
   }
 }
 
