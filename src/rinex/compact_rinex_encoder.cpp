@@ -70,7 +70,7 @@ struct CompactRinexDialect {
   std::size_t (*writeEpochText)(char* text, const MeasurementEpoch& epoch,
                                 const std::uint8_t* listed, std::size_t count);
   // Reads one channel's observations.
-  void (*observe)(const ChannelMeasurement& channel, SatelliteObservations& out);
+  void (*observe)(const ChannelMeasurement& channel, std::size_t types, SatelliteObservations& out);
   // A new satellite's flags: CRINEX 3 writes every blank as '&'.
   bool newFlagsBlankAsAmpersand;
   // A blank value's flags: CRINEX 1 forgets the previous ones.
@@ -142,22 +142,24 @@ void setValue(SatelliteObservations& out, std::size_t type, double value, bool b
 }
 
 // L1 with its loss-of-lock and signal digits, C1, S1.
-void observeRinex2(const ChannelMeasurement& channel, SatelliteObservations& out) {
+void observeRinex2(const ChannelMeasurement& channel, std::size_t types,
+                   SatelliteObservations& out) {
   out.flags = {
       digitColumn(channel.lossOfLock), digitColumn(channel.signalFlag), ' ', ' ', ' ', ' '};
   setValue(out, 0, channel.carrierPhase, true);
   setValue(out, 1, channel.pseudorange, true);
-  setValue(out, 2, channel.carrierToNoise, true);
+  if (types == maxTypes) setValue(out, 2, channel.carrierToNoise, true);
 }
 
 // C1C, L1C with its digits, S1C.
-void observeRinex3(const ChannelMeasurement& channel, SatelliteObservations& out) {
+void observeRinex3(const ChannelMeasurement& channel, std::size_t types,
+                   SatelliteObservations& out) {
   out.flags = {
       ' ', ' ', digitColumn(rinex3LossOfLock(channel.lossOfLock)), digitColumn(channel.signalFlag),
       ' ', ' '};
   setValue(out, 0, channel.pseudorange, false);
   setValue(out, 1, channel.carrierPhase, false);
-  setValue(out, 2, channel.carrierToNoise, false);
+  if (types == maxTypes) setValue(out, 2, channel.carrierToNoise, false);
 }
 
 // One observation type's arc of a satellite: its order (-1: no arc) and the
@@ -214,12 +216,20 @@ char* appendTextDifference(char* p, const char* text, std::size_t length, const 
                            std::size_t previousLength) {
   char* const start = p;
   const std::size_t common = std::min(length, previousLength);
-  for (std::size_t i = 0; i < common; ++i) {
+  std::size_t i = 0;
+  // Most of an epoch text repeats the previous one: equal words go out as
+  // blanks, eight at a time.
+  constexpr std::size_t word = 8;
+  for (; i + word <= common && std::memcmp(text + i, previous + i, word) == 0; i += word) {
+    std::memset(p, ' ', word);
+    p += word;
+  }
+  for (; i < common; ++i) {
     const char c = text[i];
     *p++ = c == previous[i] ? ' ' : c == ' ' ? changedToBlank : c;
   }
-  for (std::size_t i = common; i < previousLength; ++i) {
-    *p++ = previous[i] != ' ' ? changedToBlank : ' ';
+  for (std::size_t k = common; k < previousLength; ++k) {
+    *p++ = previous[k] != ' ' ? changedToBlank : ' ';
   }
   if (length > common) {
     std::memcpy(p, text + common, length - common);
@@ -365,7 +375,7 @@ class CompactRinexEncoder final : public EpochEncoder {
 
   void writeSatelliteLine(OutputSink& file, const ChannelMeasurement& channel) {
     SatelliteObservations now;
-    dialect_.observe(channel, now);
+    dialect_.observe(channel, types_, now);
     SatelliteState& satellite = slotOf(channel.prn);
     const bool continues = satellite.lastEpoch + 1 == epochNumber_;
     satellite.lastEpoch = epochNumber_;
@@ -388,7 +398,10 @@ class CompactRinexEncoder final : public EpochEncoder {
     *p++ = ' ';
     const std::size_t flagCount = 2 * types_;
     if (continues) {
-      p = appendTextDifference(p, now.flags.data(), flagCount, satellite.flags.data(), flagCount);
+      // Flags that did not change write nothing.
+      if (std::memcmp(now.flags.data(), satellite.flags.data(), flagCount) != 0) {
+        p = appendTextDifference(p, now.flags.data(), flagCount, satellite.flags.data(), flagCount);
+      }
     } else {
       for (std::size_t f = 0; f < flagCount; ++f) {
         const char c = now.flags[f];
