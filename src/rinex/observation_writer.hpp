@@ -83,12 +83,17 @@ class ObservationWriter {
 
  private:
   void writeFixedLines();
+  // Writes header lines through a staging sink into the encoder; returns
+  // where the line that writeLines marked went in the file.
+  template <class WriteLines>
+  std::uint64_t writeHeaderLines(WriteLines writeLines);
 
   std::optional<OutputSink> file_;
   HeaderFields fields_;
   std::unique_ptr<EpochEncoder> encoder_;
   int unit_ = 0;  // before the first file
   std::string version_;
+  std::string headerText_;  // the header lines on their way to the encoder
   const LocalClock* clock_ = nullptr;
   bool headerOpen_ = false;
   std::optional<EpochTime> firstEpochTime_;

@@ -242,6 +242,14 @@ constexpr auto optionTable = std::to_array<OptionSpec>({
      HeaderCoordinates{&HeaderFields::antennaDelta}, FormKind::text, headerGroup},
     {"snr", longOnly, "", "add S1 (S1C in RINEX 3), the signal as C/N0 in dB-Hz",
      HeaderSwitch{&HeaderFields::withSnr}, FormKind::onOff, observationsGroup},
+    {"crx", longOnly, "",
+     "write the observation files in Compact RINEX (CRINEX 1.0 for RINEX 2, 3.0 for RINEX 3); "
+     "the default name from LOG ends in .crx, standard names in .yyd or .crx",
+     RunSwitch{&RunOptions::compactRinex}, FormKind::onOff, observationsGroup},
+    {"gzip", 'z', "",
+     "compress the observation files with gzip; the default name from LOG and standard names "
+     "get .gz added (site.obs.gz, site.crx.gz)",
+     RunSwitch{&RunOptions::gzip}, FormKind::onOff, observationsGroup},
     {"qc", longOnly, "FILE", "a quality report of the whole log, as text",
      OutputFile{&RunOptions::qualityTextPath}, FormKind::text, reportsGroup},
     {"qc-json", longOnly, "FILE", "the same figures as JSON",
@@ -620,9 +628,11 @@ class Parser {
     std::string_view name;
     bool given;
   };
-  std::array<GivenOption, 6> observationFileOptions() const {
+  std::array<GivenOption, 8> observationFileOptions() const {
     const RunOptions& options = result_.options;
     return {{{"--output", !options.observationPath.empty()},
+             {"--crx", options.compactRinex},
+             {"--gzip", options.gzip},
              {"--split", split_.has_value()},
              {"--standard-name", standardName_},
              {"--start", options.window.start.has_value()},
@@ -651,12 +661,13 @@ class Parser {
       return fail("option '--station' needs '--split' or '--standard-name'", "--station");
     }
     if (!path.empty()) return true;
-    if (!logGiven) {
+    const bool encoded = options.compactRinex || options.gzip;
+    if (!logGiven && !encoded) {
       path = std::string(observationFileName);
     } else if (options.logPath == standardStreamName) {
       path = std::string(standardStreamName);
     } else {
-      path = observationPathFor(options.logPath);
+      path = observationPathFor(options.logPath, options.compactRinex, options.gzip);
     }
     return true;
   }
@@ -682,6 +693,8 @@ class Parser {
     naming.split = split_;
     naming.temporaryPath = temporaryPathFor(naming.folder, options.logPath);
     naming.partNames = options.follow && split_.has_value();
+    naming.compactRinex = options.compactRinex;
+    naming.gzip = options.gzip;
     options.naming = std::move(naming);
     return true;
   }

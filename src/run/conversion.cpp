@@ -173,11 +173,11 @@ void Conversion::start() {
       streams_.observations->writeHeader(versionText, streams_.clock);
     }
     if (checksQuality) quality_.emplace();
-    walk_.emplace(log_, ConversionStages{
-                            *measurements_, streams_.observations, quality_ ? &*quality_ : nullptr,
-                            counts_, settings_.window, streams_.namedFiles,
-                            weekFromClock_ ? &*weekFromClock_ : nullptr, streams_.fileReports,
-                            settings_.follow});
+    walk_.emplace(log_,
+                  ConversionStages{*measurements_, streams_.observations,
+                                   quality_ ? &*quality_ : nullptr, counts_, settings_.window,
+                                   streams_.namedFiles, weekFromClock_ ? &*weekFromClock_ : nullptr,
+                                   streams_.fileReports, settings_.follow});
     state_ = State::running;
   });
 }

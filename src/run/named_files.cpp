@@ -20,8 +20,10 @@ NamedObservationFiles::NamedObservationFiles(StandardNaming naming, const Header
 }
 
 std::string NamedObservationFiles::standardPath(const EpochTime& start, FilePeriod period) const {
-  return pathInFolder(naming_.folder,
-                      names_->fileName(naming_.station, start, period, intervalSeconds_));
+  std::string name = names_->fileName(naming_.station, start, period, intervalSeconds_);
+  if (naming_.compactRinex) names_->toCompactName(name);
+  if (naming_.gzip) name += gzipExtension;
+  return pathInFolder(naming_.folder, name);
 }
 
 std::string NamedObservationFiles::writtenPath(const std::string& path) const {

@@ -104,6 +104,12 @@ int ProgramRun::finish() {
   if (const std::optional<RunStop> lost = closeRunFiles(files_); lost && status_ == 0) {
     status_ = reportStop(*lost, nullptr, console_->out, console_->errors);
   }
+  // What Compact RINEX could not hold is said once, when every file is
+  // closed (a file without epochs gets END OF HEADER at its close).
+  if (const std::string notes = compactRinexNotes(files_.compactRinexTally); !notes.empty()) {
+    console_->errors.write(notes);
+    console_->errors.flushQuietly();
+  }
   return status_;
 }
 

@@ -5,9 +5,12 @@
 #include <vector>
 
 #include "common/file_handle.hpp"
+#include "common/gzip_encoder.hpp"
 #include "common/log_reader.hpp"
 #include "common/platform.hpp"
 #include "common/run_stop.hpp"
+#include "common/utc_clock.hpp"
+#include "run/build_version.hpp"
 #include "run/fixed_names.hpp"
 #include "run/summary.hpp"
 
@@ -79,11 +82,34 @@ std::string clashOf(const RunOutput& output, const std::string& name, std::strin
          " too; name another";
 }
 
-void place(std::optional<ObservationWriter>& slot, OutputSink sink, const HeaderFields& header) {
-  slot.emplace(std::move(sink), header);
+// The observation files' sink: gzip'd when asked for.
+OutputSink encodedObservations(OutputSink sink, bool gzip) {
+  if (gzip) sink.encodeWith(gzipEncoder());
+  return sink;
 }
 
-void place(std::optional<OutputSink>& slot, OutputSink sink, const HeaderFields& /*header*/) {
+// Line 2 of a Compact RINEX file names the program as --version does.
+std::string compactRinexProgram() {
+  return std::string(commandName) + " " + std::string(versionText) + " build " +
+         std::string(buildVersion);
+}
+
+// The observation files' encoder: Compact RINEX when asked for, else the
+// dialect's plain text.
+std::unique_ptr<EpochEncoder> epochEncoderFor(const RunOptions& options, RunFiles& files) {
+  if (!options.compactRinex) return nullptr;
+  return compactRinexEncoder(*options.header.dialect, options.header.withSnr, compactRinexProgram(),
+                             systemUtcClock(), files.compactRinexTally);
+}
+
+void place(std::optional<ObservationWriter>& slot, OutputSink sink, const RunOptions& options,
+           RunFiles& files) {
+  slot.emplace(encodedObservations(std::move(sink), options.gzip), options.header,
+               epochEncoderFor(options, files));
+}
+
+void place(std::optional<OutputSink>& slot, OutputSink sink, const RunOptions& /*options*/,
+           RunFiles& /*files*/) {
   slot.emplace(std::move(sink));
 }
 
@@ -127,11 +153,11 @@ void checkFolder(const std::string& folder) {
 // known only then.
 NamedFileAccess namedFileAccess(const RunOptions& options, OutputSink* progress) {
   const std::vector<std::string> others = filesNotToOverwrite(options);
-  NamedFileAccess access{[others](const std::string& name) {
+  NamedFileAccess access{[others, gzip = options.gzip](const std::string& name) {
                            const std::string path = fullPathName(name);
                            if (isAnyOf(path, others))
                              stopRun(Diagnostic::openFailure, observationUnit, path);
-                           return openOutput(name, observationUnit);
+                           return encodedObservations(openOutput(name, observationUnit), gzip);
                          },
                          [others](const std::string& from, const std::string& to) {
                            const std::string path = fullPathName(to);
@@ -247,12 +273,12 @@ void openRunFiles(const RunOptions& options, RunFiles& files, OutputSink* progre
     const std::string& name = options.*output.path;
     if (name.empty()) continue;
     std::visit(
-        [&](auto slot) { place(files.*slot, openOutput(name, output.unit), options.header); },
+        [&](auto slot) { place(files.*slot, openOutput(name, output.unit), options, files); },
         output.slot);
   }
   if (options.naming) {
     checkFolder(options.naming->folder);
-    files.observations.emplace(options.header, observationUnit);
+    files.observations.emplace(options.header, observationUnit, epochEncoderFor(options, files));
     NamedFileAccess access = namedFileAccess(options, progress);
     if (const FileReportKinds kinds = fileReportKinds(options); kinds.any()) {
       FileReports& reports = files.fileReports.emplace(kinds, options.header.intervalSeconds,
@@ -265,6 +291,18 @@ void openRunFiles(const RunOptions& options, RunFiles& files, OutputSink* progre
     }
     files.namedFiles.emplace(*options.naming, options.header, std::move(access));
   }
+}
+
+std::string compactRinexNotes(const CompactRinexTally& tally) {
+  std::string notes;
+  const auto note = [&](std::int64_t count, std::string_view what) {
+    if (count == 0) return;
+    notes += "Compact RINEX: " + std::to_string(count) + " " + std::string(what) + "\n";
+  };
+  note(tally.blankedValues, "values too wide for their fields written as blank fields");
+  note(tally.repeatedSatellites, "repeated satellites left out of their epochs, the first kept");
+  note(tally.headerOnlyFiles, "files without epochs closed with END OF HEADER");
+  return notes;
 }
 
 std::optional<RunStop> closeRunFiles(RunFiles& files) {

@@ -14,6 +14,7 @@
 #include "common/file_handle.hpp"
 #include "common/output_sink.hpp"
 #include "common/run_stop.hpp"
+#include "rinex/compact_rinex_encoder.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/conversion.hpp"
 #include "run/file_reports.hpp"
@@ -41,6 +42,8 @@ struct RunFiles {
   std::optional<NamedObservationFiles> namedFiles;
   // The reports beside each of them, when asked for.
   std::optional<FileReports> fileReports;
+  // What Compact RINEX could not hold, said once at the end.
+  CompactRinexTally compactRinexTally;
 
   // Where the quality reports go.
   QualityOutputs qualityOutputs();
@@ -116,6 +119,10 @@ Console consoleFor(const RunOptions& options);
 // it is finished, and each epoch not written for a finished period is
 // counted there (a followed run).
 void openRunFiles(const RunOptions& options, RunFiles& files, OutputSink* progress = nullptr);
+
+// The lines that say what Compact RINEX could not hold, with their counts;
+// empty when nothing was changed.
+std::string compactRinexNotes(const CompactRinexTally& tally);
 
 // Closes the open outputs, each of which writes out what it still holds.
 // Returns the stop for the first that fails, or nothing.

@@ -32,6 +32,10 @@ struct StandardNaming {
   // partSuffix and gives it its name once finished, so that a name that
   // appears is a finished file.
   bool partNames = false;
+  // The names of Compact RINEX files (".yyd", ".crx"), and ".gz" added to
+  // gzip'd ones.
+  bool compactRinex = false;
+  bool gzip = false;
 };
 
 inline constexpr std::string_view partSuffix = ".part";
@@ -49,6 +53,9 @@ struct RunOptions {
   bool weekFromClock = false;
   HeaderFields header;  // with the decimation interval and S1
   bool quiet = false;   // no summary
+  // The observation files in Compact RINEX, and compressed by gzip.
+  bool compactRinex = false;
+  bool gzip = false;
   // The quality reports: text, JSON and the tracking plot; empty when not
   // asked for, "-" for standard output.
   std::string qualityTextPath;
