@@ -176,21 +176,34 @@ ByteCollector.prototype.send = function () {
 function logReaderMain() {
   var log = null;
   var next = 0;
-  var credit = 0;
-  var reader = new FileReaderSync();
+  var sliceSize = 0;
+  var ended = false;
+  var delivered = Promise.resolve();
+  // Each slice asked for is read at once, several at a time, and handed
+  // over in order.
+  function deliver(reading) {
+    delivered = delivered.then(function () { return reading; }).then(function (bytes) {
+      self.postMessage(bytes, bytes === null ? [] : [bytes]);
+    }, function (error) {
+      self.postMessage({ failure: String(error) });
+    });
+  }
   self.onmessage = function (event) {
     if (event.data.log !== undefined) {
       log = event.data.log;
       next = event.data.start;
+      sliceSize = event.data.sliceSize;
     }
-    credit += event.data.slices;
-    for (; credit > 0 && next < log.size; --credit) {
-      var end = Math.min(next + event.data.sliceSize, log.size);
-      var bytes = reader.readAsArrayBuffer(log.slice(next, end));
+    for (var slices = event.data.slices; slices > 0 && next < log.size; --slices) {
+      var end = Math.min(next + sliceSize, log.size);
+      deliver(log.slice(next, end).arrayBuffer());
       next = end;
-      self.postMessage(bytes, [bytes]);
     }
-    if (next >= log.size) self.postMessage(null);
+    // After the last slice, once: the end of the log.
+    if (next >= log.size && !ended) {
+      ended = true;
+      deliver(null);
+    }
   };
 }
 
@@ -208,7 +221,7 @@ function SliceReader(log, start) {
                             sliceSize: SliceReader.sliceSize });
 }
 SliceReader.sliceSize = 16 << 20;
-SliceReader.ahead = 2;
+SliceReader.ahead = 3;
 // The next slice as a Uint8Array, or null at the end of the log.
 SliceReader.prototype.nextSlice = async function () {
   var started = performance.now();
@@ -220,7 +233,8 @@ SliceReader.prototype.nextSlice = async function () {
   ioTimes.reading += performance.now() - started;
   var bytes = slices.arrived.shift();
   if (bytes === null) return null;
-  this.worker.postMessage({ slices: 1, sliceSize: SliceReader.sliceSize });
+  if (!(bytes instanceof ArrayBuffer)) throw new Error('the log could not be read: ' + bytes.failure);
+  this.worker.postMessage({ slices: 1 });
   return new Uint8Array(bytes);
 };
 SliceReader.prototype.end = function () {
