@@ -25,6 +25,13 @@
 #   rinex3  kapolex -w 1356 --rinex-version 3: z.obs in RINEX 3.04
 #   split   kapolex -w 1356 --split day -o split: a file per GPS day in the
 #           folder split (the floor writes as many bytes as all of them)
+#   crx     kapolex -w 1356 --crx -o z.obs: Compact RINEX (its epochs are
+#           not counted: the epoch lines are differences)
+#   crx-gzip  kapolex -w 1356 --crx --gzip -o z.obs: Compact RINEX, gzip'd
+#           (the epochs of gzip'd files are not counted either)
+#   gzip    kapolex -w 1356 --gzip -o z.obs: RINEX, gzip'd
+#   pipe-gzip  kapolex -w 1356 -o - | gzip -6 > z.obs: RINEX through gzip's
+#           own program (processor time and memory are kapolex's alone)
 #
 # Usage: bench/run_bench.sh [--build DIR] [--size SIZE] [--kept-size SIZE]
 #                           [--runs N] [--mode cached|disk|both]
@@ -36,7 +43,8 @@
 #   --runs N          runs of each measurement (default 5)
 #   --mode MODE       cached, disk or both (default both)
 #   --ways LIST       comma-separated ways to run kapolex: plain, stdin, pipe,
-#                     qc, rinex3, split (default plain)
+#                     qc, rinex3, split, crx, crx-gzip, gzip, pipe-gzip
+#                     (default plain)
 #   --work DIR        scratch folder (default: a new one under /tmp, removed
 #                     at the end unless --keep); needs about the size of the
 #                     larger log plus twice its z.obs (8 GB with the defaults)
@@ -63,7 +71,7 @@ while [ $# -gt 0 ]; do
     --ways) ways=$2; shift 2 ;;
     --work) work=$2; shift 2 ;;
     --keep) keep=true; shift ;;
-    -h|--help) sed -n '2,43p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,51p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "run_bench.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -76,8 +84,9 @@ esac
 IFS=',' read -r -a wayList <<< "$ways"
 for way in "${wayList[@]}"; do
   case $way in
-    plain|stdin|pipe|qc|rinex3|split) ;;
-    *) echo "run_bench.sh: --ways lists plain, stdin, pipe, qc, rinex3 or split" >&2; exit 2 ;;
+    plain|stdin|pipe|qc|rinex3|split|crx|crx-gzip|gzip|pipe-gzip) ;;
+    *) echo "run_bench.sh: --ways lists plain, stdin, pipe, qc, rinex3, split, crx, crx-gzip," \
+         "gzip or pipe-gzip" >&2; exit 2 ;;
   esac
 done
 case $build in /*) ;; *) build=$repo/$build ;; esac
@@ -112,6 +121,11 @@ runKapolex() {
     qc) /usr/bin/time -v -o time.txt "$kapolex" -w 1356 --qc qc.txt --plot plot.svg > console.txt ;;
     rinex3) /usr/bin/time -v -o time.txt "$kapolex" -w 1356 --rinex-version 3 > console.txt ;;
     split) /usr/bin/time -v -o time.txt "$kapolex" -w 1356 --split day -o split > console.txt ;;
+    crx) /usr/bin/time -v -o time.txt "$kapolex" -w 1356 --crx -o z.obs > console.txt ;;
+    crx-gzip) /usr/bin/time -v -o time.txt "$kapolex" -w 1356 --crx --gzip -o z.obs > console.txt ;;
+    gzip) /usr/bin/time -v -o time.txt "$kapolex" -w 1356 --gzip -o z.obs > console.txt ;;
+    pipe-gzip) /usr/bin/time -v -o time.txt "$kapolex" -w 1356 -o - 2> console.txt |
+      gzip -6 > z.obs ;;
   esac
 }
 

@@ -13,6 +13,10 @@
 // without arguments reads.
 const defaultLogName = 'z.log';
 
+// The reports beside each file of a split run (--qc-each and its kin).
+const eachReportReason = 'not offered yet: the reports beside each split file have not been '
+  + 'tried with the page\'s downloads; the Quality check box reports on the whole log';
+
 // The program's options that the form does not offer, each with the reason.
 // Every other option of the table is a field of the form; the page lists
 // these under "Options of the program that this page does not offer".
@@ -21,6 +25,12 @@ const notInForm = new Map([
   ['qc', 'the Quality check box gives it, with --qc-json and --plot'],
   ['qc-json', 'the Quality check box gives it, with --qc and --plot'],
   ['plot', 'the Quality check box gives it, with --qc and --qc-json'],
+  ['qc-each', eachReportReason],
+  ['qc-json-each', eachReportReason],
+  ['plot-each', eachReportReason],
+  ['follow', 'the page reads a File once, whole; it cannot wait for a log another program is still writing'],
+  ['idle-exit', 'it belongs to --follow, which the page cannot do'],
+  ['finish-after', 'it belongs to --follow, which the page cannot do'],
   ['quiet', 'the page shows the summary in a box of its own; there is no terminal to quieten'],
   ['help', 'it shows the help instead of converting; the form shows each option\'s help'],
   ['version', 'it shows the version instead of converting'],

@@ -32,4 +32,27 @@ constexpr bool isCivilDate(std::int32_t year, std::int32_t month, std::int32_t d
   return day <= monthDays[month - 1] + (month == 2 && leap ? 1 : 0);
 }
 
+struct CivilDate {
+  std::int32_t year = 0;
+  std::int32_t month = 0;  // 1 to 12
+  std::int32_t day = 0;    // 1 to 31
+};
+
+// The civil date of a count of days since 1970-01-01 (day 0): the inverse
+// of mjdOfDate's count, from a March-based year in the same way.
+constexpr CivilDate civilDateOfDays(std::int64_t days) {
+  const std::int64_t z = days + 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const std::int64_t dayOfEra = z - era * 146097;
+  const std::int64_t yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const std::int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
+  const std::int64_t day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+  const std::int64_t month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+  const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+  return {static_cast<std::int32_t>(year), static_cast<std::int32_t>(month),
+          static_cast<std::int32_t>(day)};
+}
+
 }  // namespace kapolex

@@ -88,6 +88,8 @@ class OutputSink {
   // How many bytes the sink has taken so far, buffered ones included: the
   // offset from its first byte at which the next byte goes.
   std::uint64_t position() const { return flushed_ + used_; }
+  // How many bytes wait in the buffer.
+  std::size_t buffered() const { return used_; }
 
   // Whether bytes already written can be replaced: true for memory and for
   // an owned file that is cut at the first write, as those are regular

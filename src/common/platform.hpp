@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -121,6 +122,62 @@ PathKind pathKind(const std::string& path);
 // Gives the file at from the name to, replacing a file there; false, with
 // from left as it was, if the system refuses.
 bool renameFile(const std::string& from, const std::string& to);
+
+// Following a log that another program still writes.
+
+// What an open file or a name is: its identity (which tells a log's
+// successor under the same name from the log) and its size (which tells a
+// log cut short).
+struct FileState {
+  std::uint64_t volume = 0;
+  std::uint64_t file = 0;
+  std::uint64_t size = 0;
+  bool sameFileAs(const FileState& other) const {
+    return volume == other.volume && file == other.file;
+  }
+};
+// Of an open file; nothing if the system cannot say.
+std::optional<FileState> fileState(NativeHandle handle);
+// Of the file a name leads to; nothing if there is none.
+std::optional<FileState> fileStateAt(const std::string& path);
+// Moves an open file's position back to its start; false on a failure.
+bool rewind(NativeHandle handle);
+
+// Waits for a followed log without spinning, and takes the process's stop
+// requests over while it lives: SIGINT, SIGTERM and SIGHUP on POSIX
+// systems, Ctrl-C, Ctrl-Break and the console's closing on Windows no
+// longer end the process but are seen by wait, so that the run can finish
+// its files. Between waits a request is held, not lost, and a second one
+// adds nothing: the run's finish is never cut short.
+class LogWatch {
+ public:
+  // Watches the file at path for changes (a growing, rotated or truncated
+  // regular file); an empty path watches nothing but the log's handle
+  // itself (a pipe or standard input).
+  explicit LogWatch(const std::string& path);
+  // Gives the stop requests back to the system; a held one is dropped.
+  ~LogWatch();
+  LogWatch(const LogWatch&) = delete;
+  LogWatch& operator=(const LogWatch&) = delete;
+
+  // After the name came to lead to another file: watches that one.
+  void rewatch();
+
+  enum class Wake { change, stop, timeout };
+  // Waits until a stop is requested (stop), until the watched file may
+  // have changed or pipe has bytes or its end to read (change), or until
+  // timeoutMilliseconds passed (timeout; a negative time waits without
+  // limit). A change may be spurious: the caller reads and waits again.
+  Wake wait(NativeHandle pipe, int timeoutMilliseconds);
+
+ private:
+  std::string path_;
+  // The system's objects: a notification queue and its watches on Linux,
+  // a signal queue; unused where the system has none.
+  std::intptr_t changes_ = -1;
+  std::intptr_t fileWatch_ = -1;
+  std::intptr_t stops_ = -1;
+};
 
 // Readies the process before it opens anything: every standard stream is
 // there (a closed one reads as empty and swallows what is written), all of

@@ -1,9 +1,16 @@
 // The platform seam on Linux and other POSIX systems: descriptors, stat and
 // the C library's local time.
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/inotify.h>
+#include <sys/signalfd.h>
+#endif
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -177,6 +184,123 @@ PathKind pathKind(const std::string& path) {
 
 bool renameFile(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+namespace {
+
+FileState stateOf(const struct stat& status) {
+  return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
+          static_cast<std::uint64_t>(status.st_size)};
+}
+
+constexpr std::array<int, 3> stopSignals{SIGINT, SIGTERM, SIGHUP};
+
+sigset_t stopSignalSet() {
+  sigset_t set;
+  ::sigemptyset(&set);
+  for (const int stop : stopSignals) ::sigaddset(&set, stop);
+  return set;
+}
+
+// A stop request held while the stop signals are blocked.
+bool stopHeld() {
+  sigset_t held;
+  if (::sigpending(&held) != 0) return false;
+  return std::any_of(stopSignals.begin(), stopSignals.end(),
+                     [&](int stop) { return ::sigismember(&held, stop) == 1; });
+}
+
+// Without a change notification a regular file is looked at this often;
+// with one, only when it changes.
+constexpr int pollingMilliseconds = 250;
+
+}  // namespace
+
+std::optional<FileState> fileState(NativeHandle handle) {
+  struct stat status {};
+  if (::fstat(descriptorOf(handle), &status) != 0) return std::nullopt;
+  return stateOf(status);
+}
+
+std::optional<FileState> fileStateAt(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  return stateOf(status);
+}
+
+bool rewind(NativeHandle handle) {
+  return ::lseek(descriptorOf(handle), 0, SEEK_SET) == 0;
+}
+
+LogWatch::LogWatch(const std::string& path) : path_(path) {
+  // Blocked, a stop signal is held until the run looks for it; the wait
+  // wakes for it through a signal queue where the system has one.
+  const sigset_t stops = stopSignalSet();
+  ::sigprocmask(SIG_BLOCK, &stops, nullptr);
+#ifdef __linux__
+  stops_ = ::signalfd(-1, &stops, SFD_CLOEXEC | SFD_NONBLOCK);
+  if (path_.empty()) return;
+  changes_ = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+  if (changes_ < 0) return;
+  // The folder tells of a new file under the name; the file itself of its
+  // growth and truncation.
+  const std::string folder = path_.substr(0, fileNameStart(path_));
+  (void)::inotify_add_watch(descriptorOf(changes_), folder.empty() ? "." : folder.c_str(),
+                            IN_CREATE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE);
+  rewatch();
+#endif
+}
+
+LogWatch::~LogWatch() {
+  if (changes_ >= 0) ::close(descriptorOf(changes_));
+  if (stops_ >= 0) ::close(descriptorOf(stops_));
+  // A held request is dropped: the run has finished what it asked for.
+  std::array<struct sigaction, stopSignals.size()> previous{};
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  for (std::size_t i = 0; i < stopSignals.size(); ++i) {
+    ::sigaction(stopSignals[i], &ignore, &previous[i]);
+  }
+  const sigset_t stops = stopSignalSet();
+  ::sigprocmask(SIG_UNBLOCK, &stops, nullptr);
+  for (std::size_t i = 0; i < stopSignals.size(); ++i) {
+    ::sigaction(stopSignals[i], &previous[i], nullptr);
+  }
+}
+
+void LogWatch::rewatch() {
+#ifdef __linux__
+  if (changes_ < 0) return;
+  if (fileWatch_ >= 0) {
+    (void)::inotify_rm_watch(descriptorOf(changes_), static_cast<int>(fileWatch_));
+  }
+  fileWatch_ = ::inotify_add_watch(descriptorOf(changes_), path_.c_str(),
+                                   IN_MODIFY | IN_ATTRIB | IN_MOVE_SELF | IN_DELETE_SELF);
+#endif
+}
+
+LogWatch::Wake LogWatch::wait(NativeHandle pipe, int timeoutMilliseconds) {
+  if (stopHeld()) return Wake::stop;
+  std::array<pollfd, 3> waited{};
+  nfds_t count = 0;
+  for (const NativeHandle handle : {pipe, changes_, stops_}) {
+    if (handle >= 0) waited[count++] = {descriptorOf(handle), POLLIN, 0};
+  }
+  // A file without a change notification, or stops without a queue, are
+  // looked at again after a short sleep.
+  const bool polling = (pipe < 0 && changes_ < 0) || stops_ < 0;
+  int limit = timeoutMilliseconds;
+  if (polling && (limit < 0 || limit > pollingMilliseconds)) limit = pollingMilliseconds;
+  const int ready = ::poll(waited.data(), count, limit);
+  if (stopHeld()) return Wake::stop;
+  if (changes_ >= 0) {
+    // The events only wake the wait: the caller looks at the file itself.
+    std::array<char, 4096> events{};
+    while (::read(descriptorOf(changes_), events.data(), events.size()) > 0) {
+    }
+  }
+  if (ready > 0 || (ready == 0 && limit != timeoutMilliseconds)) return Wake::change;
+  return Wake::timeout;
 }
 
 std::vector<std::string> startProcess(int argc, char** argv) {

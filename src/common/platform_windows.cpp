@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 
 #include "common/ascii.hpp"
@@ -318,6 +319,108 @@ PathKind pathKind(const std::string& path) {
 
 bool renameFile(const std::string& from, const std::string& to) {
   return ::MoveFileExW(wideOf(from).c_str(), wideOf(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+namespace {
+
+FileState stateOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return {info.dwVolumeSerialNumber,
+          (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+          (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow};
+}
+
+// The console's events reach the process on a thread of their own, through
+// a handler that takes no argument: the two flags it shares with the run
+// are the process's own, and live here, in the one place that must have
+// them.
+struct ConsoleStops {
+  std::atomic<bool> requested{false};
+  std::atomic<bool> watching{false};
+};
+
+ConsoleStops& consoleStops() {
+  static ConsoleStops stops;
+  return stops;
+}
+
+// The system ends the process once the handler of a console's closing
+// returns (after at most 5 s): it waits while the run finishes its files.
+constexpr int closingWaitSteps = 45;
+constexpr DWORD closingWaitMilliseconds = 100;
+
+BOOL WINAPI onConsoleEvent(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
+    return FALSE;
+  }
+  ConsoleStops& stops = consoleStops();
+  stops.requested = true;
+  for (int step = 0; event == CTRL_CLOSE_EVENT && stops.watching && step < closingWaitSteps;
+       ++step) {
+    ::Sleep(closingWaitMilliseconds);
+  }
+  return TRUE;
+}
+
+// Windows is asked again this often: a pipe whether it holds bytes, a
+// file whether it grew.
+constexpr int pollingMilliseconds = 100;
+
+}  // namespace
+
+std::optional<FileState> fileState(NativeHandle handle) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(handleOf(handle), &info)) return std::nullopt;
+  return stateOf(info);
+}
+
+std::optional<FileState> fileStateAt(const std::string& path) {
+  if (failureOfDotDotSteps(path) != OpenFailure::none) return std::nullopt;
+  const HANDLE file =
+      ::CreateFileW(wideOf(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::optional<FileState> state = fileState(nativeOf(file));
+  ::CloseHandle(file);
+  return state;
+}
+
+bool rewind(NativeHandle handle) {
+  LARGE_INTEGER start{};
+  return ::SetFilePointerEx(handleOf(handle), start, nullptr, FILE_BEGIN) != 0;
+}
+
+LogWatch::LogWatch(const std::string& path) : path_(path) {
+  consoleStops().watching = true;
+  ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+LogWatch::~LogWatch() {
+  ::SetConsoleCtrlHandler(onConsoleEvent, FALSE);
+  consoleStops().requested = false;
+  consoleStops().watching = false;
+}
+
+void LogWatch::rewatch() {}
+
+LogWatch::Wake LogWatch::wait(NativeHandle pipe, int timeoutMilliseconds) {
+  const ConsoleStops& stops = consoleStops();
+  for (int waited = 0;; waited += pollingMilliseconds) {
+    if (stops.requested) return Wake::stop;
+    if (pipe != invalidHandle) {
+      DWORD available = 0;
+      // A pipe whose writer is gone, or a console, is read at once.
+      if (!::PeekNamedPipe(handleOf(pipe), nullptr, 0, nullptr, &available, nullptr) ||
+          available > 0) {
+        return Wake::change;
+      }
+    } else if (waited > 0) {
+      return Wake::change;
+    }
+    if (timeoutMilliseconds >= 0 && waited >= timeoutMilliseconds) return Wake::timeout;
+    int step = pollingMilliseconds;
+    if (timeoutMilliseconds >= 0) step = std::min(step, timeoutMilliseconds - waited);
+    ::Sleep(static_cast<DWORD>(step));
+  }
 }
 
 std::vector<std::string> startProcess(int /*argc*/, char** /*argv*/) {

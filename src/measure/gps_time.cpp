@@ -1,5 +1,8 @@
 #include "measure/gps_time.hpp"
 
+#include <algorithm>
+#include <limits>
+
 #include "common/numeric.hpp"
 #include "measure/calendar.hpp"
 
@@ -22,6 +25,16 @@ GpsTime weekEndWrap(std::int32_t week, double secondsOfWeek) {
 EpochTime epochTimeOf(std::int32_t week, double receiveTime, double secondsOfMinute) {
   const GpsTime dated = weekEndWrap(week, minuteGuard(receiveTime, secondsOfMinute));
   return calendarTimeOfWeekSeconds(dated.week, dated.secondsOfWeek);
+}
+
+std::int32_t closestWeek(double receiveTime, std::int64_t gpsSecondsNow) {
+  const std::int64_t sinceWeekStart = gpsSecondsNow - nearestInteger(receiveTime);
+  // Floor division, with the half week's tie going down.
+  const std::int64_t shifted = sinceWeekStart + wholeSecondsPerWeek / 2 - 1;
+  std::int64_t week = shifted / wholeSecondsPerWeek;
+  if (shifted % wholeSecondsPerWeek < 0) --week;
+  return static_cast<std::int32_t>(
+      std::clamp<std::int64_t>(week, 1, std::numeric_limits<std::int32_t>::max()));
 }
 
 EpochTime calendarTimeOfGpsSecond(std::int64_t second) {

@@ -75,6 +75,15 @@ class WeekTracker {
   double previousReceiveTime_ = 0.0;
 };
 
+// The GPS week, from 1 up, in which a receive time lies closest to a GPS
+// time given in whole seconds from the start of week 0 (the computer's
+// clock): for a log that is being written or was downloaded in the last few
+// days. The receive time counts by its whole second, as the split and the
+// window count it; a receive time exactly half a week from the clock either
+// way takes the earlier week, as a log is more often old than from the
+// future.
+std::int32_t closestWeek(double receiveTime, std::int64_t gpsSecondsNow);
+
 // The seconds within the minute of a receive time, from its day fraction.
 double minuteTestValue(double receiveTime);
 

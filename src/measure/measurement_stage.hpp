@@ -44,6 +44,14 @@ class MeasurementStage {
   // read; the end of the log inside the body stops the run.
   MeasurementOutcome decodeMeasurement(LogReader& log, MeasurementEpoch& epoch);
 
+  // Starts again at week, for a run that takes its week from the log's
+  // first usable receive time: called before that message is decoded, when
+  // the stage has followed nothing yet.
+  void startAtWeek(std::int32_t week) {
+    settings_.week = week;
+    weeks_ = WeekTracker(week);
+  }
+
   const WeekTracker& weeks() const { return weeks_; }
   const PhaseRollover& rollover() const { return rollover_; }
 

@@ -68,16 +68,25 @@ struct NamingDialect {
   // station that isStationId accepts.
   std::string (*fileName)(std::string_view station, const EpochTime& start, FilePeriod period,
                           std::int32_t intervalSeconds);
+  // The standard name of the same file in Compact RINEX: ".yyo" becomes
+  // ".yyd", ".rnx" becomes ".crx".
+  void (*toCompactName)(std::string& name);
 };
 
-// Each unit defines its part of both dialects: header.cpp, epoch_record.cpp
-// and standard_names.cpp.
+// What Compact RINEX writes differently for the version (CRINEX 1.0 for
+// RINEX 2, 3.0 for RINEX 3): defined with its encoder.
+struct CompactRinexDialect;
+
+// Each unit defines its part of both dialects: header.cpp, epoch_record.cpp,
+// standard_names.cpp and compact_rinex_encoder.cpp.
 extern const HeaderDialect rinex2Header;
 extern const HeaderDialect rinex3Header;
 extern const EpochRecordDialect rinex2EpochRecords;
 extern const EpochRecordDialect rinex3EpochRecords;
 extern const NamingDialect rinex2Names;
 extern const NamingDialect rinex3Names;
+extern const CompactRinexDialect compactRinex1;
+extern const CompactRinexDialect compactRinex3;
 
 struct RinexDialect {
   const HeaderDialect& header;
@@ -87,11 +96,14 @@ struct RinexDialect {
   // output can be rewritten. (Files named by their epochs also do, by the
   // naming's rule, in either version.)
   bool lastObservationRequired;
+  const CompactRinexDialect& compact;
 };
 
 // RINEX 2.10, the program's own and its default.
-inline constexpr RinexDialect rinex2Dialect{rinex2Header, rinex2EpochRecords, rinex2Names, false};
+inline constexpr RinexDialect rinex2Dialect{rinex2Header, rinex2EpochRecords, rinex2Names, false,
+                                            compactRinex1};
 // RINEX 3.04.
-inline constexpr RinexDialect rinex3Dialect{rinex3Header, rinex3EpochRecords, rinex3Names, true};
+inline constexpr RinexDialect rinex3Dialect{rinex3Header, rinex3EpochRecords, rinex3Names, true,
+                                            compactRinex3};
 
 }  // namespace kapolex

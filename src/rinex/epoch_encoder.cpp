@@ -19,6 +19,13 @@ class PlainTextEncoder final : public EpochEncoder {
 
 }  // namespace
 
+std::uint64_t EpochEncoder::writeHeaderLines(OutputSink& file, std::string_view lines,
+                                             std::size_t marked) {
+  const std::uint64_t start = file.position();
+  file.write(lines);
+  return start + marked;
+}
+
 std::unique_ptr<EpochEncoder> plainTextEncoder(const RinexDialect& dialect, bool withSnr) {
   return std::make_unique<PlainTextEncoder>(dialect.epochRecords.writerFor(withSnr));
 }

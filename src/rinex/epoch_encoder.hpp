@@ -6,7 +6,11 @@
 // afresh in each file.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "common/measurement.hpp"
 #include "common/output_sink.hpp"
@@ -26,6 +30,21 @@ class EpochEncoder {
   // Writes one kept epoch into file's data section. Called once per epoch,
   // never per line.
   virtual void writeEpoch(OutputSink& file, const MeasurementEpoch& epoch) = 0;
+
+  // Writes header lines as the header writer lays them out (each ended by
+  // CR LF) and returns the offset in file at which the line that starts at
+  // marked in lines went. Plain text copies them as they are.
+  virtual std::uint64_t writeHeaderLines(OutputSink& file, std::string_view lines,
+                                         std::size_t marked);
+
+  // Turns one header line, as the header writer lays it out, into the bytes
+  // this encoding writes for it: the line that replaces a placeholder.
+  virtual void encodeHeaderLine(std::string& /*line*/) const {}
+
+  // Closes the header of a file that keeps no epoch, where the encoding
+  // cannot be read without END OF HEADER. Plain text leaves it open, as
+  // RINEX has always been written here.
+  virtual void closeEmptyHeader(OutputSink& /*file*/) {}
 };
 
 // Plain RINEX text: each epoch written by the dialect's writer for the

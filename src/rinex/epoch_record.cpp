@@ -19,15 +19,6 @@ namespace kapolex {
 
 namespace {
 
-// The loss-of-lock digit in RINEX 3.04's terms. The receiver's tracking
-// flags set bit 0 (lost lock, a cycle slip possible); RINEX 2's digit also
-// carries bit 2, observed under anti-spoofing, which RINEX 3 states by the
-// tracking code instead and where bit 2 means BOC tracking, which an L1 C/A
-// signal never is.
-constexpr std::int32_t rinex3LossOfLock(std::int32_t rinex2Digit) {
-  return rinex2Digit == lossOfLockSet ? 1 : 0;
-}
-
 constexpr std::size_t satellitesPerLine = 12;
 constexpr std::int32_t epochFlagOk = 0;
 // Blanks under the first line's date, flag and count.

@@ -215,8 +215,12 @@ std::optional<std::uint64_t> writeHeaderEnd(OutputSink& obs, const EpochTime& fi
     writeObservationTime(obs, first, lastObservationLabel);
   }
   writeHeaderLines(obs, dialect.header.closingLines);
-  writeHeaderLine(obs, endOfHeaderContent, endOfHeaderLabel);
+  writeEndOfHeader(obs);
   return lastObservationOffset;
+}
+
+void writeEndOfHeader(OutputSink& obs) {
+  writeHeaderLine(obs, endOfHeaderContent, endOfHeaderLabel);
 }
 
 void writeLastObservationTime(OutputSink& obs, const EpochTime& last) {

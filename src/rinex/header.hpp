@@ -28,6 +28,10 @@ void writeHeaderStart(OutputSink& obs, std::string_view version, const HeaderFie
 std::optional<std::uint64_t> writeHeaderEnd(OutputSink& obs, const EpochTime& first,
                                             const RinexDialect& dialect, bool withLastObservation);
 
+// Writes END OF HEADER alone: for an encoding that must close a header that
+// no epoch closed.
+void writeEndOfHeader(OutputSink& obs);
+
 // Writes TIME OF LAST OBS with the given GPS date and time: the line that
 // replaces writeHeaderEnd's placeholder, as long as it.
 void writeLastObservationTime(OutputSink& obs, const EpochTime& last);

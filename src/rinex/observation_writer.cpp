@@ -8,8 +8,9 @@ namespace kapolex {
 
 namespace {
 
-// Room for one header line with its line end.
+// Room for one header line with its line end, and for a header's lines.
 constexpr std::size_t headerLineCapacity = 128;
+constexpr std::size_t headerCapacity = 4096;
 
 // The encoder given, or the dialect's plain text.
 std::unique_ptr<EpochEncoder> encoderFor(const HeaderFields& fields,
@@ -40,9 +41,26 @@ void ObservationWriter::writeHeader(std::string_view version, const LocalClock& 
   if (file_) writeFixedLines();
 }
 
+template <class WriteLines>
+std::uint64_t ObservationWriter::writeHeaderLines(WriteLines writeLines) {
+  headerText_.clear();
+  std::optional<std::uint64_t> marked;
+  {
+    OutputSink staging(headerText_, unit(), path(), headerCapacity);
+    marked = writeLines(staging);
+    staging.flushQuietly();
+  }
+  return encoder_->writeHeaderLines(*file_, headerText_, marked.value_or(0));
+}
+
 void ObservationWriter::writeFixedLines() {
   encoder_->startFile(*file_);
-  writeHeaderStart(*file_, version_, fields_, *clock_);
+  // The header goes through the encoder, which copies it as the encoding
+  // has it (Compact RINEX drops line ends' CRs and trailing blanks).
+  writeHeaderLines([&](OutputSink& lines) {
+    writeHeaderStart(lines, version_, fields_, *clock_);
+    return std::optional<std::uint64_t>();
+  });
   headerOpen_ = true;
 }
 
@@ -53,8 +71,10 @@ void ObservationWriter::writeEpoch(const MeasurementEpoch& epoch) {
     // TIME OF FIRST OBS carries exactly the time that the epoch line prints.
     // TIME OF LAST OBS is only promised where it can be filled in later.
     const bool withLastObservation = fields_.withLastObservation && file.rewritable();
-    lastObservationOffset_ =
-        writeHeaderEnd(file, epoch.time, *fields_.dialect, withLastObservation);
+    const std::uint64_t marked = writeHeaderLines([&](OutputSink& lines) {
+      return writeHeaderEnd(lines, epoch.time, *fields_.dialect, withLastObservation);
+    });
+    if (withLastObservation) lastObservationOffset_ = marked;
     // The header is all that is ever rewritten: an encoded file (gzip)
     // keeps it apart, where TIME OF LAST OBS can still be filled in.
     file.endStoredPart();
@@ -68,6 +88,10 @@ void ObservationWriter::writeEpoch(const MeasurementEpoch& epoch) {
 bool ObservationWriter::close() {
   if (!file_) return true;
   bool filledIn = true;
+  if (headerOpen_) {
+    encoder_->closeEmptyHeader(*file_);
+    headerOpen_ = false;
+  }
   if (lastObservationOffset_ && lastEpochTime_) {
     std::string line;
     {
@@ -75,6 +99,7 @@ bool ObservationWriter::close() {
       writeLastObservationTime(lineSink, *lastEpochTime_);
       lineSink.flushQuietly();
     }
+    encoder_->encodeHeaderLine(line);
     filledIn = file_->rewrite(*lastObservationOffset_, line);
   }
   lastObservationOffset_.reset();

@@ -67,6 +67,12 @@ class ObservationWriter {
   void flush() {
     if (file_) file_->flush();
   }
+  // Writes out what is buffered when fewer than room bytes are left, so
+  // that the buffer never fills, and goes out, in the middle of an epoch
+  // of at most room bytes.
+  void flushUnlessRoomFor(std::size_t room) {
+    if (file_ && file_->capacity() - file_->buffered() < room) file_->flush();
+  }
   // The same for the stop path: false if the system refused the bytes.
   bool flushQuietly() { return !file_ || file_->flushQuietly(); }
   // Writes out what is buffered, fills in TIME OF LAST OBS with the last
@@ -77,12 +83,17 @@ class ObservationWriter {
 
  private:
   void writeFixedLines();
+  // Writes header lines through a staging sink into the encoder; returns
+  // where the line that writeLines marked went in the file.
+  template <class WriteLines>
+  std::uint64_t writeHeaderLines(WriteLines writeLines);
 
   std::optional<OutputSink> file_;
   HeaderFields fields_;
   std::unique_ptr<EpochEncoder> encoder_;
   int unit_ = 0;  // before the first file
   std::string version_;
+  std::string headerText_;  // the header lines on their way to the encoder
   const LocalClock* clock_ = nullptr;
   bool headerOpen_ = false;
   std::optional<EpochTime> firstEpochTime_;

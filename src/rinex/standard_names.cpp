@@ -22,6 +22,8 @@ constexpr std::string_view unknownMonumentReceiverCountry = "00XXX";
 constexpr std::string_view receiverDataSource = "_R_";
 constexpr std::string_view gpsObservationsEnd = "_GO.rnx";
 constexpr char rinex2ObservationType = 'o';
+constexpr char rinex2CompactType = 'd';
+constexpr std::string_view compactRinex3End = "crx";
 constexpr char dailySession = '0';
 constexpr char firstHourSession = 'a';
 constexpr std::string_view unspecifiedInterval = "00U";
@@ -148,12 +150,23 @@ std::string rinex2FileNameOfInterval(std::string_view station, const EpochTime& 
   return rinex2FileName(station, start, period);
 }
 
+void rinex2CompactName(std::string& name) {
+  assert(!name.empty() && name.back() == rinex2ObservationType);
+  name.back() = rinex2CompactType;
+}
+
+void rinex3CompactName(std::string& name) {
+  assert(name.ends_with(gpsObservationsEnd));
+  name.replace(name.size() - compactRinex3End.size(), compactRinex3End.size(), compactRinex3End);
+}
+
 }  // namespace
 
 constinit const NamingDialect rinex2Names{
     .isStationId = isRinex2StationId,
     .stationHint = "give 4 letters or digits (9 characters need '--rinex-version 3')",
     .fileName = rinex2FileNameOfInterval,
+    .toCompactName = rinex2CompactName,
 };
 
 constinit const NamingDialect rinex3Names{
@@ -161,6 +174,7 @@ constinit const NamingDialect rinex3Names{
     .stationHint =
         "give 4 letters or digits, or 9 characters: 4 letters or digits, 2 digits and 3 letters",
     .fileName = rinex3FileName,
+    .toCompactName = rinex3CompactName,
 };
 
 }  // namespace kapolex

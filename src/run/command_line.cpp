@@ -45,6 +45,9 @@ struct ValueKind {
   std::string_view hint;
 };
 
+// --week's value that asks the clock for the week.
+constexpr std::string_view weekFromClockValue = "auto";
+
 constexpr ValueKind<std::int32_t> weekNumber{
     [](std::string_view text) {
       return wholeNumber(text, 1, std::numeric_limits<std::int32_t>::max());
@@ -67,6 +70,13 @@ constexpr ValueKind<const RinexDialect*> rinexVersionNumber{
 constexpr ValueKind<std::int64_t> gpsTime{
     gpsSecondOfDateTime, "time",
     "give YYYY-MM-DDTHH:MM:SS in GPS time, whole seconds, from 1980-01-06 on"};
+// The waits of a followed run: a second to a day.
+constexpr std::int32_t longestWaitSeconds = 86400;
+constexpr auto waitHint =
+    joinText("give whole seconds from 1 to ", decimalText<longestWaitSeconds>());
+constexpr ValueKind<std::int32_t> waitSeconds{
+    [](std::string_view text) { return wholeNumber(text, 1, longestWaitSeconds); }, "seconds",
+    waitHint.view()};
 constexpr ValueKind<FilePeriod> filePeriod{[](std::string_view text) -> std::optional<FilePeriod> {
                                              if (text == "day") return dailyPeriod;
                                              if (text == "hour") return hourlyPeriod;
@@ -99,6 +109,10 @@ struct HeaderSwitch {
 struct RunSwitch {
   bool RunOptions::*member;
 };
+struct RunNumber {  // the waits of a followed run
+  std::int32_t RunOptions::*member;
+  const ValueKind<std::int32_t>* kind;
+};
 struct HeaderVersion {};
 struct WindowEdge {  // --start and --end
   std::optional<std::int64_t> TimeWindow::*edge;
@@ -110,8 +124,8 @@ struct Request {  // help or the version instead of a run
   CommandLine::Action action;
 };
 using Effect = std::variant<OutputFile, NoObservations, Week, HeaderNumber, HeaderText,
-                            HeaderCoordinates, HeaderSwitch, RunSwitch, HeaderVersion, WindowEdge,
-                            Split, StandardName, Station, Request>;
+                            HeaderCoordinates, HeaderSwitch, RunSwitch, RunNumber, HeaderVersion,
+                            WindowEdge, Split, StandardName, Station, Request>;
 
 using options::longOnly;
 
@@ -124,6 +138,7 @@ constexpr std::string_view namingGroup = "File names";
 constexpr std::string_view headerGroup = "Header";
 constexpr std::string_view reportsGroup = "Quality check";
 constexpr std::string_view programGroup = "Program";
+constexpr std::string_view followGroup = "Following a log";
 
 // The values of the options that take one of a few.
 constexpr std::array<std::string_view, 2> rinexVersionChoices{"2", "3"};
@@ -162,6 +177,11 @@ constexpr auto receiverNumberHelp = headerTextHelp<receiverNumberField>("REC #")
 constexpr auto antennaNumberHelp = headerTextHelp<antennaNumberField>("ANT #");
 constexpr auto antennaTypeHelp = headerTextHelp<antennaTypeField>("ANT TYPE");
 
+constexpr auto finishAfterHelp = joinText(
+    "with --follow and --split, finish a period's file once no byte has come for SECONDS and "
+    "the clock, as GPS time, is past the period's end by as much (default ",
+    decimalText<defaultFinishAfterSeconds>(), ")");
+
 // Every option, in the order --help lists them.
 constexpr auto optionTable = std::to_array<OptionSpec>({
     {"output", 'o', "FILE",
@@ -170,7 +190,9 @@ constexpr auto optionTable = std::to_array<OptionSpec>({
      "--standard-name, the folder of the observation files (default: the log's folder)",
      OutputFile{&RunOptions::observationPath}, FormKind::text, outputsGroup},
     {"week", 'w', "N",
-     "the GPS week of the log's first epoch (a whole number, at least 1); no prompt is shown",
+     "the GPS week of the log's first epoch (a whole number, at least 1); no prompt is shown; "
+     "'auto': the week in which the log's first receive time lies closest to the computer's "
+     "clock, for a live log or one downloaded in the last few days",
      Week{&weekNumber}, FormKind::number, firstEpochGroup},
     {"date", longOnly, "YYYY-MM-DD",
      "the calendar date of the log's first epoch; the week is the GPS week that holds it (from "
@@ -220,14 +242,40 @@ constexpr auto optionTable = std::to_array<OptionSpec>({
      HeaderCoordinates{&HeaderFields::antennaDelta}, FormKind::text, headerGroup},
     {"snr", longOnly, "", "add S1 (S1C in RINEX 3), the signal as C/N0 in dB-Hz",
      HeaderSwitch{&HeaderFields::withSnr}, FormKind::onOff, observationsGroup},
+    {"crx", longOnly, "",
+     "write the observation files in Compact RINEX (CRINEX 1.0 for RINEX 2, 3.0 for RINEX 3); "
+     "the default name from LOG ends in .crx, standard names in .yyd or .crx",
+     RunSwitch{&RunOptions::compactRinex}, FormKind::onOff, observationsGroup},
+    {"gzip", 'z', "",
+     "compress the observation files with gzip; the default name from LOG and standard names "
+     "get .gz added (site.obs.gz, site.crx.gz)",
+     RunSwitch{&RunOptions::gzip}, FormKind::onOff, observationsGroup},
     {"qc", longOnly, "FILE", "a quality report of the whole log, as text",
      OutputFile{&RunOptions::qualityTextPath}, FormKind::text, reportsGroup},
     {"qc-json", longOnly, "FILE", "the same figures as JSON",
      OutputFile{&RunOptions::qualityJsonPath}, FormKind::text, reportsGroup},
     {"plot", longOnly, "FILE", "a tracking plot of the whole log, as SVG",
      OutputFile{&RunOptions::trackingPlotPath}, FormKind::text, reportsGroup},
+    {"qc-each", longOnly, "",
+     "with --split, beside each observation file NAME a quality report NAME.qc of its part of the "
+     "log only, written when the file is finished",
+     RunSwitch{&RunOptions::qualityTextEach}, FormKind::onOff, reportsGroup},
+    {"qc-json-each", longOnly, "", "the same as JSON, in NAME.qc.json",
+     RunSwitch{&RunOptions::qualityJsonEach}, FormKind::onOff, reportsGroup},
+    {"plot-each", longOnly, "", "the tracking plot of each file's part, in NAME.svg",
+     RunSwitch{&RunOptions::trackingPlotEach}, FormKind::onOff, reportsGroup},
     {"no-obs", longOnly, "", "write no observation file", NoObservations{}, FormKind::onOff,
      observationsGroup},
+    {"follow", longOnly, "",
+     "after the end of LOG, wait for more as another program writes it, following a rotation "
+     "or truncation; SIGINT, SIGTERM, SIGHUP (Ctrl-C, Ctrl-Break, console close on Windows) end "
+     "the run as the end of a log does",
+     RunSwitch{&RunOptions::follow}, FormKind::onOff, followGroup},
+    {"idle-exit", longOnly, "SECONDS",
+     "with --follow, end the run after SECONDS without a new byte of LOG",
+     RunNumber{&RunOptions::idleExitSeconds, &waitSeconds}, FormKind::number, followGroup},
+    {"finish-after", longOnly, "SECONDS", finishAfterHelp.view(),
+     RunNumber{&RunOptions::finishAfterSeconds, &waitSeconds}, FormKind::number, followGroup},
     {"quiet", 'q', "", "print no summary", RunSwitch{&RunOptions::quiet}, FormKind::onOff,
      programGroup},
     {"help", 'h', "", "show this text and exit", Request{CommandLine::Action::help},
@@ -401,11 +449,19 @@ class Parser {
     return true;
   }
 
+  // --week auto names itself with its value, as it excludes the numeric
+  // --week as it does --date.
   bool apply(const Week& effect, const std::string& name, std::string_view value) {
-    if (!weekOption_.empty() && weekOption_ != name) {
-      return fail("options '" + weekOption_ + "' and '" + name + "' exclude each other", name);
+    const bool fromClock = effect.kind == &weekNumber && value == weekFromClockValue;
+    const std::string given = fromClock ? name + " " + std::string(weekFromClockValue) : name;
+    if (!weekOption_.empty() && weekOption_ != given) {
+      return fail("options '" + weekOption_ + "' and '" + given + "' exclude each other", name);
     }
-    weekOption_ = name;
+    weekOption_ = given;
+    if (fromClock) {
+      result_.options.weekFromClock = true;
+      return true;
+    }
     const std::optional<std::int32_t> week = effect.kind->read(value);
     if (!week) return fail(invalidValue(*effect.kind, name, value), name);
     result_.options.week = week;
@@ -452,6 +508,14 @@ class Parser {
 
   bool apply(const RunSwitch& effect, const std::string& /*name*/, std::string_view /*value*/) {
     result_.options.*effect.member = true;
+    return true;
+  }
+
+  bool apply(const RunNumber& effect, const std::string& name, std::string_view value) {
+    const std::optional<std::int32_t> number = effect.kind->read(value);
+    if (!number) return fail(invalidValue(*effect.kind, name, value), name);
+    result_.options.*effect.member = *number;
+    followOptions_.emplace_back(name);
     return true;
   }
 
@@ -512,7 +576,12 @@ class Parser {
       fail("'--end' must be after '--start'", "--end");
       return;
     }
+    if (!options.follow && !followOptions_.empty()) {
+      fail("option '" + followOptions_.front() + "' needs '--follow'", followOptions_.front());
+      return;
+    }
     if (!observationFile(logGiven)) return;
+    if (!reportsEachNeedSplit()) return;
     // Files of a dialect that requires it and files named by their epochs
     // close their header with the last epoch's time, where the output can be
     // rewritten.
@@ -523,12 +592,27 @@ class Parser {
       fail(clash->message, clash->option);
       return;
     }
-    if (options.week) return;
+    if (options.week || options.weekFromClock) return;
     if (options.logPath == standardStreamName) {
       fail("a log read from standard input needs '--week' or '--date'", "--week");
     } else if (writesStandardOutput(options)) {
       fail("an output on standard output needs '--week' or '--date'", "--week");
     }
+  }
+
+  // The reports beside each file need files split by period.
+  bool reportsEachNeedSplit() {
+    const RunOptions& options = result_.options;
+    if (options.naming && options.naming->split) return true;
+    const std::array<GivenOption, 3> each{{{"--qc-each", options.qualityTextEach},
+                                           {"--qc-json-each", options.qualityJsonEach},
+                                           {"--plot-each", options.trackingPlotEach}}};
+    for (const GivenOption& option : each) {
+      if (option.given) {
+        return fail("option '" + std::string(option.name) + "' needs '--split'", option.name);
+      }
+    }
+    return true;
   }
 
   // The option that asks for files named by their epochs, if any.
@@ -544,9 +628,11 @@ class Parser {
     std::string_view name;
     bool given;
   };
-  std::array<GivenOption, 6> observationFileOptions() const {
+  std::array<GivenOption, 8> observationFileOptions() const {
     const RunOptions& options = result_.options;
     return {{{"--output", !options.observationPath.empty()},
+             {"--crx", options.compactRinex},
+             {"--gzip", options.gzip},
              {"--split", split_.has_value()},
              {"--standard-name", standardName_},
              {"--start", options.window.start.has_value()},
@@ -575,12 +661,13 @@ class Parser {
       return fail("option '--station' needs '--split' or '--standard-name'", "--station");
     }
     if (!path.empty()) return true;
-    if (!logGiven) {
+    const bool encoded = options.compactRinex || options.gzip;
+    if (!logGiven && !encoded) {
       path = std::string(observationFileName);
     } else if (options.logPath == standardStreamName) {
       path = std::string(standardStreamName);
     } else {
-      path = observationPathFor(options.logPath);
+      path = observationPathFor(options.logPath, options.compactRinex, options.gzip);
     }
     return true;
   }
@@ -605,6 +692,9 @@ class Parser {
     naming.station = station_ ? *station_ : defaultStationId(header().markerName);
     naming.split = split_;
     naming.temporaryPath = temporaryPathFor(naming.folder, options.logPath);
+    naming.partNames = options.follow && split_.has_value();
+    naming.compactRinex = options.compactRinex;
+    naming.gzip = options.gzip;
     options.naming = std::move(naming);
     return true;
   }
@@ -615,7 +705,9 @@ class Parser {
   std::optional<FilePeriod> split_;
   bool standardName_ = false;
   std::optional<std::string> station_;
-  std::string weekOption_;  // --week or --date, whichever came first
+  // --week, --week auto or --date, whichever came first.
+  std::string weekOption_;
+  std::vector<std::string> followOptions_;  // the options that need --follow, as given
 };
 
 constexpr auto usageHead =

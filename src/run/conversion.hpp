@@ -17,11 +17,13 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "common/log_reader.hpp"
 #include "common/output_sink.hpp"
 #include "common/platform.hpp"
 #include "common/run_stop.hpp"
+#include "common/utc_clock.hpp"
 #include "measure/measurement_stage.hpp"
 #include "qc/quality_check.hpp"
 #include "receiver_log/framing.hpp"
@@ -43,6 +45,11 @@ struct QualityOutputs {
   bool any() const { return text != nullptr || json != nullptr || plot != nullptr; }
 };
 
+// Writes each report that has a sink, and flushes it.
+void writeQualityReports(const QualityOutputs& outputs, const QualityReport& report);
+
+class FileReports;
+
 // The streams of one run apart from the log, opened by the caller: real
 // files and the console for the program, memory for tests and fuzzing.
 struct RunStreams {
@@ -55,6 +62,15 @@ struct RunStreams {
   // The files named by their epochs, in which observations writes; none
   // for the one file it was opened with.
   NamedObservationFiles* namedFiles = nullptr;
+  // The reports beside each of those files, when asked for.
+  FileReports* fileReports = nullptr;
+};
+
+// The week taken from the computer's clock at the log's first usable
+// receive time, instead of an answer at the console (--week auto).
+struct WeekFromClock {
+  const UtcClock* clock;
+  OutputSink* console;  // where the week chosen is said; none when quiet
 };
 
 // The stages a walk over the log feeds; the observation writer, the quality
@@ -66,6 +82,14 @@ struct ConversionStages {
   MessageCounts& counts;
   TimeWindow window = {};  // of the kept epochs, the ones written
   NamedObservationFiles* namedFiles = nullptr;
+  // Until the week is chosen, when the clock chooses it.
+  const WeekFromClock* weekFromClock = nullptr;
+  FileReports* fileReports = nullptr;  // fed every message, when there are any
+  // The epochs written go out to their file whole: the buffer is written
+  // out before it could fill inside an epoch (and, by the conversion,
+  // after each piece of the log), so that a reader of a file still being
+  // written never sees half an epoch.
+  bool wholeEpochs = false;
 };
 
 // The walk over a log's messages: counts every message, hands each
@@ -83,7 +107,8 @@ class MessageWalk {
   std::int64_t writtenEpochs() const { return writtenEpochs_; }
 
  private:
-  void convertMeasurement();
+  void convertMeasurement(std::uint8_t id);
+  void chooseWeek();
 
   LogReader& log_;
   ConversionStages stages_;
@@ -112,6 +137,12 @@ struct ConversionSettings {
   std::int32_t decimationSeconds = defaultDecimationSeconds;
   bool summary = true;  // the message counts at the end
   TimeWindow window;    // of the kept epochs, the ones written
+  // Without a week, the clock that chooses it instead of the console.
+  const UtcClock* weekClock = nullptr;
+  // A followed log: each epoch goes out to its file at once, and the files
+  // named by their epochs are listed as each is finished rather than in
+  // the summary.
+  bool follow = false;
 };
 
 // One conversion, fed with the log by its caller. Every call reports a stop
@@ -144,9 +175,22 @@ class Conversion {
   // the quality reports, closes files named by their epochs, and prints the
   // summary when asked for.
   void logEnded();
+  // The end of a followed log by a stop request or idling: every message
+  // held whole has been converted, and a message cut in the middle is
+  // dropped; then as logEnded, with no diagnostic for the cut.
+  void logStopped();
   // Stops the run with a stop its caller met, such as a failed read of the
   // log.
   void stop(const RunStop& stop);
+
+  // The end, in whole GPS seconds, of the period whose file is open in a
+  // split run; none otherwise.
+  std::optional<std::int64_t> openPeriodEnd() const;
+  // Finishes the open period's file if its period ended at or before the
+  // whole GPS second second.
+  void finishPeriodEndedBy(std::int64_t second);
+  // Writes a remark line on the console at once.
+  void remark(std::string_view text);
 
   // The run's exit status: 0 unless it stopped.
   int exitStatus() const { return exitStatus_; }
@@ -167,6 +211,7 @@ class Conversion {
   MessageCounts counts_;
   std::optional<MeasurementStage> measurements_;
   std::optional<QualityCheck> quality_;
+  std::optional<WeekFromClock> weekFromClock_;
   std::optional<MessageWalk> walk_;
 };
 

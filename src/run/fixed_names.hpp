@@ -10,6 +10,9 @@ constexpr std::string_view commandName = "kapolex";
 constexpr std::string_view logFileName = "z.log";
 constexpr std::string_view observationFileName = "z.obs";
 constexpr std::string_view weekPrompt = " GPS week = ";
+// " GPS week 2345 chosen from the clock", said when --week auto chose it.
+constexpr std::string_view clockWeekLabel = "GPS week ";
+constexpr std::string_view clockWeekRemark = " chosen from the clock";
 constexpr std::string_view versionText = "060120";
 constexpr std::string_view summaryIdLabel = "id=";
 constexpr std::string_view summaryCountLabel = "  count=";
@@ -20,5 +23,13 @@ constexpr std::string_view noNamedFileRemark =
 constexpr std::string_view writtenFileLabel = "wrote ";
 constexpr std::string_view epochLabel = " epoch";
 constexpr std::string_view epochsLabel = " epochs";
+// What a followed run says on the console as it goes.
+constexpr std::string_view rotationRemark =
+    "The log was renamed and a new one started under its name: reading on in the new one.";
+constexpr std::string_view truncationRemark =
+    "The log was cut short: reading it again from its start.";
+constexpr std::string_view lateEpochLabel =
+    "late epoch not written, its period's file is finished: ";
+constexpr std::string_view lateEpochsCountLabel = " so far";
 
 }  // namespace kapolex

@@ -20,8 +20,14 @@ NamedObservationFiles::NamedObservationFiles(StandardNaming naming, const Header
 }
 
 std::string NamedObservationFiles::standardPath(const EpochTime& start, FilePeriod period) const {
-  return pathInFolder(naming_.folder,
-                      names_->fileName(naming_.station, start, period, intervalSeconds_));
+  std::string name = names_->fileName(naming_.station, start, period, intervalSeconds_);
+  if (naming_.compactRinex) names_->toCompactName(name);
+  if (naming_.gzip) name += gzipExtension;
+  return pathInFolder(naming_.folder, name);
+}
+
+std::string NamedObservationFiles::writtenPath(const std::string& path) const {
+  return naming_.partNames ? path + std::string(partSuffix) : path;
 }
 
 void NamedObservationFiles::openFile(ObservationWriter& writer) {
@@ -30,9 +36,40 @@ void NamedObservationFiles::openFile(ObservationWriter& writer) {
                                : naming_.temporaryPath;
   // The period's file is closed before the next one is made, so that a
   // failed close leaves no empty file behind under a name of its own.
-  if (!writer.close()) stopRun(Diagnostic::writeError, writer.unit(), writer.path());
-  writer.startNextFile(access_.open(path));
+  if (std::optional<RunStop> failure = finishCurrent(writer)) throw RunStop(std::move(*failure));
+  writer.startNextFile(access_.open(writtenPath(path)));
   files_.push_back({std::move(path), 0});
+  currentFinished_ = false;
+}
+
+bool NamedObservationFiles::lateEpoch() {
+  ++lateEpochs_;
+  if (access_.lateEpoch) access_.lateEpoch(lateEpochs_);
+  return false;
+}
+
+std::optional<RunStop> NamedObservationFiles::finishCurrent(ObservationWriter& writer) {
+  const std::string written = writer.path();
+  if (!writer.close()) return RunStop(Diagnostic::writeError, writer.unit(), written);
+  if (!splitter_ || files_.empty() || currentFinished_) return std::nullopt;
+  currentFinished_ = true;
+  const WrittenFile& file = files_.back();
+  if (naming_.partNames && !access_.rename(writtenPath(file.path), file.path)) {
+    return RunStop(Diagnostic::writeError, writer.unit(), written);
+  }
+  if (access_.finished) access_.finished(file);
+  return std::nullopt;
+}
+
+std::optional<std::int64_t> NamedObservationFiles::openPeriodEnd() const {
+  if (!splitter_ || files_.empty() || currentFinished_) return std::nullopt;
+  return splitter_->periodEnd();
+}
+
+void NamedObservationFiles::finishPeriodEndedBy(ObservationWriter& writer, std::int64_t second) {
+  const std::optional<std::int64_t> end = openPeriodEnd();
+  if (!end || *end > second) return;
+  if (std::optional<RunStop> failure = finishCurrent(writer)) throw RunStop(std::move(*failure));
 }
 
 std::vector<WrittenFile> NamedObservationFiles::files(const ObservationWriter& writer) const {
@@ -48,15 +85,20 @@ std::vector<WrittenFile> NamedObservationFiles::files(const ObservationWriter& w
 std::optional<RunStop> NamedObservationFiles::close(ObservationWriter& writer) {
   if (closed_) return std::nullopt;
   closed_ = true;
+  if (splitter_) return finishCurrent(writer);
   std::optional<RunStop> failure;
   const std::string written = writer.path();
   if (!writer.close()) failure.emplace(Diagnostic::writeError, writer.unit(), written);
-  if (splitter_ || files_.empty()) return failure;
+  if (files_.empty()) return failure;
   // The unsplit file keeps its temporary name only if it has no epoch to
   // be named by (a stop inside its first epoch) or cannot be renamed.
-  const std::string named = files(writer).back().path;
-  if (named != naming_.temporaryPath && !access_.rename(naming_.temporaryPath, named) && !failure) {
+  const WrittenFile named = files(writer).back();
+  if (named.path != naming_.temporaryPath && !access_.rename(naming_.temporaryPath, named.path) &&
+      !failure) {
     failure.emplace(Diagnostic::writeError, writer.unit(), written);
+  }
+  if (!failure && named.path != naming_.temporaryPath && access_.finished) {
+    access_.finished(named);
   }
   return failure;
 }

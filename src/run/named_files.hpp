@@ -42,8 +42,9 @@ class FileSplitter {
     return true;
   }
 
-  // The nominal start of the current period, in whole GPS seconds.
+  // The nominal start and end of the current period, in whole GPS seconds.
   std::int64_t periodStart() const { return periodStart_; }
+  std::int64_t periodEnd() const { return periodEnd_; }
   FilePeriod period() const { return period_; }
 
  private:
@@ -51,6 +52,12 @@ class FileSplitter {
   std::int64_t periodSeconds_;
   std::int64_t periodStart_ = 0;
   std::int64_t periodEnd_ = std::numeric_limits<std::int64_t>::min();
+};
+
+// A file the run wrote, as the console lists it.
+struct WrittenFile {
+  std::string path;  // the folder as given, then the file's name
+  std::int64_t epochs = 0;
 };
 
 // How named files reach the disk (or memory, in tests).
@@ -61,12 +68,12 @@ struct NamedFileAccess {
   // Gives the file at from the path to, replacing a file there; false if
   // it cannot, leaving it at from.
   std::function<bool(const std::string& from, const std::string& to)> rename;
-};
-
-// A file the run wrote, as the console lists it.
-struct WrittenFile {
-  std::string path;  // the folder as given, then the file's name
-  std::int64_t epochs = 0;
+  // When set, told of each file right after it is finished under its
+  // final name.
+  std::function<void(const WrittenFile&)> finished = {};
+  // When set, told of each epoch not written because its period's file is
+  // finished, with the count so far.
+  std::function<void(std::int64_t count)> lateEpoch = {};
 };
 
 class NamedObservationFiles {
@@ -76,11 +83,25 @@ class NamedObservationFiles {
   NamedObservationFiles(StandardNaming naming, const HeaderFields& header, NamedFileAccess access);
 
   // Before each epoch written, at whole GPS second second: opens the first
-  // file, or a split run's file of a new period, in writer.
-  void beforeEpoch(ObservationWriter& writer, std::int64_t second) {
-    if (splitter_ ? splitter_->startsNewFile(second) : files_.empty()) openFile(writer);
+  // file, or a split run's file of a new period, in writer. False for an
+  // epoch that must not be written: its period's file is finished (only a
+  // followed run finishes one before the next period's epoch).
+  bool beforeEpoch(ObservationWriter& writer, std::int64_t second) {
+    if (splitter_ ? splitter_->startsNewFile(second) : files_.empty()) {
+      openFile(writer);
+    } else if (currentFinished_ || (naming_.partNames && second < splitter_->periodStart())) {
+      return lateEpoch();
+    }
     ++files_.back().epochs;
+    return true;
   }
+
+  // The end, in whole GPS seconds, of the split run's period whose file is
+  // open; none when no such file is open.
+  std::optional<std::int64_t> openPeriodEnd() const;
+  // Finishes the open period's file if its period ended at or before
+  // second; a failure stops the run.
+  void finishPeriodEndedBy(ObservationWriter& writer, std::int64_t second);
 
   // The files written so far, in order, with their epochs. An unsplit
   // run's file is listed under the standard name its epochs so far give it.
@@ -93,6 +114,9 @@ class NamedObservationFiles {
 
  private:
   void openFile(ObservationWriter& writer);
+  bool lateEpoch();
+  std::optional<RunStop> finishCurrent(ObservationWriter& writer);
+  std::string writtenPath(const std::string& path) const;
   std::string standardPath(const EpochTime& start, FilePeriod period) const;
 
   StandardNaming naming_;
@@ -102,6 +126,8 @@ class NamedObservationFiles {
   std::optional<FileSplitter> splitter_;
   std::vector<WrittenFile> files_;
   bool closed_ = false;
+  bool currentFinished_ = false;  // the last file of files_ is finished
+  std::int64_t lateEpochs_ = 0;
 };
 
 }  // namespace kapolex

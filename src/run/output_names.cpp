@@ -9,17 +9,19 @@ namespace kapolex {
 namespace {
 
 constexpr std::string_view observationExtension = ".obs";
+constexpr std::string_view compactRinexExtension = ".crx";
 constexpr std::string_view temporaryExtension = ".part";
 
 }  // namespace
 
-std::string observationPathFor(std::string_view logPath) {
+std::string observationPathFor(std::string_view logPath, bool compactRinex, bool gzip) {
   const std::size_t nameStart = platform::fileNameStart(logPath);
   const std::size_t dot = logPath.find_last_of('.');
   // A dot that starts the file name marks a hidden file, not an extension.
   const bool hasExtension = dot != std::string_view::npos && dot > nameStart;
   std::string path(hasExtension ? logPath.substr(0, dot) : logPath);
-  path += observationExtension;
+  path += compactRinex ? compactRinexExtension : observationExtension;
+  if (gzip) path += gzipExtension;
   return path;
 }
 

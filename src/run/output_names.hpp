@@ -8,9 +8,14 @@
 
 namespace kapolex {
 
+// What gzip adds to a file's name.
+inline constexpr std::string_view gzipExtension = ".gz";
+
 // The observation file for a log: its path with the last extension of its
-// file name replaced by ".obs" (added when it has none).
-std::string observationPathFor(std::string_view logPath);
+// file name replaced by ".obs" (added when it has none), by ".crx" for
+// Compact RINEX; ".gz" added for gzip.
+std::string observationPathFor(std::string_view logPath, bool compactRinex = false,
+                               bool gzip = false);
 
 // The folder part of a path as given, up to and including its last '/';
 // empty for a bare file name (the working directory).

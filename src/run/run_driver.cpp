@@ -5,9 +5,11 @@
 
 #include "common/output_sink.hpp"
 #include "common/run_stop.hpp"
+#include "common/utc_clock.hpp"
 #include "rinex/local_clock.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/fixed_names.hpp"
+#include "run/log_follower.hpp"
 #include "run/stream_numbers.hpp"
 
 namespace kapolex {
@@ -70,7 +72,7 @@ void ProgramRun::startConversion() {
   const RunOptions& options = commandLine_.options;
   Console& console = console_.emplace(consoleFor(options));
   try {
-    openRunFiles(options, files_);
+    openRunFiles(options, files_, options.follow ? &console.out : nullptr);
   } catch (const RunStop& stop) {
     status_ = reportStop(stop, nullptr, console.out, console.errors);
     return;
@@ -80,9 +82,12 @@ void ProgramRun::startConversion() {
       consoleIn_.emplace(ConsoleInput::fromFile(standardHandle(StandardStream::input)));
   RunStreams& streams = streams_.emplace(
       RunStreams{observations, consoleIn, console.out, console.errors, systemClock(),
-                 files_.qualityOutputs(), files_.namedFiles ? &*files_.namedFiles : nullptr});
+                 files_.qualityOutputs(), files_.namedFiles ? &*files_.namedFiles : nullptr,
+                 files_.fileReports ? &*files_.fileReports : nullptr});
   const ConversionSettings settings{options.week, options.header.intervalSeconds, !options.quiet,
-                                    options.window};
+                                    options.window,
+                                    options.weekFromClock ? &systemUtcClock() : nullptr,
+                                    options.follow};
   conversion_.emplace(streams, settings, files_.log->path);
   conversion_->start();
 }
@@ -99,6 +104,12 @@ int ProgramRun::finish() {
   if (const std::optional<RunStop> lost = closeRunFiles(files_); lost && status_ == 0) {
     status_ = reportStop(*lost, nullptr, console_->out, console_->errors);
   }
+  // What Compact RINEX could not hold is said once, when every file is
+  // closed (a file without epochs gets END OF HEADER at its close).
+  if (const std::string notes = compactRinexNotes(files_.compactRinexTally); !notes.empty()) {
+    console_->errors.write(notes);
+    console_->errors.flushQuietly();
+  }
   return status_;
 }
 
@@ -112,6 +123,13 @@ std::optional<UsageError> ProgramRun::usageError() const {
 
 int runProgram(std::span<const char* const> arguments, std::optional<UsageError>& usageError) {
   ProgramRun run(arguments);
+  if (run.wantsLog() && run.follows()) {
+    // The stop requests stay taken over until the files are closed, so that
+    // a second request cannot cut the finish short.
+    platform::LogWatch watch(run.logIsRegularFile() ? run.logPath() : std::string());
+    followLog(run, watch, systemFollowClocks());
+    return run.finish();
+  }
   while (run.wantsLog()) {
     const std::span<std::uint8_t> space = run.logSpace();
     const std::ptrdiff_t got = platform::readSome(run.logHandle(), space.data(), space.size());

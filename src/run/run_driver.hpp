@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "common/platform.hpp"
 #include "run/command_line.hpp"
@@ -55,7 +56,22 @@ class ProgramRun {
   std::span<std::uint8_t> logSpace() { return conversion_->logSpace(); }
   void logAdded(std::size_t count) { conversion_->logAdded(count); }
   void logEnded() { conversion_->logEnded(); }
+  // A followed log ended by a stop request or by idling (see Conversion).
+  void logStopped() { conversion_->logStopped(); }
   void logReadFailed();
+
+  // For a run that follows its log: whether it does, whether the log is a
+  // regular file (which may grow, be renamed or cut) and its full path.
+  bool follows() const { return commandLine_.options.follow; }
+  bool logIsRegularFile() const { return files_.log && files_.log->regularFile; }
+  const std::string& logPath() const { return files_.log->path; }
+  // The end of the period whose file is open, and the finishing of it once
+  // it is over (see Conversion).
+  std::optional<std::int64_t> openPeriodEnd() const {
+    return conversion_ ? conversion_->openPeriodEnd() : std::nullopt;
+  }
+  void finishPeriodEndedBy(std::int64_t second) { conversion_->finishPeriodEndedBy(second); }
+  void remark(std::string_view text) { conversion_->remark(text); }
 
   // Closes the run's files and returns its exit status.
   int finish();

@@ -5,9 +5,14 @@
 #include <vector>
 
 #include "common/file_handle.hpp"
+#include "common/gzip_encoder.hpp"
 #include "common/log_reader.hpp"
 #include "common/platform.hpp"
 #include "common/run_stop.hpp"
+#include "common/utc_clock.hpp"
+#include "run/build_version.hpp"
+#include "run/fixed_names.hpp"
+#include "run/summary.hpp"
 
 namespace kapolex {
 
@@ -36,7 +41,7 @@ LogFile openLog(const std::string& name) {
   if (file.failure != platform::OpenFailure::none) {
     stopRun(openFailureDiagnostic(file.failure), logUnit, path);
   }
-  return {FileHandle(file.handle), path};
+  return {FileHandle(file.handle), path, file.isRegularFile};
 }
 
 // Opens an output without cutting it: an existing file keeps its content
@@ -77,11 +82,34 @@ std::string clashOf(const RunOutput& output, const std::string& name, std::strin
          " too; name another";
 }
 
-void place(std::optional<ObservationWriter>& slot, OutputSink sink, const HeaderFields& header) {
-  slot.emplace(std::move(sink), header);
+// The observation files' sink: gzip'd when asked for.
+OutputSink encodedObservations(OutputSink sink, bool gzip) {
+  if (gzip) sink.encodeWith(gzipEncoder());
+  return sink;
 }
 
-void place(std::optional<OutputSink>& slot, OutputSink sink, const HeaderFields& /*header*/) {
+// Line 2 of a Compact RINEX file names the program as --version does.
+std::string compactRinexProgram() {
+  return std::string(commandName) + " " + std::string(versionText) + " build " +
+         std::string(buildVersion);
+}
+
+// The observation files' encoder: Compact RINEX when asked for, else the
+// dialect's plain text.
+std::unique_ptr<EpochEncoder> epochEncoderFor(const RunOptions& options, RunFiles& files) {
+  if (!options.compactRinex) return nullptr;
+  return compactRinexEncoder(*options.header.dialect, options.header.withSnr, compactRinexProgram(),
+                             systemUtcClock(), files.compactRinexTally);
+}
+
+void place(std::optional<ObservationWriter>& slot, OutputSink sink, const RunOptions& options,
+           RunFiles& files) {
+  slot.emplace(encodedObservations(std::move(sink), options.gzip), options.header,
+               epochEncoderFor(options, files));
+}
+
+void place(std::optional<OutputSink>& slot, OutputSink sink, const RunOptions& /*options*/,
+           RunFiles& /*files*/) {
   slot.emplace(std::move(sink));
 }
 
@@ -123,17 +151,48 @@ void checkFolder(const std::string& folder) {
 // Named files go to the disk like --output's file; one that would be the log
 // or a quality report is refused at its opening or renaming, as its name is
 // known only then.
-NamedFileAccess namedFileAccess(const RunOptions& options) {
+NamedFileAccess namedFileAccess(const RunOptions& options, OutputSink* progress) {
   const std::vector<std::string> others = filesNotToOverwrite(options);
-  return {[others](const std::string& name) {
-            const std::string path = fullPathName(name);
-            if (isAnyOf(path, others)) stopRun(Diagnostic::openFailure, observationUnit, path);
-            return openOutput(name, observationUnit);
-          },
-          [others](const std::string& from, const std::string& to) {
-            const std::string path = fullPathName(to);
-            return !isAnyOf(path, others) && platform::renameFile(fullPathName(from), path);
-          }};
+  NamedFileAccess access{[others, gzip = options.gzip](const std::string& name) {
+                           const std::string path = fullPathName(name);
+                           if (isAnyOf(path, others))
+                             stopRun(Diagnostic::openFailure, observationUnit, path);
+                           return encodedObservations(openOutput(name, observationUnit), gzip);
+                         },
+                         [others](const std::string& from, const std::string& to) {
+                           const std::string path = fullPathName(to);
+                           return !isAnyOf(path, others) &&
+                                  platform::renameFile(fullPathName(from), path);
+                         }};
+  if (progress == nullptr) return access;
+  // Flushed at once, so that a script reading the console line by line can
+  // take each file as soon as it is there.
+  access.finished = [progress](const WrittenFile& file) {
+    writeFileLine(*progress, file);
+    progress->flush();
+  };
+  access.lateEpoch = [progress](std::int64_t count) {
+    std::string line(lateEpochLabel);
+    line += std::to_string(count);
+    line += lateEpochsCountLabel;
+    writeRemark(*progress, line);
+    progress->flush();
+  };
+  return access;
+}
+
+// The reports beside named files go to the disk as the named files do, and
+// are refused where those are.
+ReportOpener fileReportOpener(const RunOptions& options) {
+  return [others = filesNotToOverwrite(options)](const std::string& name, int unit) {
+    const std::string path = fullPathName(name);
+    if (isAnyOf(path, others)) stopRun(Diagnostic::openFailure, unit, path);
+    return openOutput(name, unit);
+  };
+}
+
+FileReportKinds fileReportKinds(const RunOptions& options) {
+  return {options.qualityTextEach, options.qualityJsonEach, options.trackingPlotEach};
 }
 
 }  // namespace
@@ -154,8 +213,8 @@ std::optional<OutputClash> standardOutputClash(const RunOptions& options) {
     if (options.*output.path != standardStreamName) continue;
     if (first != nullptr) {
       return OutputClash{messageName(*first) + " and " + messageName(output) +
-                            " cannot both go to standard output",
-                        output.option};
+                             " cannot both go to standard output",
+                         output.option};
     }
     first = &output;
   }
@@ -208,20 +267,42 @@ QualityOutputs RunFiles::qualityOutputs() {
           trackingPlot ? &*trackingPlot : nullptr};
 }
 
-void openRunFiles(const RunOptions& options, RunFiles& files) {
+void openRunFiles(const RunOptions& options, RunFiles& files, OutputSink* progress) {
   files.log.emplace(openLog(options.logPath));
   for (const RunOutput& output : runOutputs) {
     const std::string& name = options.*output.path;
     if (name.empty()) continue;
     std::visit(
-        [&](auto slot) { place(files.*slot, openOutput(name, output.unit), options.header); },
+        [&](auto slot) { place(files.*slot, openOutput(name, output.unit), options, files); },
         output.slot);
   }
   if (options.naming) {
     checkFolder(options.naming->folder);
-    files.observations.emplace(options.header, observationUnit);
-    files.namedFiles.emplace(*options.naming, options.header, namedFileAccess(options));
+    files.observations.emplace(options.header, observationUnit, epochEncoderFor(options, files));
+    NamedFileAccess access = namedFileAccess(options, progress);
+    if (const FileReportKinds kinds = fileReportKinds(options); kinds.any()) {
+      FileReports& reports = files.fileReports.emplace(kinds, options.header.intervalSeconds,
+                                                       fileReportOpener(options));
+      // The reports are there before the file is said to be finished.
+      access.finished = [&reports, told = std::move(access.finished)](const WrittenFile& file) {
+        reports.fileFinished(file);
+        if (told) told(file);
+      };
+    }
+    files.namedFiles.emplace(*options.naming, options.header, std::move(access));
   }
+}
+
+std::string compactRinexNotes(const CompactRinexTally& tally) {
+  std::string notes;
+  const auto note = [&](std::int64_t count, std::string_view what) {
+    if (count == 0) return;
+    notes += "Compact RINEX: " + std::to_string(count) + " " + std::string(what) + "\n";
+  };
+  note(tally.blankedValues, "values too wide for their fields written as blank fields");
+  note(tally.repeatedSatellites, "repeated satellites left out of their epochs, the first kept");
+  note(tally.headerOnlyFiles, "files without epochs closed with END OF HEADER");
+  return notes;
 }
 
 std::optional<RunStop> closeRunFiles(RunFiles& files) {

@@ -14,8 +14,10 @@
 #include "common/file_handle.hpp"
 #include "common/output_sink.hpp"
 #include "common/run_stop.hpp"
+#include "rinex/compact_rinex_encoder.hpp"
 #include "rinex/observation_writer.hpp"
 #include "run/conversion.hpp"
+#include "run/file_reports.hpp"
 #include "run/named_files.hpp"
 #include "run/run_options.hpp"
 #include "run/stream_numbers.hpp"
@@ -26,6 +28,7 @@ namespace kapolex {
 struct LogFile {
   FileHandle handle;
   std::string path;
+  bool regularFile = false;  // not standard input, a pipe or a device
 };
 
 // The open files of a run.
@@ -37,6 +40,10 @@ struct RunFiles {
   std::optional<OutputSink> trackingPlot;
   // How the observation files are named when they take standard names.
   std::optional<NamedObservationFiles> namedFiles;
+  // The reports beside each of them, when asked for.
+  std::optional<FileReports> fileReports;
+  // What Compact RINEX could not hold, said once at the end.
+  CompactRinexTally compactRinexTally;
 
   // Where the quality reports go.
   QualityOutputs qualityOutputs();
@@ -108,8 +115,14 @@ Console consoleFor(const RunOptions& options);
 // opened stops the run with its diagnostic; the files opened before stay
 // in files, so that the stop can still write out what they hold. Files
 // named by their epochs are opened as their epochs come; here only their
-// folder is looked for.
-void openRunFiles(const RunOptions& options, RunFiles& files);
+// folder is looked for. With progress, each named file is listed there as
+// it is finished, and each epoch not written for a finished period is
+// counted there (a followed run).
+void openRunFiles(const RunOptions& options, RunFiles& files, OutputSink* progress = nullptr);
+
+// The lines that say what Compact RINEX could not hold, with their counts;
+// empty when nothing was changed.
+std::string compactRinexNotes(const CompactRinexTally& tally);
 
 // Closes the open outputs, each of which writes out what it still holds.
 // Returns the stop for the first that fails, or nothing.

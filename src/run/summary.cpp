@@ -48,18 +48,20 @@ void writeRemark(OutputSink& console, std::string_view text) {
 
 void writeFileList(OutputSink& console, std::span<const WrittenFile> files) {
   if (files.empty()) writeRemark(console, noNamedFileRemark);
-  for (const WrittenFile& file : files) {
-    console.write(" ");
-    console.write(writtenFileLabel);
-    console.write(file.path);
-    console.write(" (");
-    char digits[24];
-    const char* end = std::to_chars(digits, digits + sizeof digits, file.epochs).ptr;
-    console.write(std::string_view(digits, static_cast<std::size_t>(end - digits)));
-    console.write(file.epochs == 1 ? epochLabel : epochsLabel);
-    console.write(")");
-    console.write(lineEnd);
-  }
+  for (const WrittenFile& file : files) writeFileLine(console, file);
+}
+
+void writeFileLine(OutputSink& console, const WrittenFile& file) {
+  console.write(" ");
+  console.write(writtenFileLabel);
+  console.write(file.path);
+  console.write(" (");
+  char digits[24];
+  const char* end = std::to_chars(digits, digits + sizeof digits, file.epochs).ptr;
+  console.write(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+  console.write(file.epochs == 1 ? epochLabel : epochsLabel);
+  console.write(")");
+  console.write(lineEnd);
 }
 
 }  // namespace kapolex

@@ -23,4 +23,7 @@ void writeRemark(OutputSink& console, std::string_view text);
 // file was written when there is none.
 void writeFileList(OutputSink& console, std::span<const WrittenFile> files);
 
+// Writes the line of one file: " wrote PATH (N epochs)".
+void writeFileLine(OutputSink& console, const WrittenFile& file);
+
 }  // namespace kapolex

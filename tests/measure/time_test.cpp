@@ -54,6 +54,34 @@ TEST(GpsTime, WeekStepsAndTheirSaturation) {
   EXPECT_EQ(weekEndWrap(maxWeek, 604800.0).week, maxWeek);
 }
 
+// The week whose receive time lies closest to the clock, at both ends of a
+// week: a log just past midnight of Sunday read while the clock still
+// shows the previous Saturday (a clock a little slow), and a log from the
+// week's last minutes read early in the next week.
+TEST(GpsTime, ClosestWeekToTheClock) {
+  constexpr std::int64_t week = 604800;
+  struct Case {
+    double receiveTime;
+    std::int64_t now;
+    std::int32_t expected;
+  };
+  const Case cases[] = {
+      {10.0, 2345 * week - 30, 2345},          // the clock at the previous week's end
+      {604790.0, 2346 * week + 20, 2345},      // the clock at the next week's start
+      {604790.0, 2345 * week + 604795, 2345},  // live
+      {3600.0, 2345 * week + 3 * 86400, 2345},
+      {0.0, 2345 * week + week / 2, 2345},  // half a week either way: the earlier
+      {0.0, 2345 * week + week / 2 + 1, 2346},
+      {604799.6, 2346 * week, 2345},  // by its whole second: 604800 is the next week's 0
+      {600.0, 600, 1},                // never before week 1
+      {0.0, -5 * week, 1},
+      {0.0, std::int64_t{maxWeek} * week + 3 * week, maxWeek},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(closestWeek(c.receiveTime, c.now), c.expected) << c.receiveTime << " " << c.now;
+  }
+}
+
 TEST(GpsTime, DatingWithMinuteGuardAndWeekEndWrap) {
   struct Case {
     std::int32_t week;

@@ -135,6 +135,13 @@ TEST(CommandLineRuns, UsageErrorsSayWhatIsWrongAndTouchNothing) {
        "invalid station 'PIL7000EU' for '--station': give 4 letters or digits, or 9 characters: "
        "4 letters or digits, 2 digits and 3 letters"},
       {{"--station", "PIL7"}, "option '--station' needs '--split' or '--standard-name'"},
+      {{"-w", "1", "--idle-exit", "5"}, "option '--idle-exit' needs '--follow'"},
+      {{"-w", "1", "--finish-after", "5", "--split", "day"},
+       "option '--finish-after' needs '--follow'"},
+      {{"--follow", "--idle-exit", "0"},
+       "invalid seconds '0' for '--idle-exit': give whole seconds from 1 to 86400"},
+      {{"--follow", "--finish-after", "86401"},
+       "invalid seconds '86401' for '--finish-after': give whole seconds from 1 to 86400"},
       {{"--no-obs", "--split", "day"}, "options '--no-obs' and '--split' exclude each other"},
       {{"--no-obs", "--standard-name"},
        "options '--no-obs' and '--standard-name' exclude each other"},

@@ -98,7 +98,7 @@ TEST(CommandLine, UsageErrorsCarryTheirOption) {
       {{"z.log", "--wee"}, "--week"},
       {{"-qw"}, "--week"},
       {{"-w", "1", "--qc"}, "--qc"},
-      {{"--qc-j"}, "--qc-json"},
+      {{"--qc-json"}, "--qc-json"},
       {{"--snr=yes"}, "--snr"},
       {{"--bogus"}, ""},
       {{"--m", "x"}, ""},

@@ -46,6 +46,20 @@ compare() {
       sed 2d "$obs" > "$obs.undated"
       rm "$obs"
     done
+    # Compact RINEX has the run's UTC date on line 2 and the RINEX run date
+    # on line 4; gzip'd files are compared as they decompress.
+    for obs in "$work/$name/$side"/*.crx "$work/$name/$side"/*.[0-9][0-9]d; do
+      [ -f "$obs" ] || continue
+      sed '2d;4d' "$obs" > "$obs.undated"
+      rm "$obs"
+    done
+    for obs in "$work/$name/$side"/*.gz; do
+      [ -f "$obs" ] || continue
+      case $obs in *.crx.gz|*[0-9][0-9]d.gz) dated='2d;4d' ;; *) dated=2d ;; esac
+      gzip -t "$obs" || echo "broken gzip: $obs" >> "$work/$name/$side/err.txt"
+      gzip -dc "$obs" | sed "$dated" > "$obs.undated"
+      rm "$obs"
+    done
     rm "$work/$name/$side/z.log"
   done
   # Diagnostics name the log by its full path, which differs by system.
@@ -92,6 +106,7 @@ compare damaged "$logs/damaged.log" --qc q.txt --plot p.svg
 compare cut "$logs/cut.log" -w 1356 --interval 1
 "$zlogsim" -o "$logs/hours.log" --rate 0.2 --duration 10800 --sow 302400 --seed 11
 compare hourly-rinex3 "$logs/hours.log" -w 1356 --rinex-version 3 --split hour --station PIL7
+compare hourly-crx-gzip "$logs/hours.log" -w 1356 --crx --gzip --split hour --station PIL7
 compare window-named "$logs/hours.log" -w 1356 --standard-name --marker-name PIL7 \
   --start '2006-01-04 12:30:00' --end 2006-01-04T13:30:00
 exit "$failed"
