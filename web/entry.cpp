@@ -59,6 +59,16 @@ EMSCRIPTEN_KEEPALIVE int kapolexReadsStandardInput(int count, const char* const*
          commandLine.options.logPath == kapolex::standardStreamName;
 }
 
+// Whether a run with these arguments compresses its observation files with
+// gzip. The page's core writes them plain under their gzip names (it is
+// built without zlib), and the page compresses them with the browser's own
+// compression stream; the core's reading of the command line says which.
+EMSCRIPTEN_KEEPALIVE int kapolexCompressesObservations(int count, const char* const* arguments) {
+  const kapolex::CommandLine commandLine =
+      kapolex::parseCommandLine(argumentList(count, arguments));
+  return commandLine.action == kapolex::CommandLine::Action::run && commandLine.options.gzip;
+}
+
 // Whether the run wants the log's next bytes.
 EMSCRIPTEN_KEEPALIVE int kapolexWantsLog(const ProgramRun* run) {
   return run->wantsLog() ? 1 : 0;

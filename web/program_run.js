@@ -14,7 +14,7 @@
 
 /* global FS, HEAPU8, HEAPU32, HEAP32, _malloc, _free, _kapolexStart, _kapolexWantsLog,
    _kapolexLogSpace, _kapolexLogAdded, _kapolexLogEnded, _kapolexFinish,
-   _kapolexReadsStandardInput, lengthBytesUTF8, stringToUTF8, UTF8ToString */
+   _kapolexReadsStandardInput, _kapolexCompressesObservations, lengthBytesUTF8, stringToUTF8, UTF8ToString */
 
 var programFolder = '/files';
 
@@ -455,6 +455,19 @@ function finishRun(run) {
   }
 }
 
+// With --gzip, the core (built without zlib) writes the observation files
+// plain under the names it gives them, which end in ".gz"; the page
+// compresses each with the browser's own gzip stream. Its bytes may differ
+// from zlib's, but they decompress to the program's own.
+function gzipBlob(blob) {
+  return new Response(blob.stream().pipeThrough(new CompressionStream('gzip'))).blob();
+}
+
+async function compressObservations(files) {
+  var names = Object.keys(files).filter(function (name) { return /\.gz$/.test(name); });
+  for (var i = 0; i < names.length; ++i) files[names[i]] = await gzipBlob(files[names[i]]);
+}
+
 // Runs the program once with args in a folder that holds log (a Blob) as
 // logName. onProgress(bytesRead) follows the reading of the log. Resolves
 // to the exit status as a shell sees it, the standard output and error as
@@ -483,6 +496,7 @@ Module['runProgram'] = async function (log, logName, args, onProgress) {
   var stderr = new ByteCollector(maker);
   var argv = argumentVector(args);
   var logOnInput = _kapolexReadsStandardInput(args.length, argv.pointer) !== 0;
+  var compresses = _kapolexCompressesObservations(args.length, argv.pointer) !== 0;
   var input = new InputReader(log);
   reopenStandardStream(0, 'standard-input', {
     read: function (stream, buffer, offset, length) {
@@ -524,6 +538,7 @@ Module['runProgram'] = async function (log, logName, args, onProgress) {
   root.created.forEach(function (name) {
     files[name] = outputBlob(root.contents[name].collector);
   });
+  if (compresses) await compressObservations(files);
   return {
     // A process's exit status reaches its parent as the low 8 bits.
     status: ended.status & 255,
