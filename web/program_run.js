@@ -2,12 +2,11 @@
 // finds the dropped log in its working folder, writes its outputs beside
 // it and uses the standard streams, all through the C library's ordinary
 // calls. The log itself is pushed into the run: a worker of its own reads
-// the File a large slice at a time, always a slice or two ahead, and each
+// the File a large slice at a time, always a few slices ahead, and each
 // slice is copied once into the run's own buffer in the heap while the next
 // is read. Every chunk the program writes leaves the heap at once for a
-// buffer outside it, which a third worker makes a part of the output's
-// Blob, so the heap stays the size the program itself needs, whatever the
-// log's size.
+// buffer outside it, which becomes a part of the output's Blob, so the heap
+// stays the size the program itself needs, whatever the log's size.
 //
 // Appended to the module's code (emcc --post-js): it uses the module's FS,
 // heap and exported entry points.
@@ -24,102 +23,51 @@ var regularType = 32768;    // S_IFREG, 0100000
 
 // Where a run's time goes, in milliseconds: waiting for the browser's reads
 // of the log (the time they are not hidden behind the conversion), taking
-// the outputs out of the heap and waiting for their Blobs, and converting
+// the outputs out of the heap and making their Blobs, and converting
 // (putting the log into the heap, and the core's work on it, writing
 // included).
 var ioTimes = { reading: 0, writing: 0, converting: 0 };
 
-// The outputs' Blobs are made by a worker of their own. Making a Blob
-// copies its bytes into fresh memory of the browser's blob store, which costs
-// more than converting them; done in this worker, it would hold up the
-// conversion. So the bytes the program writes are copied out of the heap
-// into buffers that are used again and again, and each full buffer goes,
-// transferred, not copied, to the blob maker, which makes it a part of its
-// file's Blob and hands the buffer back.
-function blobMakerMain() {
-  var parts = {};  // an output's id -> the Blobs it is made of
-  self.onmessage = function (event) {
-    var job = event.data;
-    var own = parts[job.id] || (parts[job.id] = []);
-    if (job.bytes !== undefined) {
-      own.push(new Blob([new Uint8Array(job.bytes, 0, job.length)]));
-      self.postMessage({ buffer: job.bytes }, [job.bytes]);
-    } else if (job.patch !== undefined) {
-      var whole = new Blob(own);
-      parts[job.id] = [whole.slice(0, job.position), job.patch,
-                       whole.slice(job.position + job.patch.length)];
-    } else if (job.cut) {
-      parts[job.id] = [];
-    } else if (job.finish) {
-      var blobs = {};
-      Object.keys(parts).forEach(function (id) { blobs[id] = new Blob(parts[id]); });
-      self.postMessage({ blobs: blobs });
-    }
-  };
-}
-
+// The outputs' Blobs are made here, part by part. The bytes the program
+// writes are copied out of the heap into buffers of 4 MiB that are used
+// again and again; each full buffer becomes a part of its file's Blob,
+// which copies it into the browser's blob store. A third worker that made
+// the Blobs, with the buffers transferred to it and back, measured no
+// faster, and with three workers busy on two cores the page answered
+// clicks more slowly (doc/web.md, Figures).
 function BlobMaker() {
-  var source = '(' + blobMakerMain.toString() + ')();';
-  this.worker = new Worker(URL.createObjectURL(new Blob([source], { type: 'text/javascript' })));
-  this.spare = [];       // buffers handed back, ready for use
-  this.away = 0;         // buffers at the blob maker
-  this.waiting = null;   // resolves when a buffer comes back
-  this.finished = null;  // resolves to the Blobs
+  this.parts = {};  // an output's id -> the Blobs it is made of
+  this.spare = [];  // full-size buffers made parts, ready for use again
   this.nextId = 0;
-  var maker = this;
-  this.worker.onmessage = function (event) {
-    if (event.data.buffer !== undefined) {
-      // A small output's first buffer is not used again.
-      if (event.data.buffer.byteLength === BlobMaker.bufferSize) maker.spare.push(event.data.buffer);
-      maker.away -= 1;
-      if (maker.waiting !== null) maker.waiting();
-    } else {
-      maker.finished(event.data.blobs);
-    }
-  };
 }
 BlobMaker.bufferSize = 4 << 20;
-// Buffers at the blob maker beyond which the conversion waits for it, so
-// that the memory outside the heap stays bounded too.
-BlobMaker.mostAway = 8;
 BlobMaker.prototype.buffer = function () {
   return this.spare.length > 0 ? this.spare.pop() : new ArrayBuffer(BlobMaker.bufferSize);
 };
 BlobMaker.prototype.send = function (id, buffer, length) {
-  this.away += 1;
-  this.worker.postMessage({ id: id, bytes: buffer, length: length }, [buffer]);
+  var own = this.parts[id] || (this.parts[id] = []);
+  own.push(new Blob([new Uint8Array(buffer, 0, length)]));
+  // A small output's first buffer is not used again.
+  if (buffer.byteLength === BlobMaker.bufferSize) this.spare.push(buffer);
 };
 BlobMaker.prototype.patch = function (id, position, bytes) {
-  this.worker.postMessage({ id: id, position: position, patch: bytes });
+  var whole = new Blob(this.parts[id] || []);
+  this.parts[id] = [whole.slice(0, position), bytes, whole.slice(position + bytes.length)];
 };
 BlobMaker.prototype.cut = function (id) {
-  this.worker.postMessage({ id: id, cut: true });
+  this.parts[id] = [];
 };
-// Resolves once the blob maker is not too far behind.
-BlobMaker.prototype.keptUp = async function () {
-  var maker = this;
-  var started = performance.now();
-  while (maker.away > BlobMaker.mostAway) {
-    await new Promise(function (resolve) { maker.waiting = resolve; });
-    maker.waiting = null;
-  }
-  ioTimes.writing += performance.now() - started;
-};
-// Resolves to every output's Blob by its id, once all sent is made.
+// Every output's Blob by its id.
 BlobMaker.prototype.blobs = function () {
-  var maker = this;
-  return new Promise(function (resolve) {
-    maker.finished = resolve;
-    maker.worker.postMessage({ finish: true });
-  });
-};
-BlobMaker.prototype.end = function () {
-  this.worker.terminate();
+  var blobs = {};
+  var parts = this.parts;
+  Object.keys(parts).forEach(function (id) { blobs[id] = new Blob(parts[id]); });
+  return blobs;
 };
 
 // Bytes written by the program, exactly as written. Each write is copied out
-// of the heap into the output's buffer; a full buffer goes to the blob
-// maker. A small output keeps to a small buffer of its own.
+// of the heap into the output's buffer; a full buffer becomes a part of the
+// output's Blob. A small output keeps to a small buffer of its own.
 function ByteCollector(maker) {
   this.maker = maker;
   this.id = maker.nextId++;
@@ -130,7 +78,7 @@ ByteCollector.firstBufferSize = 64 << 10;
 ByteCollector.prototype.clear = function () {
   if (this.sent > 0) this.maker.cut(this.id);
   this.buffered = 0;
-  this.sent = 0;  // bytes at the blob maker
+  this.sent = 0;  // bytes already made Blob parts
   this.size = 0;
 };
 ByteCollector.prototype.append = function (heap, offset, length) {
@@ -152,13 +100,13 @@ ByteCollector.prototype.append = function (heap, offset, length) {
 };
 // Replaces length bytes at position, all of them written before, with
 // those at offset in the heap: the program fills in a header record whose
-// content it knows only at the end. Bytes already at the blob maker are
-// replaced there, by slicing its parts around them.
+// content it knows only at the end. Bytes already made Blob parts are
+// replaced by slicing the parts around them.
 ByteCollector.prototype.overwrite = function (heap, offset, length, position) {
   var bytes = new Uint8Array(heap.buffer, heap.byteOffset + offset, length).slice();
-  var atMaker = Math.max(0, Math.min(length, this.sent - position));
-  if (atMaker > 0) this.maker.patch(this.id, position, bytes.subarray(0, atMaker));
-  if (atMaker < length) this.buffer.set(bytes.subarray(atMaker), position + atMaker - this.sent);
+  var inParts = Math.max(0, Math.min(length, this.sent - position));
+  if (inParts > 0) this.maker.patch(this.id, position, bytes.subarray(0, inParts));
+  if (inParts < length) this.buffer.set(bytes.subarray(inParts), position + inParts - this.sent);
 };
 ByteCollector.prototype.send = function () {
   if (this.buffered === 0) return;
@@ -408,7 +356,7 @@ function argumentVector(args) {
 // piece at a time, the run converting each piece, while the browser reads
 // the next slice. onFed(bytes) follows the pushing. Resolves once the log
 // has ended, or the run wants no more of it (it stopped).
-async function feedLog(run, log, start, blobMaker, onFed) {
+async function feedLog(run, log, start, onFed) {
   if (!_kapolexWantsLog(run)) return;
   var slices = new SliceReader(log, start);
   var sizeSlot = _malloc(4);
@@ -429,7 +377,6 @@ async function feedLog(run, log, start, blobMaker, onFed) {
         fed += count;
         onFed(fed);
       }
-      await blobMaker.keptUp();
     }
     _kapolexLogEnded(run);
   } finally {
@@ -517,7 +464,7 @@ Module['runProgram'] = async function (log, logName, args, onProgress) {
   var ended;
   try {
     // What the week's prompt read of standard input is not the log's.
-    await feedLog(run, log, logOnInput ? input.position : 0, maker, function (fed) {
+    await feedLog(run, log, logOnInput ? input.position : 0, function (fed) {
       bytesRead = fed;
       onProgress(fed);
     });
@@ -529,9 +476,8 @@ Module['runProgram'] = async function (log, logName, args, onProgress) {
   }));
   collectors.forEach(function (collector) { collector.send(); });
   var lastBlobs = performance.now();
-  var blobs = await maker.blobs();
+  var blobs = maker.blobs();
   ioTimes.writing += performance.now() - lastBlobs;
-  maker.end();
   var runMilliseconds = performance.now() - started;
   var outputBlob = function (collector) { return blobs[collector.id] || new Blob([]); };
   var files = {};
