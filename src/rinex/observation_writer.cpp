@@ -50,7 +50,10 @@ std::uint64_t ObservationWriter::writeHeaderLines(WriteLines writeLines) {
     marked = writeLines(staging);
     staging.flushQuietly();
   }
-  return encoder_->writeHeaderLines(*file_, headerText_, marked.value_or(0));
+  // marked is an offset in the header's own text, which a size_t holds on
+  // every target (the browser's is 32 bits wide).
+  return encoder_->writeHeaderLines(*file_, headerText_,
+                                    static_cast<std::size_t>(marked.value_or(0)));
 }
 
 void ObservationWriter::writeFixedLines() {

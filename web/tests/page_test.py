@@ -25,6 +25,7 @@ saying why, when the browser or Selenium is missing.
 
 import argparse
 import base64
+import gzip
 import hashlib
 import json
 import os
@@ -132,6 +133,15 @@ FORM_CASES = {
                      '--', 'day.log']),
     'no_obs': Case('z.log', {'week': '1356', 'no-obs': True, 'qc': True},
                    ['--week', '1356', '--no-obs'] + qc_args('z') + ['--', 'z.log']),
+    # Compact RINEX written by the core, gzip by the browser: the downloads
+    # decompress to the native program's files, named as it names them.
+    'crx_gzip': Case('z.log', {'week': '1356', 'rinex-version': '3', 'snr': True, 'crx': True,
+                               'gzip': True, 'qc': True},
+                     ['--week', '1356', '--rinex-version', '3', '--snr', '--crx', '--gzip']
+                     + qc_args('z') + ['--', 'z.log']),
+    'crx_split': Case('day.log', {'week': '1356', 'split': 'hour', 'crx': True, 'gzip': True,
+                                  'qc': False},
+                      ['--week', '1356', '--split', 'hour', '--crx', '--gzip', '--', 'day.log']),
 }
 
 # Usage errors made through the form: the fields, the native program's
@@ -166,6 +176,7 @@ FORM_IDS = {
     'observer': 'input:text', 'agency': 'input:text', 'run-by': 'input:text',
     'receiver-number': 'input:text', 'antenna-number': 'input:text',
     'antenna-type': 'input:text', 'position': 'input:text', 'antenna-delta': 'input:text',
+    'crx': 'input:checkbox', 'gzip': 'input:checkbox',
     'qc': 'input:checkbox', 'convert': 'button:', 'cancel': 'button:', 'download-all': 'button:',
     'progress': 'progress:', 'status': 'span:', 'results': 'ul:', 'console': 'pre:',
     'errors': 'pre:', 'plot': 'img:', 'form': 'form:', 'output': 'section:',
@@ -241,32 +252,54 @@ def native_run(program, log_path, log_name, args, folder, stdin_log=False):
             'files': files, 'folder': folder, 'seconds': seconds}
 
 
-def is_rinex(head):
+def first_label_is(head, label):
     first = head.split(b'\n', 1)[0]
-    return first.rstrip(b'\r').endswith(b'RINEX VERSION / TYPE')
+    return first.rstrip(b'\r').endswith(label)
+
+
+def is_rinex(head):
+    return first_label_is(head, b'RINEX VERSION / TYPE')
 
 
 # The run's date and time: columns 41 to 60 of a RINEX file's second line
-# (PGM / RUN BY / DATE); the program and run-by columns are compared.
+# (PGM / RUN BY / DATE); the program and run-by columns are compared. A
+# Compact RINEX file's second line (CRINEX PROG / DATE) has the same
+# columns, with the date in UTC, and the RINEX header follows it.
 RUN_DATE_COLUMNS = slice(40, 60)
+
+
+def masked_line(head, start):
+    """head with the run-date columns of the line at start blanked out;
+    also those columns as they were, and where the next line starts."""
+    end = head.index(b'\n', start)
+    line = bytearray(head[start:end])
+    run_date = bytes(line[RUN_DATE_COLUMNS])
+    line[RUN_DATE_COLUMNS] = b'#' * (RUN_DATE_COLUMNS.stop - RUN_DATE_COLUMNS.start)
+    return head[:start] + bytes(line) + head[end:], run_date, end + 1
 
 
 def masked_head(head):
     """The first bytes of a file with the run's date and time blanked out
-    when it is a RINEX file; also those columns as they were."""
-    if not is_rinex(head):
+    when it is a RINEX or Compact RINEX file; also the RINEX header's
+    columns as they were."""
+    start = 0
+    if first_label_is(head, b'CRINEX VERS   / TYPE'):
+        head, _, start = masked_line(head, head.index(b'\n') + 1)
+    if not is_rinex(head[start:]):
         return head, None
-    start = head.index(b'\n') + 1
-    line = bytearray(head[start:head.index(b'\n', start)])
-    run_date = bytes(line[RUN_DATE_COLUMNS])
-    line[RUN_DATE_COLUMNS] = b'#' * (RUN_DATE_COLUMNS.stop - RUN_DATE_COLUMNS.start)
-    return head[:start] + bytes(line) + head[start + len(line):], run_date
+    head, run_date, _ = masked_line(head, head.index(b'\n', start) + 1)
+    return head, run_date
+
+
+def open_output(path):
+    """A file the run wrote, decompressed when gzip wrote it."""
+    return gzip.open(path, 'rb') if path.endswith('.gz') else open(path, 'rb')
 
 
 def masked_digest(path):
     """SHA-256 of a file with the run's date and time masked; also those."""
     digest = hashlib.sha256()
-    with open(path, 'rb') as f:
+    with open_output(path) as f:
         head, run_date = masked_head(f.read(4096))
         digest.update(head)
         for block in iter(lambda: f.read(1 << 20), b''):
@@ -494,6 +527,10 @@ def compare_outputs(failures, page_folder, page_names, native):
     for name in sorted(set(page_names) & set(native['files'])):
         page_path = os.path.join(page_folder, name)
         native_path = os.path.join(native['folder'], name)
+        if name.endswith('.gz'):
+            with open(page_path, 'rb') as f:
+                if not failures.check(f.read(2) == b'\x1f\x8b', f'{name} is not gzip'):
+                    continue
         page_digest, page_run_date = masked_digest(page_path)
         native_digest, _ = masked_digest(native_path)
         if page_run_date is not None:
@@ -501,7 +538,7 @@ def compare_outputs(failures, page_folder, page_names, native):
         if page_digest != native_digest:
             detail = ''
             if os.path.getsize(native_path) < (1 << 20):
-                with open(page_path, 'rb') as a, open(native_path, 'rb') as b:
+                with open_output(page_path) as a, open_output(native_path) as b:
                     page_bytes, native_bytes = masked_bytes(a.read()), masked_bytes(b.read())
                 at = next((i for i, (x, y) in enumerate(zip(page_bytes, native_bytes)) if x != y),
                           min(len(page_bytes), len(native_bytes)))
@@ -624,6 +661,10 @@ class ResponsivenessProbe:
         # the quality check, and the plain conversion.
         workloads = {'form': case.native_args,
                      'plain': ['-q', '--week', '1356', '--', case.log]}
+        reads = browser_read_seconds(browser)
+        fastest_read = min(reads.values())
+        result['browser_read_seconds'] = {how: round(t, 3) for how, t in reads.items()}
+        result['browser_read_mb_per_s'] = round(result['log_bytes'] / 1e6 / fastest_read, 1)
         for workload, args in workloads.items():
             page_seconds, in_worker = min(page_run_seconds(browser, args, failures)
                                           for _ in range(3))
@@ -638,11 +679,72 @@ class ResponsivenessProbe:
                 'page_mb_per_s': round(size / 1e6 / page_seconds, 1),
                 'native_mb_per_s': round(size / 1e6 / native_seconds, 1),
                 'slower_than_native': round(page_seconds / native_seconds, 2),
-                'page_run_reading_writing_seconds': [
-                    round(in_worker[key], 3) for key in ('run', 'reading', 'writing')],
+                'slower_than_browser_read': round(page_seconds / fastest_read, 2),
+                'page_run_reading_writing_converting_seconds': [
+                    round(in_worker[key], 3) for key in ('run', 'reading', 'writing', 'converting')],
             }
         figures['large_log'] = result
         print('large log:', json.dumps(result, indent=1))
+        for workload in workloads:
+            w = result[workload]
+            print(f'{workload}: page {w["page_seconds"]} s, the browser\'s fastest read '
+                  f'{round(fastest_read, 3)} s ({w["slower_than_browser_read"]} times), '
+                  f'native {w["native_seconds"]} s ({w["slower_than_native"]} times)')
+
+
+# The browser's own reads of a File in a worker, each to its end and
+# touching nothing: as a stream, as 16 MiB slices read one after another and
+# with the next slice asked for before the last arrives, and through
+# FileReaderSync. Posted the File, the worker answers with the seconds of
+# each way, best of three.
+READ_WORKER = """
+self.onmessage = async ({ data: file }) => {
+  const slice = 16 << 20;
+  const ways = {
+    stream: async () => {
+      const reader = file.stream().getReader();
+      while (!(await reader.read()).done);
+    },
+    slices: async () => {
+      for (let at = 0; at < file.size; at += slice) await file.slice(at, at + slice).arrayBuffer();
+    },
+    slices_ahead: async () => {
+      let next = file.slice(0, slice).arrayBuffer();
+      for (let at = slice; at < file.size; at += slice) {
+        const reading = next;
+        next = file.slice(at, at + slice).arrayBuffer();
+        await reading;
+      }
+      await next;
+    },
+    sync: async () => {
+      const reader = new FileReaderSync();
+      for (let at = 0; at < file.size; at += slice) reader.readAsArrayBuffer(file.slice(at, at + slice));
+    },
+  };
+  const best = {};
+  for (let round = 0; round < 3; ++round) {
+    for (const [way, read] of Object.entries(ways)) {
+      const started = performance.now();
+      await read();
+      const seconds = (performance.now() - started) / 1000;
+      best[way] = Math.min(best[way] ?? Infinity, seconds);
+    }
+  }
+  self.postMessage(best);
+};
+"""
+
+
+def browser_read_seconds(browser):
+    """The seconds of the browser's own reads of the log in the file input,
+    in a worker of their own, by way of reading."""
+    return browser.async_script("""
+      var done = arguments[arguments.length - 1];
+      var url = URL.createObjectURL(new Blob([arguments[0]], {type: 'text/javascript'}));
+      var worker = new Worker(url);
+      worker.onmessage = function (e) { worker.terminate(); done(e.data); };
+      worker.postMessage(document.getElementById('log').files[0]);""", READ_WORKER)
 
 
 def page_run_seconds(browser, args, failures):
