@@ -80,15 +80,17 @@ void ProgramRun::startConversion() {
   ObservationWriter* observations = files_.observations ? &*files_.observations : nullptr;
   ConsoleInput& consoleIn =
       consoleIn_.emplace(ConsoleInput::fromFile(standardHandle(StandardStream::input)));
-  RunStreams& streams = streams_.emplace(
-      RunStreams{observations, consoleIn, console.out, console.errors, systemClock(),
-                 files_.qualityOutputs(), files_.namedFiles ? &*files_.namedFiles : nullptr,
-                 files_.fileReports ? &*files_.fileReports : nullptr});
-  const ConversionSettings settings{options.week, options.header.intervalSeconds, !options.quiet,
+  streams_.emplace(RunStreams{observations, consoleIn, console.out, console.errors, systemClock(),
+                              files_.qualityOutputs(),
+                              files_.namedFiles ? &*files_.namedFiles : nullptr,
+                              files_.fileReports ? &*files_.fileReports : nullptr});
+  const ConversionSettings settings{options.week,
+                                    options.header.intervalSeconds,
+                                    !options.quiet,
                                     options.window,
                                     options.weekFromClock ? &systemUtcClock() : nullptr,
                                     options.follow};
-  conversion_.emplace(streams, settings, files_.log->path);
+  conversion_.emplace(*streams_, settings, files_.log->path);
   conversion_->start();
 }
 
